@@ -1,0 +1,49 @@
+// The conversion of a thread text into its HTML page, record by record.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/Text.h"
+
+namespace horofu {
+
+// What a conversion tells its caller while it runs. Every member has a harmless default.
+class ConversionListener {
+public:
+    virtual ~ConversionListener() = default;
+    // Whether Echo is wanted; building the echoed line is skipped when not.
+    virtual bool WantsEcho() const { return false; }
+    // Called with every record as read, followed by CR LF.
+    virtual void Echo(const Text& /*line*/) {}
+    // Called now and then with the input bytes consumed so far and the input's size.
+    virtual void Progress(uint64_t /*done*/, uint64_t /*total*/) {}
+    // Asked between records; true ends the conversion early (outcome Stopped).
+    virtual bool StopRequested() { return false; }
+};
+
+enum class ConversionOutcome {
+    Done,
+    InputNotOpened,    // the thread text could not be opened; the output was not touched
+    OutputNotCreated,  // the page could not be created
+    ReadFailed,        // reading the thread text failed part-way
+    WriteFailed,       // some bytes of the page could not be written
+    Stopped,           // the listener asked to stop
+    SameAsInput,       // the page would have replaced its own thread text (ConvertIntoPlace)
+};
+
+struct ConversionResult {
+    ConversionOutcome outcome = ConversionOutcome::Done;
+    uint64_t records = 0;       // records read
+    uint64_t posts = 0;         // records written as post headers
+    uint64_t bytesWritten = 0;  // size of the page
+};
+
+// Reads the thread text at inputPath on channel 1 and writes its page to outputPath on
+// channel 2, one line per record between the three head and three tail lines. Post headers
+// become <DT> terms with an anchor per post number, body lines <DD> descriptions, and a
+// ">>N" line a link to post N. Called by ConvertIntoPlace, which the front ends use, and by
+// tests. Nothing is written when the input cannot be opened.
+ConversionResult ConvertThreadFile(const Text& inputPath, const Text& outputPath,
+                                   ConversionListener& listener);
+
+}  // namespace horofu

@@ -1,0 +1,49 @@
+// Numbered file channels: open a file on a number, read it field by field, write raw bytes,
+// test for its end, close it. The converter reads the thread on 1 and writes the page on 2.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "runtime/InputTarget.h"
+#include "runtime/PlatformFile.h"
+#include "runtime/Text.h"
+
+namespace horofu {
+
+constexpr int kChannelCount = 256;
+
+// Opens path on channel (1 to 256) in mode 0 to 3 (see OpenMode). A refused open, or a mode
+// outside 0 to 3, leaves the channel failed: reads then find nothing, writes write nothing
+// and ChannelAtEnd answers -1. Mode 3 starts at the end of the file.
+void OpenChannel(const Text& path, int mode, int channel);
+
+// Writes what is still buffered, closes the file and empties the slot. Returns false when
+// the channel was failed or some byte written to it did not reach the file.
+bool CloseChannel(int channel);
+
+// -1 when the channel's position is at or past the end of its file (or the channel is not
+// open), else 0. The position stays where it is.
+int ChannelAtEnd(int channel);
+
+// Reads one field per target, in order, and stores it. A field starts at the first byte
+// that is not a blank (space or tab) and ends at a line end (LF, or CR LF), a zero byte,
+// the end of the file, or a comma outside double quotes; for targets that are not text,
+// also at a blank outside quotes. Quotes stay in the field. Returns how many targets were
+// filled: when the file ends before a field starts, or a read fails, the call stops and
+// that target and the later ones keep their values.
+int InputFields(int channel, std::initializer_list<InputTarget> targets);
+
+// Writes every byte of text at the channel's position; adds nothing.
+void WriteChannel(int channel, const Text& text);
+void WriteChannel(int channel, std::string_view bytes);
+
+// What went wrong on a channel since it was opened, for callers that report failures.
+enum class ChannelStatus { Empty, Open, OpenFailed, ReadFailed, WriteFailed };
+ChannelStatus GetChannelStatus(int channel);
+
+// Bytes consumed so far (the position) and the file's size when opened, for progress.
+uint64_t ChannelPosition(int channel);
+uint64_t ChannelSizeAtOpen(int channel);
+
+}  // namespace horofu
