@@ -1,0 +1,160 @@
+// Channels: the field rules of field input, positions, writing, and files held by a channel.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/Channels.h"
+#include "tests/TempFolder.h"
+
+namespace horofu {
+namespace {
+
+using testing::TempFolder;
+
+// Reads a file the way the converter does: one text field per call while not at the end.
+// A call that finds no field adds "<none>".
+std::vector<std::string> Records(const std::string& bytes) {
+    TempFolder folder;
+    OpenChannel(Text(folder.Write("in.txt", bytes)), 1, 1);
+    std::vector<std::string> records;
+    Text record("<previous>");
+    while (ChannelAtEnd(1) == 0) {
+        records.push_back(InputFields(1, {record}) == 1 ? record.Bytes() : "<none>");
+    }
+    CloseChannel(1);
+    return records;
+}
+
+using Fields = std::vector<std::string>;
+
+TEST(FieldInput, RecordsEndAtLineEndsZeroBytesAndUnquotedCommas) {
+    EXPECT_EQ(Records("abc\r\ndef\r\n"), (Fields{"abc", "def"}));
+    EXPECT_EQ(Records("  abc  \r\n"), (Fields{"abc  "}));  // trailing blanks stay
+    EXPECT_EQ(Records("\t abc\r\n"), (Fields{"abc"}));
+    EXPECT_EQ(Records("a,b\r\n"), (Fields{"a", "b"}));
+    EXPECT_EQ(Records("a, b"), (Fields{"a", "b"}));
+    EXPECT_EQ(Records("a,,b"), (Fields{"a", "", "b"}));
+    EXPECT_EQ(Records("a\nb"), (Fields{"a", "b"}));
+    EXPECT_EQ(Records(std::string("a\0b", 3)), (Fields{"a", "b"}));
+    EXPECT_EQ(Records("\r\n"), (Fields{""}));
+    EXPECT_EQ(Records("abc"), (Fields{"abc"}));
+    EXPECT_EQ(Records(""), (Fields{}));
+    // A line with a trailing comma gives one record more than it has commas.
+    EXPECT_EQ(Records("a,\r\nb\r\n"), (Fields{"a", "", "b"}));
+}
+
+TEST(FieldInput, QuotesProtectCommasUpToTheLineEnd) {
+    EXPECT_EQ(Records("\"a,b\",c\r\n"), (Fields{"\"a,b\"", "c"}));
+    EXPECT_EQ(Records("x\"y,z\r\n"), (Fields{"x\"y,z"}));
+    EXPECT_EQ(Records("\"a\r\nb\"\r\n"), (Fields{"\"a", "b\""}));
+}
+
+TEST(FieldInput, OnlyCrLfEndsALineALoneCrStays) {
+    EXPECT_EQ(Records("a\rb\r\n"), (Fields{"a\rb"}));
+    EXPECT_EQ(Records("a\r\rb\r\r\n"), (Fields{"a\r\rb\r"}));
+    EXPECT_EQ(Records("a\r"), (Fields{"a\r"}));  // a CR as the last byte is kept
+    EXPECT_EQ(Records("a\r,b"), (Fields{"a\r", "b"}));
+}
+
+TEST(FieldInput, BlanksAfterTheLastLineEndHoldNoField) {
+    EXPECT_EQ(Records("abc\r\n  \t"), (Fields{"abc", "<none>"}));
+    EXPECT_EQ(Records("   "), (Fields{"<none>"}));
+}
+
+TEST(FieldInput, LongLinesCrossTheReadBuffer) {
+    // Records longer than any buffer, and a CR LF split across a buffer boundary.
+    std::string longLine(200000, 'x');
+    for (std::size_t i = 0; i < longLine.size(); i += 7) longLine[i] = '\x82';
+    const std::string bytes = longLine + "\r\n" + std::string(65535, 'y') + "\r\nz";
+    EXPECT_EQ(Records(bytes), (Fields{longLine, std::string(65535, 'y'), "z"}));
+}
+
+TEST(FieldInput, NumberTargetsEndAtBlanks) {
+    TempFolder folder;
+    OpenChannel(Text(folder.Write("n.txt", "1 2\r\n3.5 , -4,\"x y\"\r\n7 \r\n")), 1, 5);
+    int32_t a = 0, b = 0;
+    double c = 0;
+    int16_t d = 0;
+    Text e;
+    EXPECT_EQ(InputFields(5, {a, b, c, d, e}), 5);
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 2);
+    EXPECT_EQ(c, 3.5);
+    EXPECT_EQ(d, -4);
+    EXPECT_EQ(e, Text("\"x y\""));
+    // A blank-ended number leaves the line end for the next call, whose field is empty.
+    EXPECT_EQ(InputFields(5, {a}), 1);
+    EXPECT_EQ(a, 7);
+    EXPECT_EQ(InputFields(5, {e}), 1);
+    EXPECT_EQ(e, Text());
+    EXPECT_EQ(ChannelAtEnd(5), -1);
+    // At the end nothing is read and the target keeps its value.
+    EXPECT_EQ(InputFields(5, {a}), 0);
+    EXPECT_EQ(a, 7);
+    CloseChannel(5);
+}
+
+TEST(Channels, WritesGoRightAfterTheLastByteConsumed) {
+    TempFolder folder;
+    const std::string path = folder.Write("rw.txt", "first,second\r\nthird\r\n");
+    OpenChannel(Text(path), 0, 3);
+    Text field;
+    ASSERT_EQ(InputFields(3, {field}), 1);
+    EXPECT_EQ(ChannelPosition(3), 6u);
+    WriteChannel(3, Text("SECOND"));
+    EXPECT_EQ(ChannelAtEnd(3), 0);
+    ASSERT_EQ(InputFields(3, {field}), 1);
+    EXPECT_EQ(field, Text(""));  // the CR LF after the overwritten field
+    ASSERT_EQ(InputFields(3, {field}), 1);
+    EXPECT_EQ(field, Text("third"));
+    EXPECT_TRUE(CloseChannel(3));
+    EXPECT_EQ(TempFolder::Read(path), "first,SECOND\r\nthird\r\n");
+
+    // Output empties the file; append writes after its last byte; zero bytes are written too.
+    OpenChannel(Text(path), 2, 4);
+    WriteChannel(4, Text("<br>"));
+    EXPECT_TRUE(CloseChannel(4));
+    EXPECT_EQ(TempFolder::Read(path), "<br>");
+    OpenChannel(Text(path), 3, 4);
+    WriteChannel(4, Text(std::string("\0x", 2)));
+    EXPECT_TRUE(CloseChannel(4));
+    EXPECT_EQ(TempFolder::Read(path), std::string("<br>\0x", 6));
+}
+
+TEST(Channels, AHeldFileCannotBeOpenedAgainNorEmptied) {
+    TempFolder folder;
+    const std::string path = folder.Write("thread.txt", "keep me\r\n");
+    OpenChannel(Text(path), 1, 1);
+    OpenChannel(Text(path), 2, 2);
+    EXPECT_EQ(GetChannelStatus(2), ChannelStatus::OpenFailed);
+    WriteChannel(2, Text("lost"));
+    EXPECT_EQ(ChannelAtEnd(2), -1);
+    EXPECT_FALSE(CloseChannel(2));
+    EXPECT_EQ(GetChannelStatus(2), ChannelStatus::Empty);
+    Text record;
+    ASSERT_EQ(InputFields(1, {record}), 1);
+    EXPECT_EQ(record, Text("keep me"));
+    CloseChannel(1);
+    EXPECT_EQ(TempFolder::Read(path), "keep me\r\n");
+}
+
+TEST(Channels, AFailedChannelReadsNothingAndWritesNothing) {
+    TempFolder folder;
+    OpenChannel(Text(folder.Path("missing.txt")), 1, 7);
+    EXPECT_EQ(GetChannelStatus(7), ChannelStatus::OpenFailed);
+    EXPECT_EQ(ChannelAtEnd(7), -1);
+    Text record("unchanged");
+    EXPECT_EQ(InputFields(7, {record}), 0);
+    EXPECT_EQ(record, Text("unchanged"));
+    CloseChannel(7);
+    OpenChannel(Text(folder.Path("bad-mode.txt")), 9, 7);
+    EXPECT_EQ(GetChannelStatus(7), ChannelStatus::OpenFailed);
+    CloseChannel(7);
+    EXPECT_FALSE(std::filesystem::exists(folder.Path("bad-mode.txt")));
+    EXPECT_EQ(ChannelAtEnd(0), -1);  // outside 1 to 256: no channel
+    EXPECT_EQ(ChannelAtEnd(257), -1);
+}
+
+}  // namespace
+}  // namespace horofu

@@ -1,0 +1,174 @@
+// The conversion, byte for byte: classification, fragments, escaping, echo and failures.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "converter/ConvertThreadFile.h"
+#include "tests/TempFolder.h"
+
+namespace horofu {
+namespace {
+
+using testing::TempFolder;
+
+const std::string kHead =
+    "<html>\r\n<body bgcolor=#F0FFE6 text=black link=blue alink=red vlink=#660099>\r\n\t<DL>\r\n";
+const std::string kTail = "\t</DL>\r\n</body>\r\n</html>\r\n";
+
+// Shift-JIS pieces of the sample records.
+#define NAME_LABEL "\x96\xbc\x91\x4f\x81\x46"  // 名前：
+#define DATE_LABEL "\x93\x8a\x8d\x65\x93\xfa"  // 投稿日
+#define COLON "\x81\x46"                       // ：
+#define NANASHI "\x96\xbc\x96\xb3\x82\xb5"     // 名無し
+#define KONNICHIWA "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd"  // こんにちは
+
+const std::string kNameOpen = NAME_LABEL "<font color=green><b>";
+const std::string kLabelledDate = "</b></font>" DATE_LABEL " --/--/--</DT><br>\r\n";
+const std::string kBareDate = "</b></font>" COLON " --/--/--</DT><br>\r\n";
+
+class Recorder : public ConversionListener {
+public:
+    bool WantsEcho() const override { return true; }
+    void Echo(const Text& line) override { echoed.push_back(line.Bytes()); }
+    std::vector<std::string> echoed;
+};
+
+struct Converted {
+    ConversionResult result;
+    std::string page;
+    std::vector<std::string> echoed;
+};
+
+Converted Convert(const std::string& thread) {
+    TempFolder folder;
+    const std::string in = folder.Write("thread.txt", thread);
+    const std::string out = folder.Path("thread.html");
+    Recorder recorder;
+    Converted c;
+    c.result = ConvertThreadFile(Text(in), Text(out), recorder);
+    c.page = TempFolder::Read(out);
+    c.echoed = recorder.echoed;
+    return c;
+}
+
+// The page for records whose lines are given.
+std::string Page(const std::string& lines) { return kHead + lines + kTail; }
+
+TEST(Convert, TheWorkedExample) {
+    const Converted c = Convert(
+        "1 " NAME_LABEL NANASHI " " DATE_LABEL COLON "05/01/28 12:00\r\n"
+        "2 " NAME_LABEL NANASHI COLON "05/01/28 12:00\r\n" KONNICHIWA "\r\n"
+        ">>1 \r\n"
+        "\r\n");
+    EXPECT_EQ(c.page, Page("\t\t<DT><a name=\"1\">1 </a>" + kNameOpen + NANASHI " " +
+                           kLabelledDate +  //
+                           "\t\t<DT><a name=\"2\">2 </a>" + kNameOpen + NANASHI + kBareDate +
+                           "\t\t<DD>" KONNICHIWA "</DD><br>\r\n"
+                           "\t\t<DD><a href=\"#1\">&gt;&gt;1</a></DD><br>\r\n"
+                           "\t\t<br>\r\n"));
+    EXPECT_EQ(c.result.outcome, ConversionOutcome::Done);
+    EXPECT_EQ(c.result.records, 5u);
+    EXPECT_EQ(c.result.posts, 2u);
+    EXPECT_EQ(c.result.bytesWritten, c.page.size());
+    EXPECT_EQ(c.echoed, (std::vector<std::string>{
+                            "1 " NAME_LABEL NANASHI " " DATE_LABEL COLON "05/01/28 12:00\r\n",
+                            "2 " NAME_LABEL NANASHI COLON "05/01/28 12:00\r\n",
+                            KONNICHIWA "\r\n", ">>1 \r\n", "\r\n"}));
+}
+
+TEST(Convert, ReplyLinksDropTheLastByteAfterTheMark) {
+    EXPECT_EQ(Convert(">>12\r\n").page,
+              Page("\t\t<DD><a href=\"#1\">&gt;&gt;1</a></DD><br>\r\n"));
+    EXPECT_EQ(Convert(">>12 abc\r\n").page,
+              Page("\t\t<DD><a href=\"#12 ab\">&gt;&gt;12 ab</a></DD><br>\r\n"));
+    // ">>" alone is no reply; as body text its bytes are escaped.
+    EXPECT_EQ(Convert(">>\r\n").page, Page("\t\t<DD>&gt;&gt;</DD><br>\r\n"));
+    // The number is escaped in the link and in its text.
+    EXPECT_EQ(Convert(">>1\"><script> \r\n").page,
+              Page("\t\t<DD><a href=\"#1&quot;&gt;&lt;script&gt;\">&gt;&gt;1&quot;&gt;&lt;"
+                   "script&gt;</a></DD><br>\r\n"));
+}
+
+TEST(Convert, HeaderRules) {
+    // The date label wins over a later "：0"; the name runs up to the label, blanks included.
+    EXPECT_EQ(Convert("3 " NAME_LABEL " a  " DATE_LABEL COLON "0x " COLON "01\r\n").page,
+              Page("\t\t<DT><a name=\"3\">3 </a>" + kNameOpen + " a  " + kLabelledDate));
+    // "：0" only as the last three bytes, or only at the first byte, makes no header.
+    EXPECT_EQ(Convert("4 " NAME_LABEL "x" COLON "0\r\n").page,
+              Page("\t\t<DD>4 " NAME_LABEL "x" COLON "0</DD><br>\r\n"));
+    EXPECT_EQ(Convert(COLON "0 " NAME_LABEL "\r\n").page,
+              Page("\t\t<DD>" COLON "0 " NAME_LABEL "</DD><br>\r\n"));
+    // The label matches ignoring ASCII case only outside double-byte characters:
+    // 88 81 46 30 is a character and a lone F, which is no "：0".
+    EXPECT_EQ(Convert("5 " NAME_LABEL "x\x88\x81" "F0 1\r\n").page,
+              Page("\t\t<DD>5 " NAME_LABEL "x\x88\x81" "F0 1</DD><br>\r\n"));
+    // "名前：" first: empty number and anchor.
+    EXPECT_EQ(Convert(NAME_LABEL "x " DATE_LABEL "\r\n").page,
+              Page("\t\t<DT><a name=\"\"></a>" + kNameOpen + "x " + kLabelledDate));
+}
+
+TEST(Convert, LinesThatMentionADateWithoutANameStayWhole) {
+    // 集合は10：00で / 投稿日は昨日です: no "名前：" before the date, so ordinary lines.
+    const std::string meeting = "\x8f\x57\x8d\x87\x82\xcd" "10" COLON "00\x82\xc5";
+    const std::string posted = DATE_LABEL "\x82\xcd\x8d\xf0\x93\xfa\x82\xc5\x82\xb7";
+    const Converted c = Convert(meeting + "\r\n" + posted + "\r\n");
+    EXPECT_EQ(c.page, Page("\t\t<DD>" + meeting + "</DD><br>\r\n\t\t<DD>" + posted +
+                           "</DD><br>\r\n"));
+    EXPECT_EQ(c.result.posts, 0u);
+}
+
+TEST(Convert, RecordTextIsEscapedFixedTextIsNot) {
+    EXPECT_EQ(Convert("<b>Tom & \"Jerry\"</b>\r\n").page,
+              Page("\t\t<DD>&lt;b&gt;Tom &amp; &quot;Jerry&quot;&lt;/b&gt;</DD><br>\r\n"));
+    EXPECT_EQ(Convert("1<a " NAME_LABEL "<i>&" DATE_LABEL "\r\n").page,
+              Page("\t\t<DT><a name=\"1&lt;a\">1&lt;a </a>" + kNameOpen + "&lt;i&gt;&amp;" +
+                   kLabelledDate));
+    // A comma outside quotes splits the line; inside quotes it stays.
+    EXPECT_EQ(Convert("a,b\r\n\"c,d\"\r\n").page,
+              Page("\t\t<DD>a</DD><br>\r\n\t\t<DD>b</DD><br>\r\n"
+                   "\t\t<DD>&quot;c,d&quot;</DD><br>\r\n"));
+}
+
+TEST(Convert, NothingIsWrittenForBlanksThatHoldNoRecord) {
+    EXPECT_EQ(Convert("").page, Page(""));
+    EXPECT_EQ(Convert(" \t ").page, Page(""));
+    const Converted c = Convert("abc\r\n  ");
+    EXPECT_EQ(c.page, Page("\t\t<DD>abc</DD><br>\r\n"));
+    EXPECT_EQ(c.echoed, (std::vector<std::string>{"abc\r\n"}));
+    EXPECT_EQ(c.result.records, 1u);
+}
+
+TEST(Convert, FailuresAreReportedAndTouchNothing) {
+    TempFolder folder;
+    Recorder recorder;
+    const std::string page = folder.Write("old.html", "old page");
+    ConversionResult r =
+        ConvertThreadFile(Text(folder.Path("missing.txt")), Text(page), recorder);
+    EXPECT_EQ(r.outcome, ConversionOutcome::InputNotOpened);
+    EXPECT_EQ(TempFolder::Read(page), "old page");
+
+    const std::string in = folder.Write("in.txt", "x\r\n");
+    r = ConvertThreadFile(Text(in), Text(folder.Path("no/such/folder.html")), recorder);
+    EXPECT_EQ(r.outcome, ConversionOutcome::OutputNotCreated);
+
+    // The input as its own output: the open for output is refused, the input stays intact.
+    r = ConvertThreadFile(Text(in), Text(in), recorder);
+    EXPECT_EQ(r.outcome, ConversionOutcome::OutputNotCreated);
+    EXPECT_EQ(TempFolder::Read(in), "x\r\n");
+    EXPECT_TRUE(recorder.echoed.empty());
+}
+
+TEST(Convert, AListenerCanStopTheConversion) {
+    struct Stopper : ConversionListener {
+        bool StopRequested() override { return true; }
+    } stopper;
+    TempFolder folder;
+    const std::string in = folder.Write("in.txt", "a\r\nb\r\n");
+    const ConversionResult r = ConvertThreadFile(Text(in), Text(folder.Path("o.html")), stopper);
+    EXPECT_EQ(r.outcome, ConversionOutcome::Stopped);
+    EXPECT_EQ(r.records, 1u);
+}
+
+}  // namespace
+}  // namespace horofu
