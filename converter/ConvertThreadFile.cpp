@@ -116,14 +116,19 @@ bool PutRecordLine(const Text& record) {
 
 ConversionResult ConvertThreadFile(const Text& inputPath, const Text& outputPath,
                                    ConversionListener& listener) {
-    ConversionResult result;
     OpenChannel(inputPath, 1, kInput);
+    if (GetChannelStatus(kInput) == ChannelStatus::Open) OpenChannel(outputPath, 2, kOutput);
+    return ConvertOpenChannels(listener);
+}
+
+ConversionResult ConvertOpenChannels(ConversionListener& listener) {
+    ConversionResult result;
     if (GetChannelStatus(kInput) != ChannelStatus::Open) {
+        CloseChannel(kOutput);
         CloseChannel(kInput);
         result.outcome = ConversionOutcome::InputNotOpened;
         return result;
     }
-    OpenChannel(outputPath, 2, kOutput);
     if (GetChannelStatus(kOutput) != ChannelStatus::Open) {
         CloseChannel(kOutput);
         CloseChannel(kInput);

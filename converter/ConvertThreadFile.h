@@ -46,4 +46,8 @@ struct ConversionResult {
 ConversionResult ConvertThreadFile(const Text& inputPath, const Text& outputPath,
                                    ConversionListener& listener);
 
+// The same for channels the caller has opened itself (channel 1 the thread, channel 2 the
+// page), such as standard input and output; closes both.
+ConversionResult ConvertOpenChannels(ConversionListener& listener);
+
 }  // namespace horofu

@@ -45,23 +45,28 @@ bool IsBlank(int b) { return b == ' ' || b == '\t'; }
 class Channel {
 public:
     bool Open(const Text& path, int mode) {
-        if (file_) Close();
-        Reset();
         if (mode < 0 || mode > 3) {
-            state_ = ChannelStatus::OpenFailed;
+            Attach(nullptr, OpenMode::Input);
             return false;
         }
         const auto openMode = static_cast<OpenMode>(mode);
-        file_ = OpenPlatformFile(path, openMode);
-        if (!file_) {
+        return Attach(OpenPlatformFile(path, openMode), openMode);
+    }
+
+    // Takes over an open file (or null, for a refused open) as if opened in mode.
+    bool Attach(std::unique_ptr<PlatformFile> file, OpenMode mode) {
+        if (file_) Close();
+        Reset();
+        if (!file) {
             state_ = ChannelStatus::OpenFailed;
             return false;
         }
+        file_ = std::move(file);
         state_ = ChannelStatus::Open;
-        canRead_ = openMode == OpenMode::ReadWrite || openMode == OpenMode::Input;
+        canRead_ = mode == OpenMode::ReadWrite || mode == OpenMode::Input;
         buffer_.resize(kBufferSize);
         if (!file_->Size(sizeAtOpen_)) sizeAtOpen_ = 0;
-        if (openMode == OpenMode::Append) {
+        if (mode == OpenMode::Append) {
             filePos_ = sizeAtOpen_;
             if (!file_->SeekTo(filePos_)) state_ = ChannelStatus::WriteFailed;
         }
@@ -308,6 +313,10 @@ Channel* Slot(int channel) {
 
 void OpenChannel(const Text& path, int mode, int channel) {
     if (Channel* c = Slot(channel)) c->Open(path, mode);
+}
+
+void AttachChannel(int channel, std::unique_ptr<PlatformFile> file, OpenMode mode) {
+    if (Channel* c = Slot(channel)) c->Attach(std::move(file), mode);
 }
 
 bool CloseChannel(int channel) {

@@ -18,6 +18,10 @@ constexpr int kChannelCount = 256;
 // and ChannelAtEnd answers -1. Mode 3 starts at the end of the file.
 void OpenChannel(const Text& path, int mode, int channel);
 
+// Puts a file opened elsewhere (a standard stream, say) on channel, as if opened in mode.
+// A null file leaves the channel failed.
+void AttachChannel(int channel, std::unique_ptr<PlatformFile> file, OpenMode mode);
+
 // Writes what is still buffered, closes the file and empties the slot. Returns false when
 // the channel was failed or some byte written to it did not reach the file.
 bool CloseChannel(int channel);

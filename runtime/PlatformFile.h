@@ -38,6 +38,15 @@ public:
 // a file already held by another open, a path that cannot be created).
 std::unique_ptr<PlatformFile> OpenPlatformFile(const Text& path, OpenMode mode);
 
+// The process's standard input and output as files, for a page read from or written to a
+// pipe. Neither is locked nor emptied; closing one leaves the process's stream open.
+std::unique_ptr<PlatformFile> OpenStandardInput();
+std::unique_ptr<PlatformFile> OpenStandardOutput();
+
+// Whether the path names something other than a regular file (a device, say), which is
+// written in place rather than replaced.
+bool IsSpecialFile(const Text& path);
+
 // Whether both paths name one existing file (the same file reached by two names included).
 bool IsSameFile(const Text& a, const Text& b);
 

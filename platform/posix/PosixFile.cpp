@@ -102,6 +102,21 @@ std::unique_ptr<PlatformFile> OpenPlatformFile(const Text& path, OpenMode mode) 
     return std::make_unique<PosixFile>(fd);
 }
 
+std::unique_ptr<PlatformFile> OpenStandardInput() {
+    const int fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+    return fd < 0 ? nullptr : std::make_unique<PosixFile>(fd);
+}
+
+std::unique_ptr<PlatformFile> OpenStandardOutput() {
+    const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    return fd < 0 ? nullptr : std::make_unique<PosixFile>(fd);
+}
+
+bool IsSpecialFile(const Text& path) {
+    struct stat st {};
+    return ::stat(CPath(path), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
 bool IsSameFile(const Text& a, const Text& b) {
     struct stat sa {}, sb {};
     if (::stat(CPath(a), &sa) != 0 || ::stat(CPath(b), &sb) != 0) return false;
