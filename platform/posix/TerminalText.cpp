@@ -1,0 +1,76 @@
+// Conversion of Shift-JIS text to the locale's encoding with glibc's iconv.
+#include "platform/posix/TerminalText.h"
+
+#include <iconv.h>
+#include <langinfo.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+
+namespace horofu {
+namespace {
+
+bool IsShiftJisCodeset(std::string name) {
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return c == '-' || c == '_'; }),
+               name.end());
+    return name == "SHIFTJIS" || name == "SJIS" || name == "CP932" || name == "WINDOWS31J" ||
+           name == "MSKANJI" || name == "IBM943";
+}
+
+// Runs iconv over the whole input; an invalid or unconvertible byte becomes replacement.
+std::string Run(void* handle, std::string_view in, std::string_view replacement) {
+    auto cd = static_cast<iconv_t>(handle);
+    std::string out;
+    out.reserve(in.size() * 3 / 2 + 8);
+    char* src = const_cast<char*>(in.data());
+    std::size_t srcLeft = in.size();
+    char chunk[4096];
+    while (srcLeft > 0) {
+        char* dst = chunk;
+        std::size_t dstLeft = sizeof chunk;
+        const std::size_t r = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        out.append(chunk, static_cast<std::size_t>(dst - chunk));
+        if (r == static_cast<std::size_t>(-1)) {
+            if (errno == E2BIG) continue;
+            // EILSEQ or a character cut off at the end: replace one byte and go on.
+            out.append(replacement);
+            ++src;
+            --srcLeft;
+            ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+TerminalText::TerminalText() {
+    const char* codeset = ::nl_langinfo(CODESET);
+    if (codeset != nullptr && IsShiftJisCodeset(codeset)) {
+        iconv_t cd = ::iconv_open("CP932", "UTF-8");
+        if (cd != reinterpret_cast<iconv_t>(-1)) fromUtf8_ = cd;
+        return;
+    }
+    iconv_t cd = ::iconv_open("UTF-8", "CP932");
+    if (cd != reinterpret_cast<iconv_t>(-1)) toLocale_ = cd;
+}
+
+TerminalText::~TerminalText() {
+    if (toLocale_ != nullptr) ::iconv_close(static_cast<iconv_t>(toLocale_));
+    if (fromUtf8_ != nullptr) ::iconv_close(static_cast<iconv_t>(fromUtf8_));
+}
+
+std::string TerminalText::Convert(std::string_view shiftJis) {
+    if (toLocale_ == nullptr) return std::string(shiftJis);
+    return Run(toLocale_, shiftJis, "\xEF\xBF\xBD");
+}
+
+std::string TerminalText::FromUtf8(std::string_view utf8) {
+    if (fromUtf8_ == nullptr) return std::string(utf8);
+    return Run(fromUtf8_, utf8, "?");
+}
+
+}  // namespace horofu

@@ -1,0 +1,266 @@
+// The horofu command: converts thread texts to HTML pages from a Unix shell.
+#include <getopt.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "converter/ConvertIntoPlace.h"
+#include "converter/Messages.h"
+#include "platform/posix/ProgressBar.h"
+#include "platform/posix/TerminalText.h"
+#include "runtime/Channels.h"
+#include "runtime/PlatformFile.h"
+
+#ifndef HOROFU_VERSION
+#define HOROFU_VERSION "unknown"
+#endif
+
+namespace horofu {
+namespace {
+
+// 出力ファイルが既に存在します（上書きするには -f）。
+constexpr char kOutputExists[] =
+    "\x8f\x6f\x97\xcd\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xaa\x8a\xf9\x82\xc9\x91\xb6\x8d\xdd\x82"
+    "\xb5\x82\xdc\x82\xb7\x81\x69\x8f\xe3\x8f\x91\x82\xab\x82\xb7\x82\xe9\x82\xc9\x82\xcd -f\x81"
+    "\x6a\x81\x42";
+// 上書きしませんでした。
+constexpr char kNotOverwritten[] =
+    "\x8f\xe3\x8f\x91\x82\xab\x82\xb5\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81\x42";
+
+constexpr char kUsage[] = "Usage: horofu [OPTION]... FILE.txt...\n";
+constexpr char kHelp[] =
+    "Convert saved bulletin-board threads (Shift-JIS text) into HTML pages.\n"
+    "Each FILE.txt becomes FILE.html beside it. With no FILE, or FILE '-', the thread is\n"
+    "read from standard input and the page written to standard output.\n"
+    "\n"
+    "  -o, --output=PATH  write the page to PATH ('-' for standard output); one FILE only\n"
+    "  -f, --force        replace an existing page without asking\n"
+    "      --echo         show every record as it is read (on standard error when the\n"
+    "                     page goes to standard output)\n"
+    "  -q, --quiet        no progress bar and no summary\n"
+    "  -h, --help         show this help and exit\n"
+    "  -V, --version      show the version and exit\n"
+    "\n"
+    "An existing page is replaced only after a yes on the terminal, or with --force. The page\n"
+    "is written beside its target and moved over it only when complete, so a failure never\n"
+    "leaves half a page. Messages follow the locale: Shift-JIS where its codeset is Shift-JIS\n"
+    "or CP932, UTF-8 otherwise. The page keeps the thread's Shift-JIS bytes.\n"
+    "\n"
+    "Exit status: 0 if every file was converted, 1 if any failed, 2 on a usage error.\n";
+
+struct Options {
+    std::string output;  // empty: beside each input
+    bool force = false;
+    bool echo = false;
+    bool quiet = false;
+    std::vector<std::string> inputs;
+};
+
+class Command {
+public:
+    int Run(int argc, char** argv);
+
+private:
+    int ParseOptions(int argc, char** argv);  // -1 to go on, else the exit status
+    int ConvertOne(const std::string& input, const std::string& output);
+    bool MayReplace(const std::string& output);
+    void Report(const std::string& path, const char* shiftJisMessage);
+
+    TerminalText text_;
+    Options options_;
+};
+
+bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
+
+// A text file's name ends in ".txt" in any ASCII case.
+bool HasTextExtension(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string tail = path.substr(path.size() - 4);
+    for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return tail == ".txt";
+}
+
+// Shows every record and keeps the progress bar moving.
+class CommandListener : public ConversionListener {
+public:
+    CommandListener(TerminalText& text, std::FILE* echoTo, ProgressBar* bar)
+        : text_(text), echoTo_(echoTo), bar_(bar) {}
+    bool WantsEcho() const override { return echoTo_ != nullptr; }
+    void Echo(const Text& line) override {
+        if (bar_ != nullptr) bar_->Clear();
+        // The console's echo ends each record with CR LF; a terminal wants LF.
+        std::string_view bytes = line.View();
+        if (bytes.size() >= 2 && bytes.substr(bytes.size() - 2) == "\r\n") {
+            bytes.remove_suffix(2);
+        }
+        text_.Write(echoTo_, bytes);
+        std::fputc('\n', echoTo_);
+    }
+    void Progress(uint64_t done, uint64_t total) override {
+        if (bar_ != nullptr && echoTo_ == nullptr) bar_->Update(done, total);
+    }
+
+private:
+    TerminalText& text_;
+    std::FILE* echoTo_;
+    ProgressBar* bar_;
+};
+
+void Command::Report(const std::string& path, const char* shiftJisMessage) {
+    std::string line = "horofu: " + path + ": " + text_.Convert(shiftJisMessage) + "\n";
+    std::fputs(line.c_str(), stderr);
+}
+
+int Command::ParseOptions(int argc, char** argv) {
+    enum { kEcho = 256 };
+    static const option longOptions[] = {
+        {"output", required_argument, nullptr, 'o'}, {"force", no_argument, nullptr, 'f'},
+        {"echo", no_argument, nullptr, kEcho},       {"quiet", no_argument, nullptr, 'q'},
+        {"help", no_argument, nullptr, 'h'},         {"version", no_argument, nullptr, 'V'},
+        {nullptr, 0, nullptr, 0}};
+    bool outputGiven = false;
+    for (int c; (c = ::getopt_long(argc, argv, "o:fqhV", longOptions, nullptr)) != -1;) {
+        switch (c) {
+            case 'o': options_.output = optarg; outputGiven = true; break;
+            case 'f': options_.force = true; break;
+            case 'q': options_.quiet = true; break;
+            case kEcho: options_.echo = true; break;
+            case 'h': std::fputs(kUsage, stdout); std::fputs(kHelp, stdout); return 0;
+            case 'V': std::printf("horofu %s\n", HOROFU_VERSION); return 0;
+            default:
+                std::fputs("Try 'horofu --help' for more information.\n", stderr);
+                return 2;
+        }
+    }
+    for (int i = optind; i < argc; ++i) options_.inputs.emplace_back(argv[i]);
+    if (outputGiven && options_.output.empty()) {
+        std::fputs("horofu: -o needs a path\n", stderr);
+        return 2;
+    }
+    if (options_.inputs.empty()) {
+        if (IsTerminal(STDIN_FILENO)) {
+            std::fputs(kUsage, stderr);
+            std::fputs("Try 'horofu --help' for more information.\n", stderr);
+            return 2;
+        }
+        options_.inputs.emplace_back("-");
+    }
+    if (outputGiven && options_.inputs.size() > 1) {
+        std::fputs("horofu: -o takes one input file only\n", stderr);
+        return 2;
+    }
+    // The desktop program refuses anything but a text file; so does the command, up front.
+    bool refused = false;
+    for (const std::string& input : options_.inputs) {
+        if (input != "-" && !HasTextExtension(input)) {
+            Report(input, message::kNotTextFile);
+            refused = true;
+        }
+    }
+    return refused ? 2 : -1;
+}
+
+// Whether an existing page may be replaced: with --force, or after a yes on the terminal.
+bool Command::MayReplace(const std::string& output) {
+    if (options_.force) return true;
+    const bool canAsk = IsTerminal(STDIN_FILENO) && IsTerminal(STDERR_FILENO) &&
+                        std::find(options_.inputs.begin(), options_.inputs.end(), "-") ==
+                            options_.inputs.end();
+    if (!canAsk) {
+        Report(output, kOutputExists);
+        return false;
+    }
+    const std::string question =
+        "horofu: " + output + ": " + text_.Convert(message::kOverwriteQuestion) + " ";
+    std::fputs(question.c_str(), stderr);
+    std::fflush(stderr);
+    char answer[64] = {};
+    if (std::fgets(answer, sizeof answer, stdin) == nullptr) {
+        std::fputc('\n', stderr);
+        return false;
+    }
+    return answer[0] == 'y' || answer[0] == 'Y';
+}
+
+int Command::ConvertOne(const std::string& input, const std::string& output) {
+    const bool fromStdin = input == "-";
+    const bool toStdout = output == "-";
+    const Text inputPath(fromStdin ? std::string("/dev/stdin") : input);
+    const Text outputPath(output);
+
+    if (!toStdout && !IsSpecialFile(outputPath) && FileExists(outputPath)) {
+        if (IsSameFile(inputPath, outputPath)) {
+            Report(output, message::kSameAsInput);
+            return 1;
+        }
+        if (!MayReplace(output)) {
+            if (!options_.force && IsTerminal(STDIN_FILENO)) Report(output, kNotOverwritten);
+            return 1;
+        }
+    }
+
+    std::FILE* echoTo = options_.echo ? (toStdout ? stderr : stdout) : nullptr;
+    const bool showProgress = !options_.quiet && IsTerminal(STDERR_FILENO);
+    ProgressBar bar(stderr, input);
+    CommandListener listener(text_, echoTo, showProgress ? &bar : nullptr);
+
+    ConversionResult result;
+    if (toStdout) {
+        OpenChannel(inputPath, 1, 1);
+        AttachChannel(2, OpenStandardOutput(), OpenMode::Output);
+        result = ConvertOpenChannels(listener);
+    } else {
+        result = ConvertIntoPlace(inputPath, outputPath, listener);
+    }
+    bar.Clear();
+    if (echoTo != nullptr) std::fflush(echoTo);
+
+    switch (result.outcome) {
+        case ConversionOutcome::Done:
+            break;
+        case ConversionOutcome::InputNotOpened: Report(input, message::kInputNotOpened); return 1;
+        case ConversionOutcome::ReadFailed: Report(input, message::kReadFailed); return 1;
+        case ConversionOutcome::OutputNotCreated:
+            Report(output, message::kOutputNotCreated);
+            return 1;
+        case ConversionOutcome::WriteFailed: Report(output, message::kWriteFailed); return 1;
+        case ConversionOutcome::SameAsInput: Report(output, message::kSameAsInput); return 1;
+        case ConversionOutcome::Stopped: return 1;
+    }
+    if (showProgress) {
+        std::fprintf(stderr, "horofu: %s -> %s: %llu records, %llu posts, %llu bytes\n",
+                     input.c_str(), output.c_str(),
+                     static_cast<unsigned long long>(result.records),
+                     static_cast<unsigned long long>(result.posts),
+                     static_cast<unsigned long long>(result.bytesWritten));
+    }
+    return 0;
+}
+
+int Command::Run(int argc, char** argv) {
+    if (const int status = ParseOptions(argc, argv); status >= 0) return status;
+    int status = 0;
+    for (const std::string& input : options_.inputs) {
+        std::string output = options_.output;
+        if (output.empty()) {
+            output = input == "-" ? "-" : input.substr(0, input.size() - 4) + ".html";
+        }
+        if (ConvertOne(input, output) != 0) status = 1;
+    }
+    if (std::fflush(stdout) != 0) status = 1;
+    return status;
+}
+
+}  // namespace
+}  // namespace horofu
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    horofu::Command command;
+    return command.Run(argc, argv);
+}
