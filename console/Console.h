@@ -1,0 +1,74 @@
+// The process's console: its buffer, the cell metrics and the lock that serialises printing
+// with painting, and the print and redraw operations built on them.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+#include "console/ConsoleBuffer.h"
+#include "console/ConsoleSurface.h"
+#include "runtime/Text.h"
+
+namespace horofu {
+
+// Pixel size of one byte column and of one line in the console font.
+struct ConsoleMetrics {
+    int32_t cellWidth = 8;
+    int32_t lineHeight = 16;
+};
+
+class Console {
+  public:
+    Console() = default;
+    Console(const Console&) = delete;
+    Console& operator=(const Console&) = delete;
+
+    // Called by the window when it is created, once the font has been measured.
+    void SetMetrics(const ConsoleMetrics& metrics);
+
+    // The surface that Print draws on: the console window as seen from whatever thread
+    // prints. Called by the window when it is created, and with null when it is destroyed,
+    // after which Print does nothing. The surface must outlive its attachment.
+    void AttachWindow(ConsoleSurface* window);
+
+    // Stores text at the cursor and draws the lines it touched (or, after a scroll, every
+    // visible line) on the attached window before returning. Called on the main thread for
+    // every echoed record. Does nothing while no window is attached.
+    void Print(const Text& text);
+
+    // Applies the scroll rule for the surface's client height, then draws lines firstLine to
+    // lastLine, or every visible line when firstLine is -1 (lastLine is then ignored). Called
+    // by the window's paint handler with -1 and 0.
+    void Redraw(ConsoleSurface& surface, int32_t firstLine, int32_t lastLine);
+
+    // The buffer, for the window code and for tests that look at the layout. Not to be used
+    // while another thread may print or paint.
+    ConsoleBuffer& Buffer() { return buffer_; }
+
+  private:
+    // Redraw with the lock held. stepsTaken are scroll steps already taken since firstLine
+    // and lastLine were noted (lastLine counted after them, firstLine before).
+    void RedrawLocked(ConsoleSurface& surface, int32_t firstLine, int32_t lastLine,
+                      int32_t stepsTaken);
+    // Clears the strip right of line i's text and draws its characters at their cells.
+    void DrawLine(ConsoleSurface& surface, int32_t i, int32_t clientWidth);
+
+    std::mutex lock_;  // one print with its redraw, or one paint's redraw, at a time
+    ConsoleBuffer buffer_;
+    ConsoleMetrics metrics_;
+    ConsoleSurface* window_ = nullptr;
+};
+
+// The one console of the process, created on first use (by the console thread when it
+// starts).
+Console& ProcessConsole();
+
+// The echo of the conversion: prints text on the process's console. Called on the main
+// thread, only after the console has started.
+void ConsolePrint(const Text& text);
+
+// Redraws lines of the process's console on surface; see Console::Redraw. Called by the
+// console window's paint handler.
+void RedrawConsoleLines(ConsoleSurface& surface, int32_t firstLine, int32_t lastLine);
+
+}  // namespace horofu

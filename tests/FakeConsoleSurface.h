@@ -1,0 +1,145 @@
+// Console drawing targets for tests: one that records every call, one that keeps pixels.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "console/ConsoleSurface.h"
+
+namespace horofu::testing {
+
+// Every byte is one cell wide in the fake font, so a text's width is its length in cells.
+class RecordingSurface : public ConsoleSurface {
+  public:
+    struct Copy {
+        int32_t x, y, width, height;
+    };
+    struct Character {
+        int32_t x, y;
+        std::string bytes;
+        ConsoleColor fg, bg;
+    };
+
+    RecordingSurface(int32_t width, int32_t height, int32_t cellWidth)
+        : size{width, height}, cellWidth(cellWidth) {}
+
+    ConsoleSize ClientSize() override { return size; }
+    int32_t TextWidth(const char*, int32_t count) override { return count * cellWidth; }
+    void CopyBackground(int32_t x, int32_t y, int32_t width, int32_t height) override {
+        copies.push_back({x, y, width, height});
+    }
+    void DrawCharacter(int32_t x, int32_t y, const char* bytes, int32_t count, ConsoleColor fg,
+                       ConsoleColor bg) override {
+        characters.push_back({x, y, std::string(bytes, count), fg, bg});
+    }
+
+    // The rows whose strip was cleared, i.e. the lines drawn, in drawing order.
+    std::vector<int32_t> RowsDrawn(int32_t lineHeight) const {
+        std::vector<int32_t> rows;
+        for (const Copy& c : copies) rows.push_back(c.y / lineHeight);
+        return rows;
+    }
+    void Forget() {
+        copies.clear();
+        characters.clear();
+    }
+
+    ConsoleSize size;
+    int32_t cellWidth;
+    std::vector<Copy> copies;
+    std::vector<Character> characters;
+};
+
+// A window's pixels, each naming what covers it: the character (its bytes and the pixel's
+// place inside the glyph) and its colours, or the black background. A character is as wide
+// as its bytes in cells. With scrolling on, it also moves pixels and draws runs itself by
+// their advances, the way a fast window does.
+class CanvasSurface : public ConsoleSurface {
+  public:
+    struct Pixel {
+        uint32_t code = 0;  // bytes of the character, plus 1; 0 for the background
+        int32_t dx = 0, dy = 0;
+        ConsoleColor fg = 0, bg = 0;
+        bool operator==(const Pixel&) const = default;
+    };
+
+    CanvasSurface(int32_t width, int32_t height, int32_t cellWidth, int32_t lineHeight,
+                  bool scrolls)
+        : cellWidth_(cellWidth), lineHeight_(lineHeight), scrolls_(scrolls) {
+        Resize(width, height);
+    }
+
+    // A new client size, keeping the pixels that stay inside, as a window does until its
+    // repaint.
+    void Resize(int32_t width, int32_t height) {
+        std::vector<Pixel> fresh(static_cast<std::size_t>(width) * height);
+        for (int32_t y = 0; y < std::min(height, height_); ++y)
+            for (int32_t x = 0; x < std::min(width, width_); ++x)
+                fresh[y * width + x] = pixels_[y * width_ + x];
+        pixels_ = std::move(fresh);
+        width_ = width;
+        height_ = height;
+    }
+
+    ConsoleSize ClientSize() override { return {width_, height_}; }
+    int32_t TextWidth(const char*, int32_t count) override { return count * cellWidth_; }
+    void CopyBackground(int32_t x, int32_t y, int32_t width, int32_t height) override {
+        Fill(x, y, width, height, [](int32_t, int32_t) { return Pixel{}; });
+    }
+    void DrawCharacter(int32_t x, int32_t y, const char* bytes, int32_t count, ConsoleColor fg,
+                       ConsoleColor bg) override {
+        uint32_t code = 0;
+        for (int32_t i = 0; i < count; ++i) code = code << 8 | static_cast<unsigned char>(bytes[i]);
+        Fill(x, y, count * cellWidth_, lineHeight_, [&](int32_t dx, int32_t dy) {
+            return Pixel{code + 1, dx, dy, fg, bg};
+        });
+    }
+    void DrawRun(int32_t x, int32_t y, const char* bytes, const int32_t* advances, int32_t count,
+                 ConsoleColor fg, ConsoleColor bg) override {
+        if (!scrolls_) return ConsoleSurface::DrawRun(x, y, bytes, advances, count, fg, bg);
+        ++runs;
+        // A character is a byte with a non-zero advance and the zero-advance bytes after it.
+        for (int32_t i = 0; i < count;) {
+            int32_t n = 1;
+            while (i + n < count && advances[i + n] == 0) ++n;
+            DrawCharacter(x, y, bytes + i, n, fg, bg);
+            for (int32_t k = 0; k < n; ++k) x += advances[i + k];
+            i += n;
+        }
+    }
+    bool ScrollUp(int32_t bottom, int32_t distance) override {
+        if (!scrolls_ || refuseScroll) return false;
+        ++scrollsDone;
+        for (int32_t y = 0; y + distance < bottom; ++y)
+            std::copy_n(&pixels_[(y + distance) * width_], width_, &pixels_[y * width_]);
+        return true;
+    }
+
+    // What a window's paint does: clear everything, then the redraw of every line.
+    void PaintBackground() { CopyBackground(0, 0, width_, height_); }
+
+    bool operator==(const CanvasSurface& other) const {
+        return width_ == other.width_ && height_ == other.height_ && pixels_ == other.pixels_;
+    }
+
+    bool refuseScroll = false;
+    int32_t scrollsDone = 0;
+    int32_t runs = 0;
+
+  private:
+    template <class Make>
+    void Fill(int32_t x, int32_t y, int32_t width, int32_t height, Make make) {
+        for (int32_t py = std::max(y, 0); py < std::min(y + height, height_); ++py)
+            for (int32_t px = std::max(x, 0); px < std::min(x + width, width_); ++px)
+                pixels_[py * width_ + px] = make(px - x, py - y);
+    }
+
+    int32_t cellWidth_, lineHeight_;
+    bool scrolls_;
+    int32_t width_ = 0, height_ = 0;
+    std::vector<Pixel> pixels_;
+};
+
+}  // namespace horofu::testing

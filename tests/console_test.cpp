@@ -1,0 +1,334 @@
+// The console: layout of printed bytes, the scroll rule, and which lines get drawn and how.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "console/Console.h"
+#include "tests/FakeConsoleSurface.h"
+
+namespace horofu {
+namespace {
+
+using testing::CanvasSurface;
+using testing::RecordingSurface;
+
+constexpr int32_t kCell = 8;
+constexpr int32_t kLine = 16;
+
+class ConsoleTest : public ::testing::Test {
+  protected:
+    // A window 80 cells wide and 10 lines high.
+    ConsoleTest() : window(80 * kCell, 10 * kLine, kCell) {
+        console.SetMetrics({kCell, kLine});
+        console.AttachWindow(&window);
+    }
+
+    std::string LineText(int32_t i) {
+        const ConsoleLine& line = console.Buffer().Line(i);
+        return std::string(line.text.data(), line.Length());
+    }
+    int32_t CursorLine() { return console.Buffer().cursorLine; }
+    int32_t CursorColumn() { return console.Buffer().cursorColumn; }
+    std::vector<int32_t> Rows() { return window.RowsDrawn(kLine); }
+
+    Console console;
+    RecordingSurface window;
+};
+
+TEST_F(ConsoleTest, TabsAndLineEnds) {
+    console.Print(Text("a\tb"));
+    EXPECT_EQ(LineText(0), "a       b");
+    EXPECT_EQ(CursorColumn(), 9);
+    console.Print(Text("\tc"));  // column 9 to the stop at 16
+    EXPECT_EQ(LineText(0), "a       b       c");
+    console.Print(
+        Text("\r\n"
+             "12345678\t|\r\n"));  // a TAB on a stop moves a full 8
+    EXPECT_EQ(LineText(1), "12345678        |");
+    EXPECT_EQ(CursorLine(), 2);
+    EXPECT_EQ(CursorColumn(), 0);
+
+    // CR at the end of one print and LF at the start of the next are plain bytes, as are a
+    // lone CR or LF; LF CR is no line end either.
+    console.Print(Text("x\r"));
+    console.Print(Text("\ny\n\rz"));
+    EXPECT_EQ(LineText(2), "x\r\ny\n\rz");
+    EXPECT_EQ(CursorLine(), 2);
+    EXPECT_EQ(CursorColumn(), 7);
+
+    // The text ends at its first zero byte.
+    console.Print(Text("\r\nab\0cd\r\n", 8));
+    EXPECT_EQ(LineText(3), "ab");
+    EXPECT_EQ(CursorLine(), 3);
+    EXPECT_EQ(LineText(4), "");
+}
+
+TEST_F(ConsoleTest, LineKeepsAtMost254Bytes) {
+    console.Print(Text(std::string(300, 'x')));
+    EXPECT_EQ(LineText(0), std::string(254, 'x'));
+    EXPECT_EQ(console.Buffer().Line(0).text[254], '\0');
+    console.Print(Text("\r\nnext"));
+    EXPECT_EQ(LineText(1), "next");
+
+    // A TAB that crosses column 254 fills up to it and no further.
+    console.Print(Text("\r\n" + std::string(250, 'y') + "\tz\tw"));
+    EXPECT_EQ(LineText(2), std::string(250, 'y') + "    ");
+    EXPECT_EQ(console.Buffer().Line(2).text[254], '\0');
+}
+
+TEST_F(ConsoleTest, CursorLineNeverPasses100) {
+    window.size.height = 300 * kLine;  // taller than the buffer
+    for (int i = 0; i < 150; ++i) console.Print(Text("line " + std::to_string(i) + "\r\n"));
+    EXPECT_EQ(CursorLine(), 100);
+    EXPECT_EQ(LineText(0), "line 50");
+    EXPECT_EQ(LineText(99), "line 149");
+    EXPECT_EQ(LineText(100), "");
+
+    // One print with more line ends than lines left.
+    std::string many;
+    for (int i = 0; i < 120; ++i) many += "r" + std::to_string(i) + "\r\n";
+    console.Print(Text(many + "last"));
+    EXPECT_EQ(CursorLine(), 100);
+    EXPECT_EQ(LineText(100), "last");
+    EXPECT_EQ(LineText(99), "r119");
+    EXPECT_EQ(LineText(0), "r20");
+    // Rows past line 100 are never drawn.
+    for (int32_t row : Rows()) EXPECT_LE(row, 100);
+}
+
+TEST_F(ConsoleTest, ScrollMovesRecordsNotText) {
+    console.Print(Text("first\r\nsecond\r\n"));
+    const ConsoleLine* second = console.Buffer().lines[1].get();
+    window.size.height = 2 * kLine;  // cursor line 2 no longer fits
+    console.Print(Text("third"));
+    EXPECT_EQ(console.Buffer().lines[0].get(), second);
+    EXPECT_EQ(LineText(0), "second");
+    EXPECT_EQ(LineText(1), "third");
+    EXPECT_EQ(CursorLine(), 1);
+    EXPECT_EQ(CursorColumn(), 5);  // a scroll leaves the column alone
+}
+
+TEST_F(ConsoleTest, EachCellKeepsItsColours) {
+    ConsoleBuffer& buffer = console.Buffer();
+    EXPECT_EQ(buffer.printForeground, ConsoleRgb(255, 255, 255));
+    EXPECT_EQ(buffer.printBackground, 0u);
+    EXPECT_EQ(ConsoleRgb(0x112, 0x34, 0x56), 0x563412u);  // low 8 bits of each, red lowest
+
+    const ConsoleColor red = ConsoleRgb(255, 0, 0), blue = ConsoleRgb(0, 0, 255);
+    console.Print(Text("a"));
+    buffer.printForeground = red;
+    buffer.printBackground = blue;
+    console.Print(Text("b\t"));
+    // A double-byte character whose two bytes came in different colours takes the first's.
+    console.Print(Text("\x82"));
+    buffer.printForeground = blue;
+    window.Forget();
+    console.Print(
+        Text("\xa0"
+             "c"));  // あ
+    const ConsoleLine& line = buffer.Line(0);
+    EXPECT_EQ(line.foreground[0], ConsoleRgb(255, 255, 255));
+    EXPECT_EQ(line.foreground[1], red);
+    EXPECT_EQ(line.background[7], blue);  // the spaces of a TAB are coloured too
+    EXPECT_EQ(line.foreground[8], red);
+    EXPECT_EQ(line.foreground[9], blue);
+    EXPECT_EQ(line.foreground[11], 0u);  // beyond the text: as created
+
+    // a, b, six spaces, あ, c
+    ASSERT_EQ(window.characters.size(), 10u);
+    EXPECT_EQ(window.characters[0].fg, ConsoleRgb(255, 255, 255));
+    EXPECT_EQ(window.characters[1].fg, red);
+    EXPECT_EQ(window.characters[1].bg, blue);
+    EXPECT_EQ(window.characters[8].bytes, "\x82\xa0");
+    EXPECT_EQ(window.characters[8].x, 8 * kCell);
+    EXPECT_EQ(window.characters[8].fg, red);
+    EXPECT_EQ(window.characters[9].fg, blue);
+}
+
+TEST_F(ConsoleTest, DoubleByteCharacterIsOneGlyphAtItsFirstColumn) {
+    console.Print(
+        Text("1 \x96\xbc\x91\x4f\x81\x46"
+             "a\x82"));  // 1 名前：a and a lone lead
+    std::vector<std::pair<int32_t, std::string>> drawn;
+    for (const auto& c : window.characters) {
+        EXPECT_EQ(c.y, 0);
+        drawn.emplace_back(c.x / kCell, c.bytes);
+    }
+    const std::vector<std::pair<int32_t, std::string>> expected = {
+        {0, "1"},        {1, " "}, {2, "\x96\xbc"}, {4, "\x91\x4f"},
+        {6, "\x81\x46"}, {8, "a"}, {9, "\x82"}};
+    EXPECT_EQ(drawn, expected);
+
+    // A lead byte before a byte that cannot follow one still goes out with it, as one.
+    window.Forget();
+    console.Print(Text("\r\n\x82\r!"));
+    std::vector<RecordingSurface::Character> second;
+    for (const auto& c : window.characters)
+        if (c.y == kLine) second.push_back(c);
+    ASSERT_EQ(second.size(), 2u);
+    EXPECT_EQ(second[0].bytes, "\x82\r");
+    EXPECT_EQ(second[1].x, 2 * kCell);
+}
+
+TEST_F(ConsoleTest, PrintDrawsTheLinesItTouched) {
+    console.Print(Text("abc"));
+    ASSERT_EQ(Rows(), std::vector<int32_t>{0});
+    // The strip right of the text is cleared to the client area's width.
+    EXPECT_EQ(window.copies[0].x, 3 * kCell);
+    EXPECT_EQ(window.copies[0].width, 80 * kCell);
+    EXPECT_EQ(window.copies[0].height, kLine);
+
+    window.Forget();
+    console.Print(Text());  // an empty text redraws the cursor line only
+    EXPECT_EQ(Rows(), std::vector<int32_t>{0});
+    EXPECT_TRUE(window.characters.size() == 3u);
+
+    window.Forget();
+    console.Print(Text("d\r\n"));  // a record: its line and the next
+    EXPECT_EQ(Rows(), (std::vector<int32_t>{0, 1}));
+    window.Forget();
+    console.Print(Text("e\r\n\r\nf\r\n"));
+    EXPECT_EQ(Rows(), (std::vector<int32_t>{1, 2, 3, 4}));
+    EXPECT_EQ(window.copies[3].x, 0);  // an empty line is cleared whole
+}
+
+TEST_F(ConsoleTest, ScrollRedrawsEveryVisibleLine) {
+    // 50 pixels: rows 0 to 2 wholly, row 3 in part.
+    window.size.height = 50;
+    for (int i = 0; i < 2; ++i) console.Print(Text("r" + std::to_string(i) + "\r\n"));
+    EXPECT_EQ(CursorLine(), 2);  // line 2 still fits: (2 + 1) * 16 <= 50
+    EXPECT_EQ(Rows(), (std::vector<int32_t>{0, 1, 1, 2}));
+    window.Forget();
+    console.Print(Text("r2\r\n"));
+    EXPECT_EQ(CursorLine(), 2);
+    EXPECT_EQ(LineText(0), "r1");
+    EXPECT_EQ(LineText(1), "r2");
+    EXPECT_EQ(LineText(2), "");
+    EXPECT_EQ(Rows(), (std::vector<int32_t>{0, 1, 2, 3}));
+
+    // A window made lower: the next paint drops top lines until the cursor line is the
+    // lowest wholly visible one, and draws every visible line.
+    window.size.height = 2 * kLine;
+    window.Forget();
+    console.Redraw(window, -1, 0);
+    EXPECT_EQ(CursorLine(), 1);
+    EXPECT_EQ(LineText(0), "r2");
+    EXPECT_EQ(Rows(), (std::vector<int32_t>{0, 1}));
+
+    // Higher again: the dropped lines do not come back.
+    window.size.height = 10 * kLine;
+    window.Forget();
+    console.Redraw(window, -1, 0);
+    EXPECT_EQ(LineText(0), "r2");
+    EXPECT_EQ(Rows().size(), 10u);
+}
+
+TEST_F(ConsoleTest, WindowLowerThanOneLineDropsEveryRecord) {
+    for (const int32_t height : {0, 10}) {
+        window.size.height = height;
+        window.Forget();
+        console.Print(Text("record\r\n"));
+        EXPECT_EQ(CursorLine(), 0);
+        EXPECT_EQ(LineText(0), "");
+        // Only a partly visible row 0 is drawn, and it is empty.
+        EXPECT_EQ(Rows(), height == 0 ? std::vector<int32_t>{} : std::vector<int32_t>{0});
+        EXPECT_TRUE(window.characters.empty());
+    }
+    window.size.height = 10 * kLine;
+    window.Forget();
+    console.Redraw(window, -1, 0);
+    for (int32_t i = 0; i < 10; ++i) EXPECT_EQ(LineText(i), "");
+
+    // A record without its line end stays on line 0 until the next one comes.
+    window.size.height = 0;
+    console.Print(Text("partial"));
+    EXPECT_EQ(LineText(0), "partial");
+}
+
+TEST_F(ConsoleTest, NothingHappensWithoutAWindow) {
+    console.AttachWindow(nullptr);
+    console.Print(Text("lost\r\n"));
+    EXPECT_EQ(LineText(0), "");
+    EXPECT_EQ(CursorLine(), 0);
+}
+
+// Prints and resizes the same way on a window that scrolls its pixels and draws runs, and on
+// one that redraws everything one character at a time: the pictures must be the same after
+// every step.
+TEST(ConsoleScrolling, MovingPixelsGivesTheSamePicture) {
+    const std::vector<std::string> pieces = {
+        "12 \x96\xbc\x91\x4f\x81\x46\x96\xbc\x96\xb3\x82\xb5\x82\xb3\x82\xf1",  // 名前：名無しさん
+        ">>3",
+        "\t\x8a\xbf\x8e\x9a",
+        "plain ascii text",
+        "\r\n",
+        "\r\n",
+        "\r\n",
+        "\r",
+        "\n",
+        "\x82",
+        "\xa0",
+        "\x83\x41\r",
+        std::string(40, 'w'),
+        ""};
+    std::mt19937 random(12345);
+    for (int round = 0; round < 40; ++round) {
+        // Every fourth round a window that can be taller than the buffer's 101 lines.
+        const bool tall = round % 4 == 3;
+        const int32_t cell = tall ? 1 : 3, line = tall ? 2 : 4;
+        const int32_t width = 30 * cell;
+        const int32_t minHeight = tall ? 190 : 0, maxHeight = tall ? 240 : 60;
+        Console literal, fast;
+        const int32_t height = tall ? 230 : 7 * line + 2;
+        CanvasSurface literalWindow(width, height, cell, line, false);
+        CanvasSurface fastWindow(width, height, cell, line, true);
+        for (Console* c : {&literal, &fast}) c->SetMetrics({cell, line});
+        literal.AttachWindow(&literalWindow);
+        fast.AttachWindow(&fastWindow);
+        for (int step = 0; step < 300; ++step) {
+            const auto pick = random() % 100;
+            if (pick < 3) {
+                // A new size; the window then paints, as it does after every size change.
+                const auto size = minHeight + random() % (maxHeight - minHeight);
+                for (CanvasSurface* w : {&literalWindow, &fastWindow}) {
+                    w->Resize(width, static_cast<int32_t>(size));
+                    w->PaintBackground();
+                }
+                literal.Redraw(literalWindow, -1, 0);
+                fast.Redraw(fastWindow, -1, 0);
+            } else if (pick < 5) {
+                const ConsoleColor colour = ConsoleRgb(random() % 3, 0, random() % 2);
+                literal.Buffer().printForeground = fast.Buffer().printForeground = colour;
+            } else {
+                fastWindow.refuseScroll = random() % 8 == 0;
+                std::string text;
+                for (auto n = random() % (tall ? 12 : 4); n > 0; --n)
+                    text += pieces[random() % pieces.size()];
+                literal.Print(Text(text));
+                fast.Print(Text(text));
+            }
+            ASSERT_EQ(literalWindow, fastWindow) << "round " << round << " step " << step;
+        }
+        EXPECT_GT(fastWindow.scrollsDone, 0);
+    }
+}
+
+// With a window kept full, a record scrolls the pixels and draws just the rows that changed
+// or came into view, in a run per line.
+TEST(ConsoleScrolling, FullWindowDrawsOnlyTheNewRows) {
+    Console console;
+    CanvasSurface window(80 * kCell, 10 * kLine + 5, kCell, kLine, true);
+    console.SetMetrics({kCell, kLine});
+    console.AttachWindow(&window);
+    for (int i = 0; i < 30; ++i) console.Print(Text("record " + std::to_string(i) + "\r\n"));
+    const int32_t scrolls = window.scrollsDone;
+    const int32_t runs = window.runs;
+    console.Print(Text("one more \x8a\xbf\x8e\x9a\r\n"));
+    EXPECT_EQ(window.scrollsDone, scrolls + 1);
+    EXPECT_EQ(window.runs, runs + 1);  // only the record's own line has text
+}
+
+}  // namespace
+}  // namespace horofu
