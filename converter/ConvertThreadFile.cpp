@@ -1,10 +1,13 @@
 // Classifies each record of the thread and writes its line of the page.
 #include "converter/ConvertThreadFile.h"
 
-#include <array>
+#include <algorithm>
+#include <cstring>
+#include <memory>
 #include <string_view>
 
 #include "converter/PageText.h"
+#include "runtime/ByteScan.h"
 #include "runtime/Channels.h"
 #include "runtime/Split.h"
 
@@ -15,36 +18,75 @@ constexpr int kInput = 1;
 constexpr int kOutput = 2;
 constexpr uint64_t kProgressEvery = 4096;  // records between progress reports
 
-void Put(std::string_view bytes) { WriteChannel(kOutput, bytes); }
+// Gathers the page's lines and hands them to the output channel in large pieces. Each line
+// is a dozen small pieces; copying them here keeps the per-record cost to a few moves.
+class PageWriter {
+public:
+    PageWriter() : data_(new char[kFlushAt + 256]), capacity_(kFlushAt + 256) {}
+    ~PageWriter() { Flush(); }
 
-void PutLine(std::string_view bytes) {
-    Put(bytes);
-    Put(page::kLineEnd);
-}
-
-// Writes record-derived bytes with &, <, > and " escaped, so that no text of the thread can
-// open a tag or leave an attribute. None of these bytes is ever a Shift-JIS trail byte.
-void PutEscaped(std::string_view bytes) {
-    static constexpr auto kSpecial = [] {
-        std::array<bool, 256> special{};
-        special['&'] = special['<'] = special['>'] = special['"'] = true;
-        return special;
-    }();
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        if (!kSpecial[b]) continue;
-        Put(bytes.substr(start, i - start));
-        switch (b) {
-            case '&': Put("&amp;"); break;
-            case '<': Put("&lt;"); break;
-            case '>': Put("&gt;"); break;
-            default: Put("&quot;"); break;
-        }
-        start = i + 1;
+    template <std::size_t N>
+    void Put(const char (&literal)[N]) {
+        Reserve(N - 1);
+        std::memcpy(data_.get() + size_, literal, N - 1);
+        size_ += N - 1;
     }
-    Put(bytes.substr(start));
-}
+    void Put(std::string_view bytes) {
+        Reserve(bytes.size());
+        std::memcpy(data_.get() + size_, bytes.data(), bytes.size());
+        size_ += bytes.size();
+    }
+    template <std::size_t N>
+    void PutLine(const char (&literal)[N]) {
+        Put(literal);
+        Put(page::kLineEnd);
+        if (size_ >= kFlushAt) Flush();
+    }
+
+    // Writes record-derived bytes with &, <, > and " escaped, so that no text of the thread
+    // can open a tag or leave an attribute. None of them is ever a Shift-JIS trail byte.
+    void PutEscaped(std::string_view bytes) {
+        static constexpr ByteSet kSpecial{'&', '<', '>', '"'};
+        Reserve(bytes.size() * 6);
+        const char* p = bytes.data();
+        const char* const end = p + bytes.size();
+        for (;;) {
+            const char* const stop = FindFirstOf(p, end, kSpecial);
+            std::memcpy(data_.get() + size_, p, static_cast<std::size_t>(stop - p));
+            size_ += static_cast<std::size_t>(stop - p);
+            if (stop == end) return;
+            switch (*stop) {
+                case '&': Put("&amp;"); break;
+                case '<': Put("&lt;"); break;
+                case '>': Put("&gt;"); break;
+                default: Put("&quot;"); break;
+            }
+            p = stop + 1;
+        }
+    }
+
+    void Flush() {
+        if (size_ == 0) return;
+        WriteChannel(kOutput, std::string_view(data_.get(), size_));
+        size_ = 0;
+    }
+
+private:
+    static constexpr std::size_t kFlushAt = 256 * 1024;
+
+    void Reserve(std::size_t more) {
+        if (size_ + more <= capacity_) return;
+        const std::size_t capacity = std::max(capacity_ * 2, size_ + more);
+        std::unique_ptr<char[]> grown(new char[capacity]);
+        std::memcpy(grown.get(), data_.get(), size_);
+        data_ = std::move(grown);
+        capacity_ = capacity;
+    }
+
+    std::unique_ptr<char[]> data_;
+    std::size_t capacity_;
+    std::size_t size_ = 0;
+};
 
 // Everything but the last byte: the number before the blank that follows it.
 std::string_view WithoutLastByte(std::string_view bytes) {
@@ -53,50 +95,50 @@ std::string_view WithoutLastByte(std::string_view bytes) {
 
 // A header: the post number and name before the date, and what stands in for the date.
 // P (number and the blank after it) and R (the name) are the parts around "名前：".
-void PutHeader(std::string_view placeholder) {
+void PutHeader(PageWriter& out, std::string_view placeholder) {
     const std::string_view p = FirstLeft().View();
     const std::string_view r = FirstRight().View();
-    Put(page::kTermOpen);
-    Put(page::kAnchorNameOpen);
-    PutEscaped(WithoutLastByte(p));
-    Put(page::kAttributeClose);
-    PutEscaped(p);
-    Put(page::kAnchorClose);
-    Put(page::kNameLabel);
-    Put(page::kNameOpen);
-    PutEscaped(r);
-    Put(page::kNameClose);
-    Put(placeholder);
-    Put(page::kTermClose);
+    out.Put(page::kTermOpen);
+    out.Put(page::kAnchorNameOpen);
+    out.PutEscaped(WithoutLastByte(p));
+    out.Put(page::kAttributeClose);
+    out.PutEscaped(p);
+    out.Put(page::kAnchorClose);
+    out.Put(page::kNameLabel);
+    out.Put(page::kNameOpen);
+    out.PutEscaped(r);
+    out.Put(page::kNameClose);
+    out.Put(placeholder);
+    out.Put(page::kTermClose);
 }
 
-void PutBody(std::string_view record) {
+void PutBody(PageWriter& out, std::string_view record) {
     if (record.empty()) return;  // an empty line is a bare <br>
-    Put(page::kDescriptionOpen);
+    out.Put(page::kDescriptionOpen);
     if (record.size() > 2 && record.substr(0, 2) == page::kReplyMark) {
         // The last byte after ">>" is the blank that ends the post number.
         const std::string_view number = WithoutLastByte(record.substr(2));
-        Put(page::kAnchorHrefOpen);
-        PutEscaped(number);
-        Put(page::kAttributeClose);
-        Put(page::kReplyText);
-        PutEscaped(number);
-        Put(page::kAnchorClose);
+        out.Put(page::kAnchorHrefOpen);
+        out.PutEscaped(number);
+        out.Put(page::kAttributeClose);
+        out.Put(page::kReplyText);
+        out.PutEscaped(number);
+        out.Put(page::kAnchorClose);
     } else {
-        PutEscaped(record);
+        out.PutEscaped(record);
     }
-    Put(page::kDescriptionClose);
+    out.Put(page::kDescriptionClose);
 }
 
 // Writes the line of one record; true when it was a post header. A header is a record with
 // the date label, or else with "：0" (a date without label); H, its part before the date,
 // must hold "名前：", or the record is an ordinary line that happens to mention a date.
-bool PutRecordLine(const Text& record) {
-    static const Text dateLabel(page::kDateLabel);
-    static const Text colonZero(page::kColonZero);
-    static const Text nameLabel(page::kNameLabel);
+bool PutRecordLine(PageWriter& out, const Text& record) {
+    static const Separator dateLabel{Text(page::kDateLabel)};
+    static const Separator colonZero{Text(page::kColonZero)};
+    static const Separator nameLabel{Text(page::kNameLabel)};
 
-    Put(page::kLineStart);
+    out.Put(page::kLineStart);
     const char* placeholder = nullptr;
     if (SplitFirst(record, dateLabel) == 1) {
         if (SplitFirst(FirstLeft(), nameLabel) == 1) placeholder = page::kLabelledDate;
@@ -104,11 +146,11 @@ bool PutRecordLine(const Text& record) {
         if (SplitFirst(LastLeft(), nameLabel) == 1) placeholder = page::kBareDate;
     }
     if (placeholder != nullptr) {
-        PutHeader(placeholder);
+        PutHeader(out, placeholder);
     } else {
-        PutBody(record.View());
+        PutBody(out, record.View());
     }
-    PutLine(page::kBreak);
+    out.PutLine(page::kBreak);
     return placeholder != nullptr;
 }
 
@@ -137,9 +179,10 @@ ConversionResult ConvertOpenChannels(ConversionListener& listener) {
     }
     const uint64_t total = ChannelSizeAtOpen(kInput);
 
-    PutLine(page::kHtmlOpen);
-    PutLine(page::kBodyOpen);
-    PutLine(page::kListOpen);
+    PageWriter out;
+    out.PutLine(page::kHtmlOpen);
+    out.PutLine(page::kBodyOpen);
+    out.PutLine(page::kListOpen);
 
     Text record;
     Text echoed;
@@ -153,7 +196,7 @@ ConversionResult ConvertOpenChannels(ConversionListener& listener) {
             echoed.Bytes().append(page::kLineEnd);
             listener.Echo(echoed);
         }
-        if (PutRecordLine(record)) ++result.posts;
+        if (PutRecordLine(out, record)) ++result.posts;
         if (result.records % kProgressEvery == 0) {
             listener.Progress(ChannelPosition(kInput), total);
             if (GetChannelStatus(kOutput) != ChannelStatus::Open) break;  // no use going on
@@ -165,9 +208,10 @@ ConversionResult ConvertOpenChannels(ConversionListener& listener) {
     }
     listener.Progress(ChannelPosition(kInput), total);
 
-    PutLine(page::kListClose);
-    PutLine(page::kBodyClose);
-    PutLine(page::kHtmlClose);
+    out.PutLine(page::kListClose);
+    out.PutLine(page::kBodyClose);
+    out.PutLine(page::kHtmlClose);
+    out.Flush();
 
     result.bytesWritten = ChannelPosition(kOutput);
     const bool readOk = GetChannelStatus(kInput) == ChannelStatus::Open;

@@ -13,10 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "runtime/ByteScan.h"
+#include "runtime/WriteBehind.h"
+
 namespace horofu {
 namespace {
 
-constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr std::size_t kBufferSize = 256 * 1024;
 
 constexpr int kEndOfFile = -1;
 constexpr int kReadError = -2;
@@ -24,6 +27,7 @@ constexpr int kReadError = -2;
 // Byte roles while a field is collected.
 enum : unsigned char { kOrdinary = 0, kEnds = 1, kCr = 2, kQuote = 3, kComma = 4, kBlank = 5 };
 
+// The slower byte-by-byte collection for numeric targets, where blanks end fields too.
 constexpr std::array<unsigned char, 256> MakeRoles(bool blanksEnd) {
     std::array<unsigned char, 256> roles{};
     roles[0x00] = kEnds;
@@ -37,8 +41,11 @@ constexpr std::array<unsigned char, 256> MakeRoles(bool blanksEnd) {
     }
     return roles;
 }
-constexpr auto kTextRoles = MakeRoles(false);
 constexpr auto kNumberRoles = MakeRoles(true);
+
+// What can end a text field, or change what ends it. A CR matters only right before the LF,
+// where it belongs to the line end; so a text field looks for the LF and drops one CR before it.
+constexpr ByteSet kTextStops{'\0', '\n', ',', '"'};
 
 bool IsBlank(int b) { return b == ' ' || b == '\t'; }
 
@@ -65,6 +72,7 @@ public:
         state_ = ChannelStatus::Open;
         canRead_ = mode == OpenMode::ReadWrite || mode == OpenMode::Input;
         buffer_.resize(kBufferSize);
+        if (!canRead_) behind_ = std::make_unique<WriteBehind>(*file_);
         if (!file_->Size(sizeAtOpen_)) sizeAtOpen_ = 0;
         if (mode == OpenMode::Append) {
             filePos_ = sizeAtOpen_;
@@ -77,6 +85,8 @@ public:
         bool ok = state_ == ChannelStatus::Open;
         if (file_) {
             ok = FlushWrites() && ok;
+            if (behind_) ok = behind_->Finish() && ok;
+            behind_.reset();
             ok = file_->Close() && ok;
         }
         Reset();
@@ -94,6 +104,7 @@ public:
         if (!FlushWrites()) return -1;
         if (canRead_) return Refill() > 0 ? 0 : -1;
         uint64_t size = 0;
+        if (behind_) behind_->Finish();
         if (!file_->Size(size)) return -1;
         return filePos_ >= size ? -1 : 0;
     }
@@ -116,7 +127,7 @@ public:
         for (const InputTarget& target : targets) {
             if (!SkipBlanks()) return filled;
             bool endedByBlank = false;
-            if (!CollectField(target.IsText() ? kTextRoles : kNumberRoles, endedByBlank)) {
+            if (target.IsText() ? !CollectText() : !CollectField(kNumberRoles, endedByBlank)) {
                 return filled;
             }
             if (endedByBlank) SkipToNextField();
@@ -151,6 +162,7 @@ public:
 
 private:
     void Reset() {
+        behind_.reset();
         file_.reset();
         state_ = ChannelStatus::Empty;
         canRead_ = false;
@@ -159,7 +171,9 @@ private:
     }
 
     bool WriteOut(const char* bytes, std::size_t size) {
-        if (!file_->Write(bytes, size)) {
+        // Bytes written here must follow those still being written behind.
+        const bool behindOk = !behind_ || behind_->Finish();
+        if (!behindOk || !file_->Write(bytes, size)) {
             state_ = ChannelStatus::WriteFailed;
             return false;
         }
@@ -171,7 +185,13 @@ private:
         if (writeLen_ == 0) return true;
         const std::size_t size = writeLen_;
         writeLen_ = 0;
-        return WriteOut(buffer_.data(), size);
+        if (!behind_) return WriteOut(buffer_.data(), size);
+        if (!behind_->Write(buffer_, size)) {
+            state_ = ChannelStatus::WriteFailed;
+            return false;
+        }
+        filePos_ += size;
+        return true;
     }
 
     // Reads the next stretch of the file into the buffer: its size, 0 at the end, -1 on error.
@@ -197,6 +217,41 @@ private:
                 ++readPos_;
             }
             if (Refill() <= 0) return false;
+        }
+    }
+
+    // Collects one text field into field_: the fast path for what the converter reads.
+    // False when a read fails; the bytes read so far stay consumed.
+    bool CollectText() {
+        field_.clear();
+        bool inQuotes = false;
+        for (;;) {
+            if (readPos_ == readEnd_) {
+                const int got = Refill();
+                if (got < 0) return false;
+                if (got == 0) return true;  // end of file ends the field
+            }
+            const char* const data = buffer_.data();
+            const char* const stop = FindFirstOf(data + readPos_, data + readEnd_, kTextStops);
+            field_.append(data + readPos_, stop);
+            readPos_ = static_cast<std::size_t>(stop - data);
+            if (readPos_ == readEnd_) continue;
+            const char byte = data[readPos_++];
+            switch (byte) {
+                case '\n':
+                    if (!field_.empty() && field_.back() == '\r') field_.pop_back();
+                    return true;
+                case ',':
+                    if (!inQuotes) return true;
+                    field_ += byte;
+                    break;
+                case '"':
+                    inQuotes = !inQuotes;
+                    field_ += byte;
+                    break;
+                default:  // a zero byte
+                    return true;
+            }
         }
     }
 
@@ -290,6 +345,7 @@ private:
     }
 
     std::unique_ptr<PlatformFile> file_;
+    std::unique_ptr<WriteBehind> behind_;  // output-only channels write behind
     ChannelStatus state_ = ChannelStatus::Empty;
     bool canRead_ = false;
     std::vector<char> buffer_;

@@ -22,6 +22,8 @@ SplitState firstSplit;
 SplitState lastSplit;
 const Text emptyText;
 
+constexpr std::size_t npos = std::string_view::npos;
+
 bool IsUpper(unsigned char b) { return b >= 'A' && b <= 'Z'; }
 bool IsLower(unsigned char b) { return b >= 'a' && b <= 'z'; }
 
@@ -34,54 +36,47 @@ bool IsTrailByte(std::string_view t, std::size_t j) {
     return (run & 1) != 0;
 }
 
-class Matcher {
-public:
-    Matcher(std::string_view text, const Text& pattern)
-        : text_(text), folded_(LowerCase(pattern)) {}
-
-    std::size_t PatternSize() const { return folded_.Size(); }
-
-    // Whether the pattern matches at the 0-based index i (i + size <= text size).
-    bool MatchesAt(std::size_t i) const {
-        const std::string_view p = folded_.View();
-        if (p.empty()) return i == text_.size();  // only the empty tail equals an empty pattern
-        for (std::size_t k = 0; k < p.size(); ++k) {
-            const auto want = static_cast<unsigned char>(p[k]);
-            const auto have = static_cast<unsigned char>(text_[i + k]);
-            if (have == want) {
-                // An upper-case byte stays upper case only as a trail byte.
-                if (IsUpper(have) && !IsTrailByte(text_, i + k)) return false;
-            } else if (!(IsLower(want) && have == want - ('a' - 'A') &&
-                         !IsTrailByte(text_, i + k))) {
-                return false;
-            }
+// Whether sep matches text at the 0-based index i (i + size <= text size).
+bool MatchesAt(std::string_view text, std::size_t i, const Separator& sep) {
+    const std::string_view p = sep.Folded().View();
+    if (p.empty()) return i == text.size();  // only the empty tail equals an empty pattern
+    for (std::size_t k = 0; k < p.size(); ++k) {
+        const auto want = static_cast<unsigned char>(p[k]);
+        const auto have = static_cast<unsigned char>(text[i + k]);
+        if (have == want) {
+            // An upper-case byte stays upper case only as a trail byte.
+            if (IsUpper(have) && !IsTrailByte(text, i + k)) return false;
+        } else if (!(IsLower(want) && have == want - ('a' - 'A') && !IsTrailByte(text, i + k))) {
+            return false;
         }
-        return true;
     }
+    return true;
+}
 
-    // Lowest matching index in [from, last], or npos.
-    std::size_t FindForward(std::size_t from, std::size_t last) const {
-        if (folded_.Empty()) return last >= text_.size() && from <= text_.size() ? text_.size() : npos;
-        const auto first = static_cast<unsigned char>(folded_.Data()[0]);
-        const bool plainFirst = !IsUpper(first) && !IsLower(first);
-        for (std::size_t i = from; i <= last;) {
-            if (plainFirst) {
-                const void* hit = std::memchr(text_.data() + i, first, last - i + 1);
-                if (hit == nullptr) return npos;
-                i = static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data());
-            }
-            if (MatchesAt(i)) return i;
-            ++i;
+// The lowest index in [from, last] where sep matches, or npos.
+std::size_t FindForward(std::string_view text, std::size_t from, std::size_t last,
+                        const Separator& sep) {
+    if (sep.Size() == 0) return from <= text.size() && last >= text.size() ? text.size() : npos;
+    if (from > last) return npos;
+    if (!sep.HasLowerCase()) {
+        // Every match is a byte-for-byte occurrence: let find() look for candidates.
+        for (std::size_t i = text.find(sep.Folded().View(), from); i != npos && i <= last;
+             i = text.find(sep.Folded().View(), i + 1)) {
+            if (MatchesAt(text, i, sep)) return i;
         }
         return npos;
     }
-
-    static constexpr std::size_t npos = std::string_view::npos;
-
-private:
-    std::string_view text_;
-    Text folded_;
-};
+    const auto first = static_cast<unsigned char>(sep.Folded().Data()[0]);
+    for (std::size_t i = from; i <= last; ++i) {
+        if (!IsLower(first)) {
+            const void* hit = std::memchr(text.data() + i, first, last - i + 1);
+            if (hit == nullptr) return npos;
+            i = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+        }
+        if (MatchesAt(text, i, sep)) return i;
+    }
+    return npos;
+}
 
 // Stores the parts around a match. The text may be one of the state's own parts (splitting
 // FirstLeft() again), so the right part is taken before the left one is cut in place.
@@ -95,23 +90,28 @@ int Succeed(SplitState& state, const Text& t, std::size_t at, std::size_t size) 
 
 }  // namespace
 
+Separator::Separator(const Text& sep) : folded_(LowerCase(sep)) {
+    for (char c : folded_.View()) hasLowerCase_ = hasLowerCase_ || IsLower(static_cast<unsigned char>(c));
+}
+
 int32_t CountOccurrences(const Text& t, const Text& p) {
     if (t.Size() < p.Size()) return 0;
-    const Matcher m(t.View(), p);
+    const Separator sep(p);
     const std::size_t last = t.Size() - p.Size();
     int32_t count = 0;
-    for (std::size_t i = m.FindForward(0, last); i != Matcher::npos && i <= last;
-         i = i < last ? m.FindForward(i + 1, last) : Matcher::npos) {
+    for (std::size_t i = FindForward(t.View(), 0, last, sep); i != npos;
+         i = i < last ? FindForward(t.View(), i + 1, last, sep) : npos) {
         ++count;
     }
     return count;
 }
 
-int SplitFirst(const Text& t, const Text& sep) {
+int SplitFirst(const Text& t, const Text& sep) { return SplitFirst(t, Separator(sep)); }
+
+int SplitFirst(const Text& t, const Separator& sep) {
     if (sep.Size() <= t.Size()) {
-        const Matcher m(t.View(), sep);
-        const std::size_t at = m.FindForward(0, t.Size() - sep.Size());
-        if (at != Matcher::npos) return Succeed(firstSplit, t, at, sep.Size());
+        const std::size_t at = FindForward(t.View(), 0, t.Size() - sep.Size(), sep);
+        if (at != npos) return Succeed(firstSplit, t, at, sep.Size());
     }
     firstSplit.flag = 0;
     return 0;
@@ -120,18 +120,26 @@ int SplitFirst(const Text& t, const Text& sep) {
 const Text& FirstLeft() { return firstSplit.flag == 1 ? firstSplit.left : emptyText; }
 const Text& FirstRight() { return firstSplit.flag == 1 ? firstSplit.right : emptyText; }
 
-int SplitLast(const Text& t, const Text& sep) {
-    // 0-based candidates run from Len(t) - Len(sep) - 1 down to 0; a match at 0 fails.
-    if (!sep.Empty() && t.Size() > sep.Size()) {
-        const Matcher m(t.View(), sep);
-        const auto first = static_cast<unsigned char>(LowerCase(sep).Data()[0]);
-        for (std::size_t i = t.Size() - sep.Size() - 1; i >= 1; --i) {
-            if ((IsUpper(first) || IsLower(first) ||
-                 static_cast<unsigned char>(t.Data()[i]) == first) &&
-                m.MatchesAt(i)) {
-                return Succeed(lastSplit, t, i, sep.Size());
+int SplitLast(const Text& t, const Text& sep) { return SplitLast(t, Separator(sep)); }
+
+int SplitLast(const Text& t, const Separator& sep) {
+    // The backward scan considers the 0-based indexes Len(t) - Len(sep) - 1 down to 0, and
+    // a match at 0 fails: so the rightmost match in [1, Len(t) - Len(sep) - 1] is wanted.
+    if (sep.Size() > 0 && t.Size() > sep.Size() + 1) {
+        const std::size_t last = t.Size() - sep.Size() - 1;
+        std::size_t found = npos;
+        if (!sep.HasLowerCase()) {
+            // Occurrences are rare: walk them forward and keep the last.
+            for (std::size_t i = FindForward(t.View(), 1, last, sep); i != npos;
+                 i = i < last ? FindForward(t.View(), i + 1, last, sep) : npos) {
+                found = i;
+            }
+        } else {
+            for (std::size_t i = last; i >= 1 && found == npos; --i) {
+                if (MatchesAt(t.View(), i, sep)) found = i;
             }
         }
+        if (found != npos) return Succeed(lastSplit, t, found, sep.Size());
     }
     lastSplit.flag = 0;
     return 0;

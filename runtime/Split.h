@@ -7,12 +7,28 @@
 
 namespace horofu {
 
+// A separator prepared once for many case-insensitive searches, as the converter's marks are.
+class Separator {
+public:
+    explicit Separator(const Text& sep);
+    const Text& Folded() const { return folded_; }
+    std::size_t Size() const { return folded_.Size(); }
+    // Whether the folded separator holds a byte a-z, which an unfolded A-Z in the text can
+    // match too; without one, every match is also a byte-for-byte occurrence.
+    bool HasLowerCase() const { return hasLowerCase_; }
+
+private:
+    Text folded_;
+    bool hasLowerCase_ = false;
+};
+
 // Number of case-insensitive occurrences of p in t, overlapping ones included.
 int32_t CountOccurrences(const Text& t, const Text& p);
 
 // Finds the first case-insensitive occurrence of sep in t. On success (1) the first-split
 // state holds the bytes before it and the bytes after it; on failure (0) only its flag drops.
 int SplitFirst(const Text& t, const Text& sep);
+int SplitFirst(const Text& t, const Separator& sep);
 
 // The parts of the last successful SplitFirst, or empty text when the last one failed.
 // The reference stays valid until the next SplitFirst.
@@ -23,6 +39,7 @@ const Text& FirstRight();
 // last byte of t is never found, and one at the first byte never counts as success. So both
 // parts of a successful SplitLast are non-empty.
 int SplitLast(const Text& t, const Text& sep);
+int SplitLast(const Text& t, const Separator& sep);
 
 const Text& LastLeft();
 const Text& LastRight();
