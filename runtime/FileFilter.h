@@ -1,0 +1,29 @@
+// The file-type filter a file dialog offers: which entries, in which order, as one text.
+#pragma once
+
+#include <vector>
+
+#include "runtime/Text.h"
+
+namespace horofu {
+
+// The filter text for an extension list and the initial path's extension (PathExtension).
+// The list offers an entry when it contains the entry's key anywhere, ignoring ASCII case:
+// "htm" the HTML entry, "exe" the executable entry, "txt" the text entry. The entry whose
+// extension equals the given one exactly (case-sensitive: "TXT" is not "txt") comes first,
+// then the other offered ones in the order text, executable, HTML, then all files. Each entry
+// is its display text, a zero byte, its pattern, a zero byte; one more zero byte ends the
+// text. Called when a dialog request is built.
+Text FilterText(const Text& extensions, const Text& extension);
+
+// One entry of a filter text.
+struct FilterEntry {
+    Text display;  // e.g. TEXTファイル(*.txt)
+    Text pattern;  // e.g. *.txt
+};
+
+// The entries of a filter text, in order; the reading stops at the closing zero byte.
+// Called where the choice is shown without the platform's dialog (the terminal).
+std::vector<FilterEntry> FilterEntries(const Text& filter);
+
+}  // namespace horofu

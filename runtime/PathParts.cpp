@@ -1,0 +1,70 @@
+// Extension and directory of a dialog's initial path.
+#include "runtime/PathParts.h"
+
+#include <cstddef>
+#include <string_view>
+
+#include "runtime/CurrentDirectory.h"
+#include "runtime/Split.h"
+
+namespace horofu {
+namespace {
+
+constexpr std::size_t kNone = std::string_view::npos;
+
+// Whether the byte can be the second byte of a Shift-JIS double-byte character. Only such a
+// separator (the backslash, 5C) needs the walk below; '/' (2F) never can.
+bool CanBeTrailByte(unsigned char b) {
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+
+// 0-based indexes of the separators in path that are characters of their own, visited from the
+// start; calls found(index) for each. Walking from the start is the only way to know which
+// bytes are trail bytes.
+template <typename Found>
+void ForEachSeparator(std::string_view path, char separator, Found found) {
+    const bool walk = CanBeTrailByte(static_cast<unsigned char>(separator));
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (walk && IsLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) {
+            ++i;  // the trail byte belongs to the character
+        } else if (path[i] == separator) {
+            found(i);
+        }
+    }
+}
+
+// The index of the separator the directory ends at, or kNone. As with SplitLast, only the
+// bytes before the last one are searched, and the rightmost hit failing at index 0 fails.
+std::size_t DirectoryEnd(std::string_view path, char separator) {
+    std::size_t last = kNone;
+    ForEachSeparator(path, separator, [&](std::size_t i) {
+        if (i + 1 < path.size()) last = i;
+    });
+    return last == 0 ? kNone : last;
+}
+
+}  // namespace
+
+Text PathExtension(const Text& path) {
+    // A dot (2E) is never a trail byte, so the byte search of SplitLast is safe here.
+    return SplitLast(path, Text(".")) == 1 ? LastRight() : Text("*");
+}
+
+Text PathDirectory(const Text& path) {
+    return PathDirectory(path, CurrentDirectory(), kWindowsSeparator);
+}
+
+Text PathDirectory(const Text& path, const Text& currentDirectory, char separator) {
+    const std::size_t end = DirectoryEnd(path.View(), separator);
+    if (end == kNone) return DirectoryWithSeparator(currentDirectory, separator);
+    return Text(path.View().substr(0, end + 1));
+}
+
+Text DirectoryWithSeparator(const Text& directory, char separator) {
+    bool endsInOne = false;
+    ForEachSeparator(directory.View(), separator,
+                     [&](std::size_t i) { endsInOne = i + 1 == directory.Size(); });
+    return endsInOne ? directory : directory + Text(&separator, 1);
+}
+
+}  // namespace horofu
