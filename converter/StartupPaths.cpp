@@ -1,0 +1,61 @@
+// Start-up's path work: command line to input path, extension check, proposed output.
+#include "converter/StartupPaths.h"
+
+#include <cstddef>
+#include <string_view>
+
+namespace horofu {
+namespace {
+
+constexpr char kQuote = '"';
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The bytes after the program's path: after its closing quote when it opens with one (all
+// of it when the quote is never closed), otherwise from the first blank on.
+std::string_view AfterProgramPath(std::string_view line) {
+    std::size_t end;
+    if (!line.empty() && line.front() == kQuote) {
+        end = line.find(kQuote, 1);
+        end = end == std::string_view::npos ? line.size() : end + 1;
+    } else {
+        end = 0;
+        while (end < line.size() && !IsBlank(line[end])) ++end;
+    }
+    return line.substr(end);
+}
+
+}  // namespace
+
+Text InputCandidate(const Text& commandLine) {
+    std::string_view rest = AfterProgramPath(commandLine.View());
+    while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
+    // A Windows file name never ends in a blank, so trailing ones are only separators.
+    while (!rest.empty() && IsBlank(rest.back())) rest.remove_suffix(1);
+    return Text(rest);
+}
+
+bool AsksForInput(const Text& candidate) {
+    return Len(candidate) < 5;
+}
+
+Text InputPath(const Text& candidate) {
+    Text path = candidate;
+    if (Len(path) > 0 && path.View().front() == kQuote) path = Right(path, Len(path) - 1);
+    if (Len(path) > 0 && path.View().back() == kQuote) path = Left(path, Len(path) - 1);
+    return path;
+}
+
+bool IsTextFilePath(const Text& path) {
+    // In a match the letters follow '.', 't' or 'x', none of which opens a double-byte
+    // character, so folding the last four bytes alone folds them as the whole path would.
+    return Len(path) >= 4 && CompareText(LowerCase(Right(path, 4)), Text(".txt")) == 2;
+}
+
+Text ProposedOutputPath(const Text& inputPath) {
+    return Left(inputPath, Len(inputPath) - 4) + Text(".html");
+}
+
+}  // namespace horofu
