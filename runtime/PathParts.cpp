@@ -60,6 +60,12 @@ Text PathDirectory(const Text& path, const Text& currentDirectory, char separato
     return Text(path.View().substr(0, end + 1));
 }
 
+Text PathFileName(const Text& path, char separator) {
+    std::size_t start = 0;
+    ForEachSeparator(path.View(), separator, [&](std::size_t i) { start = i + 1; });
+    return Text(path.View().substr(start));
+}
+
 Text DirectoryWithSeparator(const Text& directory, char separator) {
     bool endsInOne = false;
     ForEachSeparator(directory.View(), separator,

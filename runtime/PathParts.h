@@ -29,6 +29,11 @@ Text PathDirectory(const Text& path);
 // for tests.
 Text PathDirectory(const Text& path, const Text& currentDirectory, char separator);
 
+// The bytes after the last separator that is a character of its own; the whole path when it
+// has none, empty text when it ends in one. Called by the terminal file choice to see whether a
+// typed name has an extension.
+Text PathFileName(const Text& path, char separator);
+
 // directory followed by the separator, unless it already ends in one (a drive's root C:\,
 // the POSIX root /), so that the root does not get a second one. Called for the current
 // directory wherever a dialog path is built from it.

@@ -10,6 +10,7 @@
 #include "runtime/FileFilter.h"
 #include "runtime/PathParts.h"
 #include "runtime/Split.h"
+#include "runtime/TerminalFileChoice.h"
 
 namespace horofu {
 namespace {
@@ -165,6 +166,63 @@ TEST(FileDialogRequest, LongNamesAreCutToLeaveTheTerminatingZero) {
     FileNameBuffer full;
     full.fill('x');
     EXPECT_EQ(Len(FileNameInBuffer(full)), 260);
+}
+
+TEST(TerminalFileChoice, ShowsTitleEntriesDirectoryAndName) {
+    const FileDialogRequest r = BuildFileDialogRequest(Text("txt"), Text("*.txt"), Text("title"),
+                                                       true, Text("/home/u"), kPosixSeparator);
+    const TerminalFilePrompt p = FilePromptLines(r);
+    ASSERT_EQ(p.lines.size(), 5u);
+    EXPECT_EQ(p.lines[0].text, Text("title"));
+    // TEXTファイル(*.txt)  *.txt and すべてのファイル(*.*)  *.*
+    EXPECT_EQ(p.lines[1].text, Text("TEXT\x83\x74\x83\x40\x83\x43\x83\x8b(*.txt)  *.txt"));
+    EXPECT_EQ(p.lines[2].text,
+              Text("\x82\xb7\x82\xd7\x82\xc4\x82\xcc\x83\x74\x83\x40\x83\x43\x83\x8b(*.*)  *.*"));
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(p.lines[i].path.Empty());
+    // ファイルの場所: and ファイル名: with the paths apart, as the file system spells them.
+    EXPECT_EQ(p.lines[3].text, Text("\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xcc\x8f\xea\x8f\x8a: "));
+    EXPECT_EQ(p.lines[3].path, Text("/home/u/"));
+    EXPECT_EQ(p.lines[4].text, Text("\x83\x74\x83\x40\x83\x43\x83\x8b\x96\xbc: "));
+    EXPECT_EQ(p.lines[4].path, Text("*.txt"));
+    EXPECT_FALSE(p.question.text.Empty());
+    EXPECT_TRUE(p.question.path.Empty());
+}
+
+TEST(TerminalFileChoice, AnswerBecomesAPathInTheInitialDirectory) {
+    const FileDialogRequest r = BuildFileDialogRequest(Text("txt"), Text("*.txt"), Text("t"), true,
+                                                       Text("/home/u"), kPosixSeparator);
+    auto answer = [&](const char* typed) { return FilePromptAnswer(r, Text(typed), '/'); };
+    EXPECT_EQ(answer(""), Text());
+    EXPECT_EQ(answer(" \t\r\n"), Text());
+    EXPECT_EQ(answer("\"\"\n"), Text());
+    EXPECT_EQ(answer("t.txt\n"), Text("/home/u/t.txt"));
+    EXPECT_EQ(answer("/tmp/a.txt"), Text("/tmp/a.txt"));
+    EXPECT_EQ(answer(" \"/tmp/a b.txt\" \n"), Text("/tmp/a b.txt"));
+    EXPECT_EQ(answer("logs/t.TXT"), Text("/home/u/logs/t.TXT"));
+    // The default extension goes to a name without a dot, as the dialog adds it.
+    EXPECT_EQ(answer("thread"), Text("/home/u/thread.txt"));
+    EXPECT_EQ(answer("a.b/thread"), Text("/home/u/a.b/thread.txt"));
+    EXPECT_EQ(answer("logs/"), Text("/home/u/logs/"));
+    // The initial directory is the root.
+    const FileDialogRequest root = BuildFileDialogRequest(Text("txt"), Text("*.txt"), Text("t"),
+                                                          true, Text("/"), kPosixSeparator);
+    EXPECT_EQ(FilePromptAnswer(root, Text("t.txt"), '/'), Text("/t.txt"));
+}
+
+TEST(TerminalFileChoice, WindowsAnswers) {
+    const FileDialogRequest r = BuildFileDialogRequest(Text("html"), Text("D:\\log\\thread.html"),
+                                                       Text("t"), false, Text("C:\\work"), '\\');
+    auto answer = [&](const char* typed) { return FilePromptAnswer(r, Text(typed), '\\'); };
+    EXPECT_EQ(answer("a.html"), Text("D:\\log\\a.html"));
+    EXPECT_EQ(answer("E:\\a.html"), Text("E:\\a.html"));
+    EXPECT_EQ(answer("\\a.html"), Text("\\a.html"));
+    EXPECT_EQ(answer("x\\a"), Text("D:\\log\\x\\a.html"));
+    // E:\x\ソ: the name is ソ (83 5C), which has no dot.
+    EXPECT_EQ(answer("E:\\x\\\x83\x5c"), Text("E:\\x\\\x83\x5c.html"));
+    // No default extension where the initial path had none.
+    const FileDialogRequest none = BuildFileDialogRequest(Text("txt"), Text("readme"), Text("t"),
+                                                          true, Text("C:\\work"), '\\');
+    EXPECT_EQ(FilePromptAnswer(none, Text("notes"), '\\'), Text("C:\\work\\notes"));
 }
 
 TEST(CurrentDirectory, IsTheProcessDirectory) {
