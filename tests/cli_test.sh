@@ -70,6 +70,17 @@ printf 'y\n' | script -qec "$horofu t.txt" /dev/null >out 2>&1
 check "yes replaces the page" test "$(od -An -tx1 <t.html)" = "$expected"
 check "a summary on the terminal" contains out "3 records, 1 posts"
 
+# No file named on a terminal: the command asks for one; an empty answer cancels.
+rm -f t.html
+printf 't.txt\n' | script -qec "$horofu" /dev/null >out 2>&1
+check "the file question shows the types" contains out "TEXTファイル(*.txt)  *.txt"
+check "a typed name converts" test "$(od -An -tx1 <t.html)" = "$expected"
+rm -f t.html
+printf '\n' | script -qec "$horofu; echo status=\$?" /dev/null >out 2>&1
+check "an empty answer cancels" contains out "status=0"
+check "nothing written on cancel" test ! -e t.html
+"$horofu" -f t.txt
+
 # The input is never its own output, under any name.
 cp t.txt keep.txt
 "$horofu" -f -o keep.txt keep.txt 2>err

@@ -11,10 +11,15 @@
 
 #include "converter/ConvertIntoPlace.h"
 #include "converter/Messages.h"
+#include "converter/StartupPaths.h"
 #include "platform/posix/ProgressBar.h"
 #include "platform/posix/TerminalText.h"
 #include "runtime/Channels.h"
+#include "runtime/CurrentDirectory.h"
+#include "runtime/FileDialogRequest.h"
+#include "runtime/PathParts.h"
 #include "runtime/PlatformFile.h"
+#include "runtime/TerminalFileChoice.h"
 
 #ifndef HOROFU_VERSION
 #define HOROFU_VERSION "unknown"
@@ -35,8 +40,9 @@ constexpr char kNotOverwritten[] =
 constexpr char kUsage[] = "Usage: horofu [OPTION]... FILE.txt...\n";
 constexpr char kHelp[] =
     "Convert saved bulletin-board threads (Shift-JIS text) into HTML pages.\n"
-    "Each FILE.txt becomes FILE.html beside it. With no FILE, or FILE '-', the thread is\n"
-    "read from standard input and the page written to standard output.\n"
+    "Each FILE.txt becomes FILE.html beside it. FILE '-', or no FILE with standard input\n"
+    "not a terminal, reads the thread from standard input and writes the page to standard\n"
+    "output. No FILE on a terminal asks for one; an empty answer cancels.\n"
     "\n"
     "  -o, --output=PATH  write the page to PATH ('-' for standard output); one FILE only\n"
     "  -f, --force        replace an existing page without asking\n"
@@ -67,6 +73,7 @@ public:
 
 private:
     int ParseOptions(int argc, char** argv);  // -1 to go on, else the exit status
+    int AskForInput();
     int ConvertOne(const std::string& input, const std::string& output);
     bool MayReplace(const std::string& output);
     void Report(const std::string& path, const char* shiftJisMessage);
@@ -76,14 +83,6 @@ private:
 };
 
 bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
-
-// A text file's name ends in ".txt" in any ASCII case.
-bool HasTextExtension(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string tail = path.substr(path.size() - 4);
-    for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    return tail == ".txt";
-}
 
 // Shows every record and keeps the progress bar moving.
 class CommandListener : public ConversionListener {
@@ -144,11 +143,10 @@ int Command::ParseOptions(int argc, char** argv) {
     }
     if (options_.inputs.empty()) {
         if (IsTerminal(STDIN_FILENO)) {
-            std::fputs(kUsage, stderr);
-            std::fputs("Try 'horofu --help' for more information.\n", stderr);
-            return 2;
+            if (const int status = AskForInput(); status >= 0) return status;
+        } else {
+            options_.inputs.emplace_back("-");
         }
-        options_.inputs.emplace_back("-");
     }
     if (outputGiven && options_.inputs.size() > 1) {
         std::fputs("horofu: -o takes one input file only\n", stderr);
@@ -157,12 +155,38 @@ int Command::ParseOptions(int argc, char** argv) {
     // The desktop program refuses anything but a text file; so does the command, up front.
     bool refused = false;
     for (const std::string& input : options_.inputs) {
-        if (input != "-" && !HasTextExtension(input)) {
+        if (input != "-" && !IsTextFilePath(Text(input))) {
             Report(input, message::kNotTextFile);
             refused = true;
         }
     }
     return refused ? 2 : -1;
+}
+
+// With no file named on a terminal, asks for one as the desktop program's open dialog does:
+// its title, the file types, the folder, and "*.txt" proposed. An empty answer cancels.
+// Returns -1 when a file was chosen (now the one input), else the exit status.
+int Command::AskForInput() {
+    const FileDialogRequest request =
+        BuildFileDialogRequest(Text("txt"), Text("*.txt"), Text(message::kChooseInputTitle), true,
+                               CurrentDirectory(), kPosixSeparator);
+    const TerminalFilePrompt prompt = FilePromptLines(request);
+    auto show = [this](const PromptLine& line) {
+        text_.Write(stderr, line.text.View());
+        std::fwrite(line.path.Data(), 1, line.path.Size(), stderr);
+    };
+    for (const PromptLine& line : prompt.lines) {
+        show(line);
+        std::fputc('\n', stderr);
+    }
+    show(prompt.question);
+    std::fflush(stderr);
+    std::string answer;
+    for (int c; (c = std::fgetc(stdin)) != EOF && c != '\n';) answer += static_cast<char>(c);
+    const Text chosen = FilePromptAnswer(request, Text(answer), kPosixSeparator);
+    if (chosen.Empty()) return 0;
+    options_.inputs.push_back(chosen.Bytes());
+    return -1;
 }
 
 // Whether an existing page may be replaced: with --force, or after a yes on the terminal.
@@ -248,7 +272,7 @@ int Command::Run(int argc, char** argv) {
     for (const std::string& input : options_.inputs) {
         std::string output = options_.output;
         if (output.empty()) {
-            output = input == "-" ? "-" : input.substr(0, input.size() - 4) + ".html";
+            output = input == "-" ? "-" : ProposedOutputPath(Text(input)).Bytes();
         }
         if (ConvertOne(input, output) != 0) status = 1;
     }
