@@ -6,6 +6,8 @@
 // text byte is the trail byte of a double-byte character (and so left unfolded).
 #include "runtime/Split.h"
 
+#include "runtime/ByteScan.h"
+
 #include <cstring>
 #include <string_view>
 
@@ -58,13 +60,19 @@ std::size_t FindForward(std::string_view text, std::size_t from, std::size_t las
                         const Separator& sep) {
     if (sep.Size() == 0) return from <= text.size() && last >= text.size() ? text.size() : npos;
     if (from > last) return npos;
-    if (!sep.HasLowerCase()) {
-        // Every match is a byte-for-byte occurrence: let find() look for candidates.
-        for (std::size_t i = text.find(sep.Folded().View(), from); i != npos && i <= last;
-             i = text.find(sep.Folded().View(), i + 1)) {
+    const std::string_view folded = sep.Folded().View();
+    if (folded.size() >= 2 && !IsLower(static_cast<unsigned char>(folded[0])) &&
+        !IsLower(static_cast<unsigned char>(folded[1]))) {
+        // A match starts with these two bytes as they are: look for the pair first.
+        const char* const end = text.data() + last + folded.size();
+        for (const char* p = text.data() + from;; ++p) {
+            p = FindPair(p, end, static_cast<unsigned char>(folded[0]),
+                         static_cast<unsigned char>(folded[1]));
+            if (p == end) return npos;
+            const auto i = static_cast<std::size_t>(p - text.data());
+            if (i > last) return npos;
             if (MatchesAt(text, i, sep)) return i;
         }
-        return npos;
     }
     const auto first = static_cast<unsigned char>(sep.Folded().Data()[0]);
     for (std::size_t i = from; i <= last; ++i) {
@@ -90,9 +98,7 @@ int Succeed(SplitState& state, const Text& t, std::size_t at, std::size_t size) 
 
 }  // namespace
 
-Separator::Separator(const Text& sep) : folded_(LowerCase(sep)) {
-    for (char c : folded_.View()) hasLowerCase_ = hasLowerCase_ || IsLower(static_cast<unsigned char>(c));
-}
+Separator::Separator(const Text& sep) : folded_(LowerCase(sep)) {}
 
 int32_t CountOccurrences(const Text& t, const Text& p) {
     if (t.Size() < p.Size()) return 0;
@@ -127,17 +133,11 @@ int SplitLast(const Text& t, const Separator& sep) {
     // a match at 0 fails: so the rightmost match in [1, Len(t) - Len(sep) - 1] is wanted.
     if (sep.Size() > 0 && t.Size() > sep.Size() + 1) {
         const std::size_t last = t.Size() - sep.Size() - 1;
+        // Matches are rare: walk them forward and keep the last.
         std::size_t found = npos;
-        if (!sep.HasLowerCase()) {
-            // Occurrences are rare: walk them forward and keep the last.
-            for (std::size_t i = FindForward(t.View(), 1, last, sep); i != npos;
-                 i = i < last ? FindForward(t.View(), i + 1, last, sep) : npos) {
-                found = i;
-            }
-        } else {
-            for (std::size_t i = last; i >= 1 && found == npos; --i) {
-                if (MatchesAt(t.View(), i, sep)) found = i;
-            }
+        for (std::size_t i = FindForward(t.View(), 1, last, sep); i != npos;
+             i = i < last ? FindForward(t.View(), i + 1, last, sep) : npos) {
+            found = i;
         }
         if (found != npos) return Succeed(lastSplit, t, found, sep.Size());
     }

@@ -13,13 +13,9 @@ public:
     explicit Separator(const Text& sep);
     const Text& Folded() const { return folded_; }
     std::size_t Size() const { return folded_.Size(); }
-    // Whether the folded separator holds a byte a-z, which an unfolded A-Z in the text can
-    // match too; without one, every match is also a byte-for-byte occurrence.
-    bool HasLowerCase() const { return hasLowerCase_; }
 
 private:
     Text folded_;
-    bool hasLowerCase_ = false;
 };
 
 // Number of case-insensitive occurrences of p in t, overlapping ones included.

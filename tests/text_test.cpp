@@ -1,6 +1,9 @@
-// Text values, case folding and the two splits.
+// Text values, case folding, the two splits and the byte scans under them.
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "runtime/ByteScan.h"
 #include "runtime/Split.h"
 #include "runtime/Text.h"
 
@@ -100,6 +103,37 @@ TEST(Split, CountOccurrencesCountsOverlaps) {
     EXPECT_EQ(CountOccurrences(Text("HTM;txt"), Text("TXT")), 1);
     EXPECT_EQ(CountOccurrences(Text("a"), Text("ab")), 0);
     EXPECT_EQ(CountOccurrences(Text(""), Text("txt")), 0);
+}
+
+}  // namespace
+}  // namespace horofu
+
+namespace horofu {
+namespace {
+
+// The vector scans against a byte-by-byte search, for every length around the 16-byte blocks
+// and every position of the byte or pair sought.
+TEST(ByteScan, FindsWhatAPlainLoopFinds) {
+    const ByteSet set{'\0', '\n', ',', '"'};
+    for (std::size_t size = 0; size <= 40; ++size) {
+        for (std::size_t at = 0; at <= size; ++at) {
+            std::string bytes(size, '\x81');
+            if (at < size) bytes[at] = ',';
+            if (at + 1 < size) bytes[at + 1] = '\x46';
+            const char* begin = bytes.data();
+            const char* end = begin + size;
+            for (std::size_t from = 0; from <= size; ++from) {
+                const char* plain = begin + from;
+                while (plain < end && !set.Has(static_cast<unsigned char>(*plain))) ++plain;
+                EXPECT_EQ(FindFirstOf(begin + from, end, set), plain) << size << " " << at;
+
+                const char* pair = begin + from;
+                while (end - pair >= 2 && !(pair[0] == ',' && pair[1] == '\x46')) ++pair;
+                if (end - pair < 2) pair = end;
+                EXPECT_EQ(FindPair(begin + from, end, ',', 0x46), pair) << size << " " << at;
+            }
+        }
+    }
 }
 
 }  // namespace
