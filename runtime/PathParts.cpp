@@ -34,7 +34,7 @@ void ForEachSeparator(std::string_view path, char separator, Found found) {
 }
 
 // The index of the separator the directory ends at, or kNone. As with SplitLast, only the
-// bytes before the last one are searched, and the rightmost hit failing at index 0 fails.
+// bytes before the last one are searched, and a rightmost hit at index 0 is no directory.
 std::size_t DirectoryEnd(std::string_view path, char separator) {
     std::size_t last = kNone;
     ForEachSeparator(path, separator, [&](std::size_t i) {
