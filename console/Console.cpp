@@ -22,6 +22,7 @@ void Console::SetMetrics(const ConsoleMetrics& metrics) {
 void Console::AttachWindow(ConsoleSurface* window) {
     std::lock_guard<std::mutex> guard(lock_);
     window_ = window;
+    windowKnown_ = false;
 }
 
 void Console::Print(const Text& text) {
@@ -37,13 +38,25 @@ void Console::Redraw(ConsoleSurface& surface, int32_t firstLine, int32_t lastLin
     RedrawLocked(surface, firstLine, lastLine, 0);
 }
 
+void Console::Paint(ConsoleSurface& surface) {
+    std::lock_guard<std::mutex> guard(lock_);
+    RedrawLocked(surface, -1, 0, 0, true);
+}
+
 void Console::RedrawLocked(ConsoleSurface& surface, int32_t firstLine, int32_t lastLine,
-                           int32_t stepsTaken) {
+                           int32_t stepsTaken, bool clearFirst) {
     const bool drawing = surface.BeginRedraw();
     const ConsoleSize size = surface.ClientSize();
+    if (drawing && clearFirst) {
+        surface.CopyBackground(0, 0, size.width, size.height);
+        inked_.fill(0);
+        irregular_.fill(false);
+        windowKnown_ = true;
+    }
     const int64_t lineHeight = metrics_.lineHeight;
     const int32_t steps = stepsTaken + ApplyScrollRule(buffer_, size.height, metrics_.lineHeight);
     if (!drawing) {
+        windowKnown_ = false;
         surface.EndRedraw();
         return;
     }
@@ -53,6 +66,8 @@ void Console::RedrawLocked(ConsoleSurface& surface, int32_t firstLine, int32_t l
     while (visible < kConsoleLines && visible * lineHeight < size.height) ++visible;
 
     std::array<bool, kConsoleLines> draw{};
+    std::array<int32_t, kConsoleLines> widths;  // text widths measured so far, -1 if not
+    widths.fill(-1);
     if (firstLine != -1 && steps == 0) {
         for (int32_t i = std::max(firstLine, 0); i <= lastLine && i < visible; ++i) draw[i] = true;
     } else {
@@ -60,35 +75,65 @@ void Console::RedrawLocked(ConsoleSurface& surface, int32_t firstLine, int32_t l
         // After a scroll, the rows still on the window can move up with the text they show;
         // then only rows whose pixels did not come along are drawn. Old line k (counted
         // before any step) shows at new row k - steps; it came along whole if its row was
-        // wholly inside the client area and the print did not change it.
+        // wholly inside the client area and the print did not change it. Only the part of
+        // the rows left of every row's ink needs to move: the rest is background throughout.
         const int64_t bottom = std::min<int64_t>(size.height, kConsoleLines * lineHeight);
         const int64_t distance = steps * lineHeight;
         const int64_t lastChanged = int64_t{lastLine} + stepsTaken;
-        if (firstLine != -1 && distance < bottom &&
-            surface.ScrollUp(static_cast<int32_t>(bottom), static_cast<int32_t>(distance))) {
-            for (int32_t i = 0; i < visible; ++i) {
+        if (firstLine != -1 && windowKnown_ && distance < bottom) {
+            // A row whose glyphs do not fill exactly its cells shows, where none of them
+            // lands, what its place on the window showed before. Moved, or drawn over moved
+            // pixels, it would show what another place showed: then every row is drawn again
+            // in place instead.
+            std::array<bool, kConsoleLines> cameAlong{};
+            bool regular = true;
+            for (int32_t i = 0; i < visible && regular; ++i) {
                 const int64_t old = int64_t{i} + steps;
-                const bool cameAlong = old <= kConsoleLastLine &&
-                                       (old + 1) * lineHeight <= size.height &&
-                                       (old < firstLine || old > lastChanged);
-                draw[i] = !cameAlong;
+                cameAlong[i] = old <= kConsoleLastLine && (old + 1) * lineHeight <= size.height &&
+                               (old < firstLine || old > lastChanged);
+                if (cameAlong[i]) {
+                    regular = !irregular_[old];
+                } else {
+                    widths[i] = LineWidth(surface, i);
+                    regular = widths[i] == buffer_.Line(i).Length() * metrics_.cellWidth;
+                }
+            }
+            const int32_t right =
+                std::min(size.width, *std::max_element(inked_.begin(), inked_.begin() + visible));
+            if (regular && surface.ScrollUp(static_cast<int32_t>(bottom),
+                                            static_cast<int32_t>(distance), right)) {
+                for (int32_t i = 0; i < kConsoleLines; ++i) {
+                    draw[i] = !cameAlong[i];
+                    inked_[i] = cameAlong[i] ? inked_[i + steps] : 0;
+                    irregular_[i] = false;  // came along regular, or drawn below
+                }
             }
         }
     }
     for (int32_t i = 0; i < visible; ++i) {
-        if (draw[i]) DrawLine(surface, i, size.width);
+        if (draw[i]) DrawLine(surface, i, size.width, widths[i]);
     }
     surface.EndRedraw();
 }
 
-void Console::DrawLine(ConsoleSurface& surface, int32_t i, int32_t clientWidth) {
+int32_t Console::LineWidth(ConsoleSurface& surface, int32_t i) {
+    const ConsoleLine& line = buffer_.Line(i);
+    const int32_t length = line.Length();
+    return length == 0 ? 0 : surface.TextWidth(line.text.data(), length);
+}
+
+void Console::DrawLine(ConsoleSurface& surface, int32_t i, int32_t clientWidth, int32_t width) {
     const ConsoleLine& line = buffer_.Line(i);
     const char* text = line.text.data();
     const int32_t length = line.Length();
     const int32_t cell = metrics_.cellWidth;
     const int32_t y = i * metrics_.lineHeight;
 
-    surface.CopyBackground(surface.TextWidth(text, length), y, clientWidth, metrics_.lineHeight);
+    if (width < 0) width = LineWidth(surface, i);
+    surface.CopyBackground(width, y, clientWidth, metrics_.lineHeight);
+    // A glyph may reach a little past its cells; two cells of room cover the widest.
+    inked_[i] = length == 0 ? 0 : std::max(width, length * cell) + 2 * cell;
+    irregular_[i] = width != length * cell;
 
     // Characters go out in runs of one colour pair (a double-byte character takes the
     // colours of its first byte), each at its own cell. A lead byte without a valid second

@@ -2,6 +2,7 @@
 // with painting, and the print and redraw operations built on them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <mutex>
 
@@ -41,22 +42,36 @@ class Console {
     // by the window's paint handler with -1 and 0.
     void Redraw(ConsoleSurface& surface, int32_t firstLine, int32_t lastLine);
 
+    // What a paint does, under the same lock: clears the whole client area from the
+    // background surface, then redraws every line. Called by the window's paint handler.
+    void Paint(ConsoleSurface& surface);
+
     // The buffer, for the window code and for tests that look at the layout. Not to be used
     // while another thread may print or paint.
     ConsoleBuffer& Buffer() { return buffer_; }
 
   private:
     // Redraw with the lock held. stepsTaken are scroll steps already taken since firstLine
-    // and lastLine were noted (lastLine counted after them, firstLine before).
+    // and lastLine were noted (lastLine counted after them, firstLine before). clearFirst
+    // clears the whole client area before anything is drawn.
     void RedrawLocked(ConsoleSurface& surface, int32_t firstLine, int32_t lastLine,
-                      int32_t stepsTaken);
-    // Clears the strip right of line i's text and draws its characters at their cells.
-    void DrawLine(ConsoleSurface& surface, int32_t i, int32_t clientWidth);
+                      int32_t stepsTaken, bool clearFirst = false);
+    // The width of line i's text in the console font.
+    int32_t LineWidth(ConsoleSurface& surface, int32_t i);
+    // Clears the strip right of line i's text and draws its characters at their cells. width
+    // is the text's width, or -1 when not yet measured.
+    void DrawLine(ConsoleSurface& surface, int32_t i, int32_t clientWidth, int32_t width);
 
     std::mutex lock_;  // one print with its redraw, or one paint's redraw, at a time
     ConsoleBuffer buffer_;
     ConsoleMetrics metrics_;
     ConsoleSurface* window_ = nullptr;
+    // What the window shows, as far as the redraws know: whether its pixels are the last
+    // redraw's (from the first paint on); for each row the pixel column from which on it
+    // shows only background, and whether its text is wider or narrower than its cells.
+    bool windowKnown_ = false;
+    std::array<int32_t, kConsoleLines> inked_{};
+    std::array<bool, kConsoleLines> irregular_{};
 };
 
 // The one console of the process, created on first use (by the console thread when it

@@ -15,7 +15,7 @@ void ConsoleSurface::DrawRun(int32_t x, int32_t y, const char* bytes, const int3
     }
 }
 
-bool ConsoleSurface::ScrollUp(int32_t /*bottom*/, int32_t /*distance*/) {
+bool ConsoleSurface::ScrollUp(int32_t /*bottom*/, int32_t /*distance*/, int32_t /*right*/) {
     return false;
 }
 

@@ -52,11 +52,13 @@ class ConsoleSurface {
 
     // Moves the pixels of rows [distance, bottom) of the client area up to [0, bottom -
     // distance), leaving the rest as it is, and answers true; the redraw then draws only the
-    // lines whose pixels did not come along. Answers false (and moves nothing) when that
-    // cannot be done, or when the pixels on the window may not be what the last redraw drew
-    // (e.g. part of the window waits for a repaint): the redraw then draws every line. This
+    // lines whose pixels did not come along. Pixels from column right on are background in
+    // both places and need not move. Answers false (and moves nothing) when that cannot be
+    // done: the redraw then draws every line. Called only when the window shows what the
+    // redraws drew; a part of the window that waits for a repaint may hold anything, and a
+    // surface that moves such pixels must see that the whole window gets repainted. This
     // default never scrolls.
-    virtual bool ScrollUp(int32_t bottom, int32_t distance);
+    virtual bool ScrollUp(int32_t bottom, int32_t distance, int32_t right);
 };
 
 }  // namespace horofu

@@ -54,8 +54,8 @@ class RecordingSurface : public ConsoleSurface {
 
 // A window's pixels, each naming what covers it: the character (its bytes and the pixel's
 // place inside the glyph) and its colours, or the black background. A character is as wide
-// as its bytes in cells. With scrolling on, it also moves pixels and draws runs itself by
-// their advances, the way a fast window does.
+// as its bytes in cells, but for a lone CR or LF, which is two cells wide. With scrolling on, it
+// also moves pixels and draws runs itself by their advances, the way a fast window does.
 class CanvasSurface : public ConsoleSurface {
   public:
     struct Pixel {
@@ -84,7 +84,11 @@ class CanvasSurface : public ConsoleSurface {
     }
 
     ConsoleSize ClientSize() override { return {width_, height_}; }
-    int32_t TextWidth(const char*, int32_t count) override { return count * cellWidth_; }
+    int32_t TextWidth(const char* bytes, int32_t count) override {
+        int32_t width = 0;
+        for (int32_t i = 0; i < count; ++i) width += ByteWidth(bytes[i]);
+        return width;
+    }
     void CopyBackground(int32_t x, int32_t y, int32_t width, int32_t height) override {
         Fill(x, y, width, height, [](int32_t, int32_t) { return Pixel{}; });
     }
@@ -92,7 +96,7 @@ class CanvasSurface : public ConsoleSurface {
                        ConsoleColor bg) override {
         uint32_t code = 0;
         for (int32_t i = 0; i < count; ++i) code = code << 8 | static_cast<unsigned char>(bytes[i]);
-        Fill(x, y, count * cellWidth_, lineHeight_, [&](int32_t dx, int32_t dy) {
+        Fill(x, y, TextWidth(bytes, count), lineHeight_, [&](int32_t dx, int32_t dy) {
             return Pixel{code + 1, dx, dy, fg, bg};
         });
     }
@@ -109,16 +113,13 @@ class CanvasSurface : public ConsoleSurface {
             i += n;
         }
     }
-    bool ScrollUp(int32_t bottom, int32_t distance) override {
+    bool ScrollUp(int32_t bottom, int32_t distance, int32_t right) override {
         if (!scrolls_ || refuseScroll) return false;
         ++scrollsDone;
         for (int32_t y = 0; y + distance < bottom; ++y)
-            std::copy_n(&pixels_[(y + distance) * width_], width_, &pixels_[y * width_]);
+            std::copy_n(&pixels_[(y + distance) * width_], right, &pixels_[y * width_]);
         return true;
     }
-
-    // What a window's paint does: clear everything, then the redraw of every line.
-    void PaintBackground() { CopyBackground(0, 0, width_, height_); }
 
     bool operator==(const CanvasSurface& other) const {
         return width_ == other.width_ && height_ == other.height_ && pixels_ == other.pixels_;
@@ -129,6 +130,10 @@ class CanvasSurface : public ConsoleSurface {
     int32_t runs = 0;
 
   private:
+    // A lone CR or LF shows as a glyph two cells wide, as fonts without a glyph for a byte
+    // tend to show a wide box; every other byte fills its cell.
+    int32_t ByteWidth(char b) const { return b == '\r' || b == '\n' ? 2 * cellWidth_ : cellWidth_; }
+
     template <class Make>
     void Fill(int32_t x, int32_t y, int32_t width, int32_t height, Make make) {
         for (int32_t py = std::max(y, 0); py < std::min(y + height, height_); ++py)

@@ -266,14 +266,15 @@ TEST(ConsoleScrolling, MovingPixelsGivesTheSamePicture) {
         "\r\n",
         "\r\n",
         "\r\n",
-        "\r",
-        "\n",
         "\x82",
         "\xa0",
-        "\x83\x41\r",
         std::string(40, 'w'),
         ""};
+    // Lone CRs and LFs are wider than their cells (see CanvasSurface): rarer, as no row that
+    // holds one can move.
+    const std::vector<std::string> strays = {"\r", "\n", "\x83\x41\r"};
     std::mt19937 random(12345);
+    int32_t scrolls = 0;
     for (int round = 0; round < 40; ++round) {
         // Every fourth round a window that can be taller than the buffer's 101 lines.
         const bool tall = round % 4 == 3;
@@ -287,17 +288,17 @@ TEST(ConsoleScrolling, MovingPixelsGivesTheSamePicture) {
         for (Console* c : {&literal, &fast}) c->SetMetrics({cell, line});
         literal.AttachWindow(&literalWindow);
         fast.AttachWindow(&fastWindow);
+        literal.Paint(literalWindow);  // the first paint, which every window gets
+        fast.Paint(fastWindow);
         for (int step = 0; step < 300; ++step) {
             const auto pick = random() % 100;
             if (pick < 3) {
                 // A new size; the window then paints, as it does after every size change.
                 const auto size = minHeight + random() % (maxHeight - minHeight);
-                for (CanvasSurface* w : {&literalWindow, &fastWindow}) {
-                    w->Resize(width, static_cast<int32_t>(size));
-                    w->PaintBackground();
-                }
-                literal.Redraw(literalWindow, -1, 0);
-                fast.Redraw(fastWindow, -1, 0);
+                literalWindow.Resize(width, static_cast<int32_t>(size));
+                fastWindow.Resize(width, static_cast<int32_t>(size));
+                literal.Paint(literalWindow);
+                fast.Paint(fastWindow);
             } else if (pick < 5) {
                 const ConsoleColor colour = ConsoleRgb(random() % 3, 0, random() % 2);
                 literal.Buffer().printForeground = fast.Buffer().printForeground = colour;
@@ -305,14 +306,16 @@ TEST(ConsoleScrolling, MovingPixelsGivesTheSamePicture) {
                 fastWindow.refuseScroll = random() % 8 == 0;
                 std::string text;
                 for (auto n = random() % (tall ? 12 : 4); n > 0; --n)
-                    text += pieces[random() % pieces.size()];
+                    text += random() % 40 == 0 ? strays[random() % strays.size()]
+                                               : pieces[random() % pieces.size()];
                 literal.Print(Text(text));
                 fast.Print(Text(text));
             }
             ASSERT_EQ(literalWindow, fastWindow) << "round " << round << " step " << step;
         }
-        EXPECT_GT(fastWindow.scrollsDone, 0);
+        scrolls += fastWindow.scrollsDone;
     }
+    EXPECT_GT(scrolls, 500);
 }
 
 // With a window kept full, a record scrolls the pixels and draws just the rows that changed
@@ -322,6 +325,7 @@ TEST(ConsoleScrolling, FullWindowDrawsOnlyTheNewRows) {
     CanvasSurface window(80 * kCell, 10 * kLine + 5, kCell, kLine, true);
     console.SetMetrics({kCell, kLine});
     console.AttachWindow(&window);
+    console.Paint(window);
     for (int i = 0; i < 30; ++i) console.Print(Text("record " + std::to_string(i) + "\r\n"));
     const int32_t scrolls = window.scrollsDone;
     const int32_t runs = window.runs;
