@@ -1,0 +1,115 @@
+// Horofu.exe's entry: brings up the console, chooses the thread and the page, converts,
+// tells the user how it went and ends the process.
+#include <windows.h>
+
+#include <chrono>
+
+#include "console/Console.h"
+#include "converter/ConvertIntoPlace.h"
+#include "converter/Messages.h"
+#include "converter/StartupPaths.h"
+#include "platform/win32/ConsoleWindow.h"
+#include "platform/win32/ConversionStop.h"
+#include "platform/win32/FileDialogs.h"
+
+namespace horofu {
+namespace {
+
+// How long the closed console waits for a stopped conversion to remove its temporary file.
+constexpr std::chrono::milliseconds kStopWait{5000};
+
+// Echoes every record on the console (when there is one) and stops when the console closes.
+class ConsoleListener : public ConversionListener {
+  public:
+    ConsoleListener(bool echo, ConversionStop& stop) : echo_(echo), stop_(stop) {}
+    bool WantsEcho() const override { return echo_; }
+    void Echo(const Text& line) override { ConsolePrint(line); }
+    bool StopRequested() override { return stop_.StopRequested(); }
+
+  private:
+    bool echo_;
+    ConversionStop& stop_;
+};
+
+// The message for a conversion that failed, and whether the path to show with it is the
+// input's or the page's; null for one that did not fail. Called by Run after the conversion.
+const char* FailureMessage(ConversionOutcome outcome, bool& aboutInput) {
+    aboutInput = false;
+    switch (outcome) {
+        case ConversionOutcome::InputNotOpened:
+            aboutInput = true;
+            return message::kInputNotOpened;
+        case ConversionOutcome::ReadFailed:
+            aboutInput = true;
+            return message::kReadFailed;
+        case ConversionOutcome::OutputNotCreated:
+            return message::kOutputNotCreated;
+        case ConversionOutcome::WriteFailed:
+            return message::kWriteFailed;
+        case ConversionOutcome::SameAsInput:
+            return message::kSameAsInput;
+        case ConversionOutcome::Done:
+        case ConversionOutcome::Stopped:
+            return nullptr;
+    }
+    return nullptr;
+}
+
+// A message box with the program's title, owned by the console; returns when the user has
+// dismissed it. Called by Run for the refusal, a failure and the completion.
+void Tell(HWND owner, const Text& text) {
+    MessageBoxA(owner, text.Data(), message::kTitle, MB_OK);
+}
+
+// The whole run, in order: console, title, input from the command line or the open dialog,
+// the extension check, the save dialog, the conversion with its echo, the outcome told. Ends
+// the process with 0, or with 1 after a failure has been told. Called by WinMain.
+[[noreturn]] void Run() {
+    const bool console = StartConsole();
+    const HWND owner = console ? ConsoleWindowHandle() : nullptr;
+    ConversionStop stop;
+    if (console) {
+        SetConsoleTitle(Text(message::kTitle));
+        // The user closed the window: a running conversion stops and removes its temporary
+        // file before the console thread ends the process; the old page stays as it was.
+        SetConsoleClosedHandler([&stop] { stop.RequestStopAndWait(kStopWait); });
+    }
+
+    Text candidate = InputCandidate(Text(GetCommandLineA()));
+    if (AsksForInput(candidate)) {
+        candidate =
+            ChooseOpenFile(owner, Text("txt"), Text("*.txt"), Text(message::kChooseInputTitle));
+        if (candidate.Empty()) ExitProcess(0);
+    }
+    const Text input = InputPath(candidate);
+    if (!IsTextFilePath(input)) {
+        Tell(owner, Text(message::kNotTextFile));
+        ExitProcess(0);
+    }
+    const Text output = ChooseSaveFile(owner, Text("html"), ProposedOutputPath(input),
+                                       Text(message::kChooseOutputTitle));
+    if (output.Empty()) ExitProcess(0);
+
+    if (!stop.BeginConversion()) ExitProcess(0);  // the console is already closing
+    ConsoleListener listener(console, stop);
+    const ConversionResult result = ConvertIntoPlace(input, output, listener);
+    stop.EndConversion();
+    if (result.outcome == ConversionOutcome::Stopped || stop.StopRequested()) ExitProcess(0);
+
+    bool aboutInput = false;
+    if (const char* failure = FailureMessage(result.outcome, aboutInput)) {
+        Tell(owner, Text(failure) + Text("\r\n") + (aboutInput ? input : output));
+        ExitProcess(1);
+    }
+    Tell(owner, Text(message::kDone));
+    ExitProcess(0);
+}
+
+}  // namespace
+}  // namespace horofu
+
+// Windows calls this once; the process always ends inside it, through ExitProcess.
+int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
+                   int /*show*/) {
+    horofu::Run();
+}
