@@ -1,0 +1,213 @@
+// Files for the channels on Windows, and the path operations the front ends share.
+//
+// Every channel opens its file with share mode 0: while one handle holds a file, any further
+// open of it fails, and Windows refuses such an open before CREATE_ALWAYS empties the file.
+// Paths are bytes in the ANSI code page (Shift-JIS), so only the ...A calls are used.
+#include "runtime/PlatformFile.h"
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// <windows.h> maps ReplaceFile to ReplaceFileA; the name here is our own.
+#undef ReplaceFile
+
+#include <cstdio>
+#include <string>
+
+namespace horofu {
+namespace {
+
+class Win32File final : public PlatformFile {
+  public:
+    explicit Win32File(HANDLE handle) : handle_(handle) {}
+    ~Win32File() override { Close(); }
+
+    bool Read(char* into, std::size_t size, std::size_t& got) override {
+        DWORD count = 0;
+        const DWORD ask = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
+        if (!::ReadFile(handle_, into, ask, &count, nullptr)) return false;
+        got = count;
+        return true;
+    }
+
+    bool Write(const char* bytes, std::size_t size) override {
+        while (size > 0) {
+            const DWORD ask = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
+            DWORD count = 0;
+            if (!::WriteFile(handle_, bytes, ask, &count, nullptr) || count == 0) return false;
+            bytes += count;
+            size -= count;
+        }
+        return true;
+    }
+
+    bool SeekTo(uint64_t offset) override {
+        LONG high = static_cast<LONG>(offset >> 32);
+        const DWORD low =
+            ::SetFilePointer(handle_, static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
+        // All bits set is also a valid low part when the high part is in use.
+        return low != INVALID_SET_FILE_POINTER || ::GetLastError() == NO_ERROR;
+    }
+
+    bool Size(uint64_t& size) override {
+        DWORD high = 0;
+        const DWORD low = ::GetFileSize(handle_, &high);
+        if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return false;
+        size = (static_cast<uint64_t>(high) << 32) | low;
+        return true;
+    }
+
+    bool Close() override {
+        if (handle_ == INVALID_HANDLE_VALUE) return true;
+        const HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return ::CloseHandle(handle) != 0;
+    }
+
+  private:
+    HANDLE handle_;
+};
+
+// A path with a zero byte in it would name a different, shorter path.
+bool IsUsablePath(const Text& path) {
+    return !path.Empty() && path.View().find('\0') == std::string_view::npos;
+}
+
+const char* CPath(const Text& path) {
+    return path.Bytes().c_str();
+}
+
+// The length of path's folder part, separator included: up to the last '\' or '/' that is a
+// character of its own (0x5C also ends some double-byte characters, ソ 83 5C say), or just
+// the drive of "C:name"; 0 when path names a file in the current folder.
+std::size_t FolderLength(const Text& path) {
+    const std::string_view bytes = path.View();
+    std::size_t folder = 0;
+    if (bytes.size() >= 2 && bytes[1] == ':' && !IsLeadByte(bytes[0])) folder = 2;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (IsLeadByte(b)) {
+            ++i;  // the trail byte is part of the character, whatever its value
+        } else if (b == '\\' || b == '/') {
+            folder = i + 1;
+        }
+    }
+    return folder;
+}
+
+// The file's identity, opened without access so that a file held by a channel (share mode 0)
+// can still be asked; false when that is not possible.
+bool FileIdentity(const Text& path, BY_HANDLE_FILE_INFORMATION& info) {
+    const HANDLE handle =
+        ::CreateFileA(CPath(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const bool ok = ::GetFileInformationByHandle(handle, &info) != 0;
+    ::CloseHandle(handle);
+    return ok;
+}
+
+// The absolute spelling of path, or empty text.
+Text FullPath(const Text& path) {
+    std::string full(MAX_PATH, '\0');
+    DWORD length =
+        ::GetFullPathNameA(CPath(path), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length >= full.size()) {
+        full.resize(length);
+        length =
+            ::GetFullPathNameA(CPath(path), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    }
+    if (length == 0 || length >= full.size()) return Text();
+    full.resize(length);
+    return Text(std::move(full));
+}
+
+}  // namespace
+
+// Called by the channels when they open a file.
+std::unique_ptr<PlatformFile> OpenPlatformFile(const Text& path, OpenMode mode) {
+    if (!IsUsablePath(path)) return nullptr;
+    DWORD access = 0;
+    DWORD disposition = 0;
+    switch (mode) {
+        case OpenMode::ReadWrite:
+            access = GENERIC_READ | GENERIC_WRITE;
+            disposition = OPEN_ALWAYS;
+            break;
+        case OpenMode::Input:
+            access = GENERIC_READ;
+            disposition = OPEN_EXISTING;
+            break;
+        case OpenMode::Output:
+            access = GENERIC_WRITE;
+            disposition = CREATE_ALWAYS;
+            break;
+        case OpenMode::Append:
+            access = GENERIC_WRITE;
+            disposition = OPEN_ALWAYS;
+            break;
+    }
+    const HANDLE handle =
+        ::CreateFileA(CPath(path), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    auto file = std::make_unique<Win32File>(handle);
+    if (mode == OpenMode::Append) {
+        uint64_t size = 0;
+        if (!file->Size(size) || !file->SeekTo(size)) return nullptr;
+    }
+    return file;
+}
+
+// Called before a conversion, so that a page is never written over its own thread.
+bool IsSameFile(const Text& a, const Text& b) {
+    if (!IsUsablePath(a) || !IsUsablePath(b)) return false;
+    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+    if (FileIdentity(a, ia) && FileIdentity(b, ib)) {
+        return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+               ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+    }
+    // A file that could not be asked: by name, as the file system compares names.
+    if (!FileExists(a) || !FileExists(b)) return false;
+    const Text fullA = FullPath(a);
+    return !fullA.Empty() && LowerCase(fullA) == LowerCase(FullPath(b));
+}
+
+bool FileExists(const Text& path) {
+    return IsUsablePath(path) && ::GetFileAttributesA(CPath(path)) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Called before a page is written, so that an existing page is replaced only when the new one
+// is complete. CREATE_NEW never touches a file that is already there.
+Text CreateTemporaryBeside(const Text& target) {
+    if (!IsUsablePath(target)) return Text();
+    const std::string folder = target.Bytes().substr(0, FolderLength(target));
+    // A name taken by an earlier page, or by another copy of the program, moves on to the next.
+    const unsigned long seed = ::GetCurrentProcessId() * 0x9E3779B1u ^ ::GetTickCount();
+    for (unsigned long attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "~hrf%08lx.tmp", (seed + attempt) & 0xFFFFFFFFul);
+        Text path(folder + name);
+        const HANDLE handle = ::CreateFileA(CPath(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(handle);
+            return path;
+        }
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    }
+    return Text();
+}
+
+bool ReplaceFile(const Text& from, const Text& to) {
+    return IsUsablePath(from) && IsUsablePath(to) &&
+           ::MoveFileExA(CPath(from), CPath(to), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool RemoveFile(const Text& path) {
+    return IsUsablePath(path) && ::DeleteFileA(CPath(path)) != 0;
+}
+
+}  // namespace horofu
