@@ -1,8 +1,10 @@
 // The console: layout of printed bytes, the scroll rule, and which lines get drawn and how.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "console/Console.h"
@@ -332,6 +334,41 @@ TEST(ConsoleScrolling, FullWindowDrawsOnlyTheNewRows) {
     console.Print(Text("one more \x8a\xbf\x8e\x9a\r\n"));
     EXPECT_EQ(window.scrollsDone, scrolls + 1);
     EXPECT_EQ(window.runs, runs + 1);  // only the record's own line has text
+}
+
+// A window that notices two redraws under way at once.
+class OverlapSurface : public ConsoleSurface {
+  public:
+    bool BeginRedraw() override {
+        if (inside_.fetch_add(1) != 0) overlapped = true;
+        return true;
+    }
+    void EndRedraw() override { inside_.fetch_sub(1); }
+    ConsoleSize ClientSize() override { return {80 * kCell, 5 * kLine}; }
+    int32_t TextWidth(const char*, int32_t count) override { return count * kCell; }
+    void CopyBackground(int32_t, int32_t, int32_t, int32_t) override { std::this_thread::yield(); }
+    void DrawCharacter(int32_t, int32_t, const char*, int32_t, ConsoleColor,
+                       ConsoleColor) override {}
+
+    std::atomic<bool> overlapped{false};
+
+  private:
+    std::atomic<int> inside_{0};
+};
+
+// The main thread prints while the window's thread paints: one redraw at a time.
+TEST(ConsoleThreads, PrintAndPaintTakeTurns) {
+    Console console;
+    OverlapSurface window;
+    console.SetMetrics({kCell, kLine});
+    console.AttachWindow(&window);
+    std::thread painter([&] {
+        for (int i = 0; i < 2000; ++i) console.Paint(window);
+    });
+    for (int i = 0; i < 2000; ++i) console.Print(Text("record " + std::to_string(i) + "\r\n"));
+    painter.join();
+    EXPECT_FALSE(window.overlapped);
+    EXPECT_EQ(console.Buffer().cursorLine, 4);  // the lowest wholly visible line
 }
 
 }  // namespace
