@@ -19,6 +19,14 @@ using testing::RecordingSurface;
 constexpr int32_t kCell = 8;
 constexpr int32_t kLine = 16;
 
+// prefix, the number n and CR LF: a record as the echo prints it.
+std::string Numbered(const char* prefix, int n) {
+    std::string record(prefix);  // appended, as GCC 12 misreads "literal" + string
+    record += std::to_string(n);
+    record += "\r\n";
+    return record;
+}
+
 class ConsoleTest : public ::testing::Test {
   protected:
     // A window 80 cells wide and 10 lines high.
@@ -82,7 +90,7 @@ TEST_F(ConsoleTest, LineKeepsAtMost254Bytes) {
 
 TEST_F(ConsoleTest, CursorLineNeverPasses100) {
     window.size.height = 300 * kLine;  // taller than the buffer
-    for (int i = 0; i < 150; ++i) console.Print(Text("line " + std::to_string(i) + "\r\n"));
+    for (int i = 0; i < 150; ++i) console.Print(Text(Numbered("line ", i)));
     EXPECT_EQ(CursorLine(), 100);
     EXPECT_EQ(LineText(0), "line 50");
     EXPECT_EQ(LineText(99), "line 149");
@@ -90,7 +98,7 @@ TEST_F(ConsoleTest, CursorLineNeverPasses100) {
 
     // One print with more line ends than lines left.
     std::string many;
-    for (int i = 0; i < 120; ++i) many += "r" + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 120; ++i) many += Numbered("r", i);
     console.Print(Text(many + "last"));
     EXPECT_EQ(CursorLine(), 100);
     EXPECT_EQ(LineText(100), "last");
@@ -199,7 +207,7 @@ TEST_F(ConsoleTest, PrintDrawsTheLinesItTouched) {
 TEST_F(ConsoleTest, ScrollRedrawsEveryVisibleLine) {
     // 50 pixels: rows 0 to 2 wholly, row 3 in part.
     window.size.height = 50;
-    for (int i = 0; i < 2; ++i) console.Print(Text("r" + std::to_string(i) + "\r\n"));
+    for (int i = 0; i < 2; ++i) console.Print(Text(Numbered("r", i)));
     EXPECT_EQ(CursorLine(), 2);  // line 2 still fits: (2 + 1) * 16 <= 50
     EXPECT_EQ(Rows(), (std::vector<int32_t>{0, 1, 1, 2}));
     window.Forget();
@@ -328,7 +336,7 @@ TEST(ConsoleScrolling, FullWindowDrawsOnlyTheNewRows) {
     console.SetMetrics({kCell, kLine});
     console.AttachWindow(&window);
     console.Paint(window);
-    for (int i = 0; i < 30; ++i) console.Print(Text("record " + std::to_string(i) + "\r\n"));
+    for (int i = 0; i < 30; ++i) console.Print(Text(Numbered("record ", i)));
     const int32_t scrolls = window.scrollsDone;
     const int32_t runs = window.runs;
     console.Print(Text("one more \x8a\xbf\x8e\x9a\r\n"));
@@ -365,7 +373,7 @@ TEST(ConsoleThreads, PrintAndPaintTakeTurns) {
     std::thread painter([&] {
         for (int i = 0; i < 2000; ++i) console.Paint(window);
     });
-    for (int i = 0; i < 2000; ++i) console.Print(Text("record " + std::to_string(i) + "\r\n"));
+    for (int i = 0; i < 2000; ++i) console.Print(Text(Numbered("record ", i)));
     painter.join();
     EXPECT_FALSE(window.overlapped);
     EXPECT_EQ(console.Buffer().cursorLine, 4);  // the lowest wholly visible line
