@@ -97,8 +97,17 @@ struct Counter : horofu::ConversionListener {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string in = "/dev/shm/horofu-fuzz-" + std::to_string(::getpid()) + ".txt";
-    static const std::string out = "/dev/shm/horofu-fuzz-" + std::to_string(::getpid()) + ".html";
+    // Files in memory (/dev/shm), removed when the fuzzer ends.
+    static const struct Scratch {
+        std::string in = "/dev/shm/horofu-fuzz-" + std::to_string(::getpid()) + ".txt";
+        std::string out = "/dev/shm/horofu-fuzz-" + std::to_string(::getpid()) + ".html";
+        ~Scratch() {
+            ::unlink(in.c_str());
+            ::unlink(out.c_str());
+        }
+    } scratch;
+    const std::string& in = scratch.in;
+    const std::string& out = scratch.out;
     std::ofstream(in, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 
