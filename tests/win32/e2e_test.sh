@@ -431,10 +431,18 @@ run_closed() {
     check "closed: no temporary file" holds_only "$dir" long.txt long.html old.html
 }
 
-# HOROFU_E2E_RUNS="quoted missing" runs only those.
+# HOROFU_E2E_RUNS="quoted missing" runs only those. A program that does not come up at all,
+# or a machine so slow that the runs overstay 15 minutes, ends the test early rather than
+# letting every remaining run wait in vain.
 for run in ${HOROFU_E2E_RUNS:-quoted unquoted chosen cancel_open cancel_save refused missing same closed}; do
+    if ((SECONDS - started > 900)); then
+        failed=$((failed + 1))
+        note "FAILED: out of time before run $run"
+        break
+    fi
     note "run $run"
     "run_$run"
+    [[ -n $console ]] || { note "Horofu.exe did not come up; no further runs"; break; }
 done
 
 cd "$work" || exit 1
