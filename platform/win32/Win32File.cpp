@@ -21,13 +21,18 @@ namespace {
 
 class Win32File final : public PlatformFile {
   public:
-    explicit Win32File(HANDLE handle) : handle_(handle) {}
+    // A stream is a duplicated standard handle, often a pipe: it has no position, and a pipe
+    // whose writer has closed is the end of the input, not an error.
+    explicit Win32File(HANDLE handle, bool stream = false) : handle_(handle), stream_(stream) {}
     ~Win32File() override { Close(); }
 
     bool Read(char* into, std::size_t size, std::size_t& got) override {
         DWORD count = 0;
         const DWORD ask = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
-        if (!::ReadFile(handle_, into, ask, &count, nullptr)) return false;
+        if (!::ReadFile(handle_, into, ask, &count, nullptr)) {
+            if (!stream_ || ::GetLastError() != ERROR_BROKEN_PIPE) return false;
+            count = 0;
+        }
         got = count;
         return true;
     }
@@ -44,6 +49,7 @@ class Win32File final : public PlatformFile {
     }
 
     bool SeekTo(uint64_t offset) override {
+        if (stream_) return offset == 0;
         LONG high = static_cast<LONG>(offset >> 32);
         const DWORD low =
             ::SetFilePointer(handle_, static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
@@ -68,6 +74,7 @@ class Win32File final : public PlatformFile {
 
   private:
     HANDLE handle_;
+    bool stream_;
 };
 
 // A path with a zero byte in it would name a different, shorter path.
@@ -124,6 +131,17 @@ Text FullPath(const Text& path) {
     return Text(std::move(full));
 }
 
+std::unique_ptr<PlatformFile> OpenStandard(DWORD which) {
+    const HANDLE own = ::GetStdHandle(which);
+    if (own == nullptr || own == INVALID_HANDLE_VALUE) return nullptr;  // a GUI program's
+    HANDLE copy = nullptr;
+    if (!::DuplicateHandle(::GetCurrentProcess(), own, ::GetCurrentProcess(), &copy, 0, FALSE,
+                           DUPLICATE_SAME_ACCESS)) {
+        return nullptr;
+    }
+    return std::make_unique<Win32File>(copy, true);
+}
+
 }  // namespace
 
 // Called by the channels when they open a file.
@@ -161,6 +179,30 @@ std::unique_ptr<PlatformFile> OpenPlatformFile(const Text& path, OpenMode mode) 
 }
 
 // Called before a conversion, so that a page is never written over its own thread.
+// The process's standard streams: Horofu.exe reads and writes named files only; these serve
+// the shared conversion code.
+std::unique_ptr<PlatformFile> OpenStandardInput() {
+    return OpenStandard(STD_INPUT_HANDLE);
+}
+
+std::unique_ptr<PlatformFile> OpenStandardOutput() {
+    return OpenStandard(STD_OUTPUT_HANDLE);
+}
+
+// Called before a page is written: a device (NUL, CON, a COM port) is written to in place,
+// since no temporary file can be moved over it. Asked without access and with every share
+// mode, so that a file held by a channel can still be asked; a folder does not open this way.
+bool IsSpecialFile(const Text& path) {
+    if (!IsUsablePath(path)) return false;
+    const HANDLE handle = ::CreateFileA(path.Bytes().c_str(), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const bool device = ::GetFileType(handle) != FILE_TYPE_DISK;
+    ::CloseHandle(handle);
+    return device;
+}
+
 bool IsSameFile(const Text& a, const Text& b) {
     if (!IsUsablePath(a) || !IsUsablePath(b)) return false;
     BY_HANDLE_FILE_INFORMATION ia{}, ib{};
