@@ -12,7 +12,8 @@
 namespace {
 
 const char* const kNames[] = {"名無しさん", "名無しさん＠お腹いっぱい。", "湯けむり探偵",
-                              "通りすがり", "ＶＩＰ＠ローカル", "sage", "774"};
+                              "通りすがり", "ＶＩＰ＠ローカル",           "sage",
+                              "774"};
 const char* const kBodies[] = {
     "週末に行ける近場の温泉、みんなのおすすめを教えてください。",
     "山あいの小さな共同浴場がいいよ。入浴料は300円、タオルは持参で。",
@@ -69,10 +70,9 @@ int main(int argc, char** argv) {
     unsigned long long written = 0;
     for (unsigned post = 1; written < target; ++post) {
         char when[64];
-        std::snprintf(when, sizeof when, "0%u/%02u/%02u(%s) %02u:%02u:%02u ID:%08X",
-                      random() % 9, random() % 12 + 1, random() % 28 + 1,
-                      dayNames[random() % 7].c_str(), random() % 24, random() % 60,
-                      random() % 60, random());
+        std::snprintf(when, sizeof when, "0%u/%02u/%02u(%s) %02u:%02u:%02u ID:%08X", random() % 9,
+                      random() % 12 + 1, random() % 28 + 1, dayNames[random() % 7].c_str(),
+                      random() % 24, random() % 60, random() % 60, random());
         out.append(std::to_string(post)).append(" ").append(nameLabel);
         out.append(names[random() % names.size()]);
         // Most headers carry the date label; some only "：0…" after the name.

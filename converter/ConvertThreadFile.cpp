@@ -21,7 +21,7 @@ constexpr uint64_t kProgressEvery = 4096;  // records between progress reports
 // Gathers the page's lines and hands them to the output channel in large pieces. Each line
 // is a dozen small pieces; copying them here keeps the per-record cost to a few moves.
 class PageWriter {
-public:
+  public:
     PageWriter() : data_(new char[kFlushAt + 256]), capacity_(kFlushAt + 256) {}
     ~PageWriter() { Flush(); }
 
@@ -56,10 +56,18 @@ public:
             size_ += static_cast<std::size_t>(stop - p);
             if (stop == end) return;
             switch (*stop) {
-                case '&': Put("&amp;"); break;
-                case '<': Put("&lt;"); break;
-                case '>': Put("&gt;"); break;
-                default: Put("&quot;"); break;
+                case '&':
+                    Put("&amp;");
+                    break;
+                case '<':
+                    Put("&lt;");
+                    break;
+                case '>':
+                    Put("&gt;");
+                    break;
+                default:
+                    Put("&quot;");
+                    break;
             }
             p = stop + 1;
         }
@@ -71,7 +79,7 @@ public:
         size_ = 0;
     }
 
-private:
+  private:
     static constexpr std::size_t kFlushAt = 256 * 1024;
 
     void Reserve(std::size_t more) {

@@ -9,7 +9,7 @@ namespace horofu {
 
 // What a conversion tells its caller while it runs. Every member has a harmless default.
 class ConversionListener {
-public:
+  public:
     virtual ~ConversionListener() = default;
     // Whether Echo is wanted; building the echoed line is skipped when not.
     virtual bool WantsEcho() const { return false; }

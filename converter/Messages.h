@@ -44,7 +44,8 @@ inline constexpr char kSameAsInput[] =
     "\x81\x42";
 
 // 上書きしますか？ [y/N]
-inline constexpr char kOverwriteQuestion[] = "\x8f\xe3\x8f\x91\x82\xab\x82\xb5\x82\xdc\x82\xb7\x82\xa9\x81\x48 [y/N]";
+inline constexpr char kOverwriteQuestion[] =
+    "\x8f\xe3\x8f\x91\x82\xab\x82\xb5\x82\xdc\x82\xb7\x82\xa9\x81\x48 [y/N]";
 
 // HTMLへ変換するMabeliテキストファイルを選んでください (title of the open dialog)
 inline constexpr char kChooseInputTitle[] =

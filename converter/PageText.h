@@ -6,12 +6,15 @@ namespace horofu::page {
 // Marks, matched ignoring ASCII case.
 inline constexpr char kDateLabel[] = "\x93\x8a\x8d\x65\x93\xfa";  // 投稿日
 inline constexpr char kNameLabel[] = "\x96\xbc\x91\x4f\x81\x46";  // 名前：
-inline constexpr char kColonZero[] = "\x81\x46" "0";              // ：0 (where a bare date starts)
+inline constexpr char kColonZero[] =
+    "\x81\x46"
+    "0";  // ：0 (where a bare date starts)
 inline constexpr char kReplyMark[] = ">>";
 
 // The page's head and tail lines, each written with CR LF.
 inline constexpr char kHtmlOpen[] = "<html>";
-inline constexpr char kBodyOpen[] = "<body bgcolor=#F0FFE6 text=black link=blue alink=red vlink=#660099>";
+inline constexpr char kBodyOpen[] =
+    "<body bgcolor=#F0FFE6 text=black link=blue alink=red vlink=#660099>";
 inline constexpr char kListOpen[] = "\t<DL>";
 inline constexpr char kListClose[] = "\t</DL>";
 inline constexpr char kBodyClose[] = "</body>";

@@ -13,7 +13,7 @@ namespace horofu {
 
 // Up to four bytes to look for, and a table of them for the bytes tested one by one.
 class ByteSet {
-public:
+  public:
     constexpr ByteSet(std::initializer_list<unsigned char> bytes) {
         std::size_t i = 0;
         for (unsigned char b : bytes) {
@@ -25,7 +25,7 @@ public:
     constexpr bool Has(unsigned char b) const { return marked_[b]; }
     constexpr unsigned char Byte(std::size_t i) const { return bytes_[i]; }
 
-private:
+  private:
     std::array<bool, 256> marked_{};
     std::array<unsigned char, 4> bytes_{};
 };
@@ -85,7 +85,8 @@ inline const char* FindPair(const char* p, const char* end, unsigned char first,
     }
 #endif
     for (; end - p >= 2; ++p) {
-        if (static_cast<unsigned char>(p[0]) == first && static_cast<unsigned char>(p[1]) == second) {
+        if (static_cast<unsigned char>(p[0]) == first &&
+            static_cast<unsigned char>(p[1]) == second) {
             return p;
         }
     }

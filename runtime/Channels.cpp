@@ -47,10 +47,12 @@ constexpr auto kNumberRoles = MakeRoles(true);
 // where it belongs to the line end; so a text field looks for the LF and drops one CR before it.
 constexpr ByteSet kTextStops{'\0', '\n', ',', '"'};
 
-bool IsBlank(int b) { return b == ' ' || b == '\t'; }
+bool IsBlank(int b) {
+    return b == ' ' || b == '\t';
+}
 
 class Channel {
-public:
+  public:
     bool Open(const Text& path, int mode) {
         if (mode < 0 || mode > 3) {
             Attach(nullptr, OpenMode::Input);
@@ -160,7 +162,7 @@ public:
         writeLen_ += bytes.size();
     }
 
-private:
+  private:
     void Reset() {
         behind_.reset();
         file_.reset();
@@ -394,7 +396,9 @@ void WriteChannel(int channel, std::string_view bytes) {
     if (Channel* c = Slot(channel)) c->Write(bytes);
 }
 
-void WriteChannel(int channel, const Text& text) { WriteChannel(channel, text.View()); }
+void WriteChannel(int channel, const Text& text) {
+    WriteChannel(channel, text.View());
+}
 
 ChannelStatus GetChannelStatus(int channel) {
     Channel* c = Slot(channel);

@@ -9,7 +9,7 @@
 namespace horofu {
 
 class InputTarget {
-public:
+  public:
     // Type codes: 0 double, 1 float, 2 32-bit, 4 16-bit and 6 8-bit integer, 7 text.
     InputTarget(double& v) : variable_(&v), code_(0) {}   // NOLINT(google-explicit-constructor)
     InputTarget(float& v) : variable_(&v), code_(1) {}    // NOLINT(google-explicit-constructor)
@@ -27,7 +27,7 @@ public:
         std::variant<std::monostate, double*, float*, int32_t*, int16_t*, int8_t*, Text*>;
     const Variable& Target() const { return variable_; }
 
-private:
+  private:
     struct DiscardTag {};
     InputTarget(DiscardTag, int code) : code_(code) {}
     Variable variable_;

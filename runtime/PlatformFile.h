@@ -22,7 +22,7 @@ enum class OpenMode {
 // An open file. Opened without sharing: while one is open, any further open of the same file
 // fails, and an open that fails for that reason changes nothing in the file.
 class PlatformFile {
-public:
+  public:
     virtual ~PlatformFile() = default;
     // Reads up to size bytes at the file position. False on a read error; got = 0 at the end.
     virtual bool Read(char* into, std::size_t size, std::size_t& got) = 0;

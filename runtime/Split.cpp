@@ -26,8 +26,12 @@ const Text emptyText;
 
 constexpr std::size_t npos = std::string_view::npos;
 
-bool IsUpper(unsigned char b) { return b >= 'A' && b <= 'Z'; }
-bool IsLower(unsigned char b) { return b >= 'a' && b <= 'z'; }
+bool IsUpper(unsigned char b) {
+    return b >= 'A' && b <= 'Z';
+}
+bool IsLower(unsigned char b) {
+    return b >= 'a' && b <= 'z';
+}
 
 // Whether t[j] is the second byte of a double-byte character. A byte that cannot lead is
 // always followed by a character start, so only the run of lead-range bytes right before j
@@ -112,7 +116,9 @@ int32_t CountOccurrences(const Text& t, const Text& p) {
     return count;
 }
 
-int SplitFirst(const Text& t, const Text& sep) { return SplitFirst(t, Separator(sep)); }
+int SplitFirst(const Text& t, const Text& sep) {
+    return SplitFirst(t, Separator(sep));
+}
 
 int SplitFirst(const Text& t, const Separator& sep) {
     if (sep.Size() <= t.Size()) {
@@ -123,10 +129,16 @@ int SplitFirst(const Text& t, const Separator& sep) {
     return 0;
 }
 
-const Text& FirstLeft() { return firstSplit.flag == 1 ? firstSplit.left : emptyText; }
-const Text& FirstRight() { return firstSplit.flag == 1 ? firstSplit.right : emptyText; }
+const Text& FirstLeft() {
+    return firstSplit.flag == 1 ? firstSplit.left : emptyText;
+}
+const Text& FirstRight() {
+    return firstSplit.flag == 1 ? firstSplit.right : emptyText;
+}
 
-int SplitLast(const Text& t, const Text& sep) { return SplitLast(t, Separator(sep)); }
+int SplitLast(const Text& t, const Text& sep) {
+    return SplitLast(t, Separator(sep));
+}
 
 int SplitLast(const Text& t, const Separator& sep) {
     // The backward scan considers the 0-based indexes Len(t) - Len(sep) - 1 down to 0, and
@@ -145,7 +157,11 @@ int SplitLast(const Text& t, const Separator& sep) {
     return 0;
 }
 
-const Text& LastLeft() { return lastSplit.flag == 1 ? lastSplit.left : emptyText; }
-const Text& LastRight() { return lastSplit.flag == 1 ? lastSplit.right : emptyText; }
+const Text& LastLeft() {
+    return lastSplit.flag == 1 ? lastSplit.left : emptyText;
+}
+const Text& LastRight() {
+    return lastSplit.flag == 1 ? lastSplit.right : emptyText;
+}
 
 }  // namespace horofu

@@ -9,12 +9,12 @@ namespace horofu {
 
 // A separator prepared once for many case-insensitive searches, as the converter's marks are.
 class Separator {
-public:
+  public:
     explicit Separator(const Text& sep);
     const Text& Folded() const { return folded_; }
     std::size_t Size() const { return folded_.Size(); }
 
-private:
+  private:
     Text folded_;
 };
 

@@ -6,7 +6,9 @@
 
 namespace horofu {
 
-int32_t Len(const Text& t) { return static_cast<int32_t>(t.Size()); }
+int32_t Len(const Text& t) {
+    return static_cast<int32_t>(t.Size());
+}
 
 int CompareText(const Text& a, const Text& b) {
     // std::string compares as unsigned char, which is the byte order wanted here.

@@ -10,7 +10,7 @@ namespace horofu {
 // A run of bytes with an explicit length. Knows nothing of characters: a Shift-JIS double-byte
 // character is two bytes, and cuts may fall between them. Values may hold zero bytes.
 class Text {
-public:
+  public:
     Text() = default;
     // A literal from the program's tables: its bytes up to the terminating zero byte.
     Text(const char* zeroEnded) : bytes_(zeroEnded) {}  // NOLINT(google-explicit-constructor)
@@ -34,7 +34,7 @@ public:
     friend Text operator+(const Text& a, const Text& b) { return Text(a.bytes_ + b.bytes_); }
     friend bool operator==(const Text& a, const Text& b) { return a.bytes_ == b.bytes_; }
 
-private:
+  private:
     std::string bytes_;
 };
 

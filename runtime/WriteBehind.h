@@ -15,7 +15,7 @@ namespace horofu {
 // as long as building it; handing each full buffer to a thread of its own lets the two overlap.
 // Only for channels that never read, so no read or seek has to wait for the file position.
 class WriteBehind {
-public:
+  public:
     explicit WriteBehind(PlatformFile& file);
     ~WriteBehind();  // waits for the last write
     WriteBehind(const WriteBehind&) = delete;
@@ -27,7 +27,7 @@ public:
     // Waits until every byte handed over is written; false if any write failed.
     bool Finish();
 
-private:
+  private:
     void Run();
 
     PlatformFile& file_;

@@ -10,7 +10,7 @@
 namespace horofu::testing {
 
 class TempFolder {
-public:
+  public:
     TempFolder() {
         std::random_device seed;
         path_ = std::filesystem::temp_directory_path() /
@@ -39,7 +39,7 @@ public:
 
     const std::filesystem::path& Root() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

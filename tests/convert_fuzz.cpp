@@ -27,7 +27,9 @@ constexpr std::string_view kNameLabel = "\x96\xbc\x91\x4f\x81\x46";  // 名前�
     std::abort();
 }
 
-bool Clean(std::string_view s) { return s.find_first_of("<>\"") == std::string_view::npos; }
+bool Clean(std::string_view s) {
+    return s.find_first_of("<>\"") == std::string_view::npos;
+}
 
 // Takes prefix off the front of s, or fails.
 void Expect(std::string_view& s, std::string_view prefix, std::string_view line) {

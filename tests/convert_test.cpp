@@ -17,10 +17,10 @@ const std::string kHead =
 const std::string kTail = "\t</DL>\r\n</body>\r\n</html>\r\n";
 
 // Shift-JIS pieces of the sample records.
-#define NAME_LABEL "\x96\xbc\x91\x4f\x81\x46"  // 名前：
-#define DATE_LABEL "\x93\x8a\x8d\x65\x93\xfa"  // 投稿日
-#define COLON "\x81\x46"                       // ：
-#define NANASHI "\x96\xbc\x96\xb3\x82\xb5"     // 名無し
+#define NAME_LABEL "\x96\xbc\x91\x4f\x81\x46"                  // 名前：
+#define DATE_LABEL "\x93\x8a\x8d\x65\x93\xfa"                  // 投稿日
+#define COLON "\x81\x46"                                       // ：
+#define NANASHI "\x96\xbc\x96\xb3\x82\xb5"                     // 名無し
 #define KONNICHIWA "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd"  // こんにちは
 
 const std::string kNameOpen = NAME_LABEL "<font color=green><b>";
@@ -28,7 +28,7 @@ const std::string kLabelledDate = "</b></font>" DATE_LABEL " --/--/--</DT><br>\r
 const std::string kBareDate = "</b></font>" COLON " --/--/--</DT><br>\r\n";
 
 class Recorder : public ConversionListener {
-public:
+  public:
     bool WantsEcho() const override { return true; }
     void Echo(const Text& line) override { echoed.push_back(line.Bytes()); }
     std::vector<std::string> echoed;
@@ -53,33 +53,35 @@ Converted Convert(const std::string& thread) {
 }
 
 // The page for records whose lines are given.
-std::string Page(const std::string& lines) { return kHead + lines + kTail; }
+std::string Page(const std::string& lines) {
+    return kHead + lines + kTail;
+}
 
 TEST(Convert, TheWorkedExample) {
-    const Converted c = Convert(
-        "1 " NAME_LABEL NANASHI " " DATE_LABEL COLON "05/01/28 12:00\r\n"
-        "2 " NAME_LABEL NANASHI COLON "05/01/28 12:00\r\n" KONNICHIWA "\r\n"
-        ">>1 \r\n"
-        "\r\n");
-    EXPECT_EQ(c.page, Page("\t\t<DT><a name=\"1\">1 </a>" + kNameOpen + NANASHI " " +
-                           kLabelledDate +  //
-                           "\t\t<DT><a name=\"2\">2 </a>" + kNameOpen + NANASHI + kBareDate +
-                           "\t\t<DD>" KONNICHIWA "</DD><br>\r\n"
-                           "\t\t<DD><a href=\"#1\">&gt;&gt;1</a></DD><br>\r\n"
-                           "\t\t<br>\r\n"));
+    const Converted c = Convert("1 " NAME_LABEL NANASHI " " DATE_LABEL COLON
+                                "05/01/28 12:00\r\n"
+                                "2 " NAME_LABEL NANASHI COLON "05/01/28 12:00\r\n" KONNICHIWA
+                                "\r\n"
+                                ">>1 \r\n"
+                                "\r\n");
+    EXPECT_EQ(c.page,
+              Page("\t\t<DT><a name=\"1\">1 </a>" + kNameOpen + NANASHI " " + kLabelledDate +  //
+                   "\t\t<DT><a name=\"2\">2 </a>" + kNameOpen + NANASHI + kBareDate +
+                   "\t\t<DD>" KONNICHIWA "</DD><br>\r\n"
+                   "\t\t<DD><a href=\"#1\">&gt;&gt;1</a></DD><br>\r\n"
+                   "\t\t<br>\r\n"));
     EXPECT_EQ(c.result.outcome, ConversionOutcome::Done);
     EXPECT_EQ(c.result.records, 5u);
     EXPECT_EQ(c.result.posts, 2u);
     EXPECT_EQ(c.result.bytesWritten, c.page.size());
     EXPECT_EQ(c.echoed, (std::vector<std::string>{
                             "1 " NAME_LABEL NANASHI " " DATE_LABEL COLON "05/01/28 12:00\r\n",
-                            "2 " NAME_LABEL NANASHI COLON "05/01/28 12:00\r\n",
-                            KONNICHIWA "\r\n", ">>1 \r\n", "\r\n"}));
+                            "2 " NAME_LABEL NANASHI COLON "05/01/28 12:00\r\n", KONNICHIWA "\r\n",
+                            ">>1 \r\n", "\r\n"}));
 }
 
 TEST(Convert, ReplyLinksDropTheLastByteAfterTheMark) {
-    EXPECT_EQ(Convert(">>12\r\n").page,
-              Page("\t\t<DD><a href=\"#1\">&gt;&gt;1</a></DD><br>\r\n"));
+    EXPECT_EQ(Convert(">>12\r\n").page, Page("\t\t<DD><a href=\"#1\">&gt;&gt;1</a></DD><br>\r\n"));
     EXPECT_EQ(Convert(">>12 abc\r\n").page,
               Page("\t\t<DD><a href=\"#12 ab\">&gt;&gt;12 ab</a></DD><br>\r\n"));
     // ">>" alone is no reply; as body text its bytes are escaped.
@@ -101,8 +103,11 @@ TEST(Convert, HeaderRules) {
               Page("\t\t<DD>" COLON "0 " NAME_LABEL "</DD><br>\r\n"));
     // The label matches ignoring ASCII case only outside double-byte characters:
     // 88 81 46 30 is a character and a lone F, which is no "：0".
-    EXPECT_EQ(Convert("5 " NAME_LABEL "x\x88\x81" "F0 1\r\n").page,
-              Page("\t\t<DD>5 " NAME_LABEL "x\x88\x81" "F0 1</DD><br>\r\n"));
+    EXPECT_EQ(Convert("5 " NAME_LABEL "x\x88\x81"
+                      "F0 1\r\n")
+                  .page,
+              Page("\t\t<DD>5 " NAME_LABEL "x\x88\x81"
+                   "F0 1</DD><br>\r\n"));
     // "名前：" first: empty number and anchor.
     EXPECT_EQ(Convert(NAME_LABEL "x " DATE_LABEL "\r\n").page,
               Page("\t\t<DT><a name=\"\"></a>" + kNameOpen + "x " + kLabelledDate));
@@ -110,11 +115,13 @@ TEST(Convert, HeaderRules) {
 
 TEST(Convert, LinesThatMentionADateWithoutANameStayWhole) {
     // 集合は10：00で / 投稿日は昨日です: no "名前：" before the date, so ordinary lines.
-    const std::string meeting = "\x8f\x57\x8d\x87\x82\xcd" "10" COLON "00\x82\xc5";
+    const std::string meeting =
+        "\x8f\x57\x8d\x87\x82\xcd"
+        "10" COLON "00\x82\xc5";
     const std::string posted = DATE_LABEL "\x82\xcd\x8d\xf0\x93\xfa\x82\xc5\x82\xb7";
     const Converted c = Convert(meeting + "\r\n" + posted + "\r\n");
-    EXPECT_EQ(c.page, Page("\t\t<DD>" + meeting + "</DD><br>\r\n\t\t<DD>" + posted +
-                           "</DD><br>\r\n"));
+    EXPECT_EQ(c.page,
+              Page("\t\t<DD>" + meeting + "</DD><br>\r\n\t\t<DD>" + posted + "</DD><br>\r\n"));
     EXPECT_EQ(c.result.posts, 0u);
 }
 
@@ -143,8 +150,7 @@ TEST(Convert, FailuresAreReportedAndTouchNothing) {
     TempFolder folder;
     Recorder recorder;
     const std::string page = folder.Write("old.html", "old page");
-    ConversionResult r =
-        ConvertThreadFile(Text(folder.Path("missing.txt")), Text(page), recorder);
+    ConversionResult r = ConvertThreadFile(Text(folder.Path("missing.txt")), Text(page), recorder);
     EXPECT_EQ(r.outcome, ConversionOutcome::InputNotOpened);
     EXPECT_EQ(TempFolder::Read(page), "old page");
 

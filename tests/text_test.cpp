@@ -30,18 +30,24 @@ TEST(Text, CompareTextIsByteOrder) {
     EXPECT_EQ(CompareText(Text("abc"), Text("abc")), 2);
     EXPECT_EQ(CompareText(Text("abc"), Text("abd")), 1);
     EXPECT_EQ(CompareText(Text("ab"), Text("a")), 3);
-    EXPECT_EQ(CompareText(Text("A"), Text("a")), 1);       // case-sensitive
-    EXPECT_EQ(CompareText(Text("\x81"), Text("a")), 3);    // bytes are unsigned
+    EXPECT_EQ(CompareText(Text("A"), Text("a")), 1);     // case-sensitive
+    EXPECT_EQ(CompareText(Text("\x81"), Text("a")), 3);  // bytes are unsigned
     EXPECT_EQ(CompareText(Text(".TXT"), Text(".txt")), 1);
 }
 
 TEST(Text, LowerCaseLeavesDoubleByteCharactersWhole) {
     EXPECT_EQ(LowerCase(Text("AbC.TXT")), Text("abc.txt"));
     // ’ is 81 66 and ： is 81 46: folding the trail byte F would turn one into the other.
-    EXPECT_EQ(LowerCase(Text("\x81\x46" "A")), Text("\x81\x46" "a"));
+    EXPECT_EQ(LowerCase(Text("\x81\x46"
+                             "A")),
+              Text("\x81\x46"
+                   "a"));
     EXPECT_EQ(LowerCase(Text("\x83\x41\x83\x5a")), Text("\x83\x41\x83\x5a"));  // アセ
     // A half-width katakana byte (A0-DF) stands alone, so the letter after it folds.
-    EXPECT_EQ(LowerCase(Text("\xb1" "B")), Text("\xb1" "b"));
+    EXPECT_EQ(LowerCase(Text("\xb1"
+                             "B")),
+              Text("\xb1"
+                   "b"));
 }
 
 TEST(Split, FirstSplitsAtTheFirstOccurrenceIgnoringCase) {
@@ -62,9 +68,19 @@ TEST(Split, FirstSplitsAtTheFirstOccurrenceIgnoringCase) {
 
 TEST(Split, LastSkipsTheFinalPositionAndNeverSucceedsAtTheFirst) {
     EXPECT_EQ(SplitLast(Text("abc"), Text("c")), 0);
-    EXPECT_EQ(SplitLast(Text("\x81\x46" "0abc"), Text("\x81\x46" "0")), 0);
-    ASSERT_EQ(SplitLast(Text("x\x81\x46" "0y\x81\x46" "0z"), Text("\x81\x46" "0")), 1);
-    EXPECT_EQ(LastLeft(), Text("x\x81\x46" "0y"));
+    EXPECT_EQ(SplitLast(Text("\x81\x46"
+                             "0abc"),
+                        Text("\x81\x46"
+                             "0")),
+              0);
+    ASSERT_EQ(SplitLast(Text("x\x81\x46"
+                             "0y\x81\x46"
+                             "0z"),
+                        Text("\x81\x46"
+                             "0")),
+              1);
+    EXPECT_EQ(LastLeft(), Text("x\x81\x46"
+                               "0y"));
     EXPECT_EQ(LastRight(), Text("z"));
     EXPECT_EQ(SplitLast(Text("ab"), Text("abc")), 0);
     EXPECT_EQ(LastLeft(), Text());
@@ -82,20 +98,43 @@ TEST(Split, SplittingAPartOfTheStateAgainKeepsItsBytes) {
 }
 
 TEST(Split, MatchingFoldsOnlySingleByteLetters) {
-    const Text colonZero("\x81\x46" "0");  // ：0
+    const Text colonZero(
+        "\x81\x46"
+        "0");  // ：0
     // ’0 (81 66 30) is no ：0 even though 66 is a lower-case f.
-    EXPECT_EQ(SplitLast(Text("a\x81\x66" "0b"), colonZero), 0);
-    EXPECT_EQ(CountOccurrences(Text("\x81\x66" "0"), colonZero), 0);
+    EXPECT_EQ(SplitLast(Text("a\x81\x66"
+                             "0b"),
+                        colonZero),
+              0);
+    EXPECT_EQ(CountOccurrences(Text("\x81\x66"
+                                    "0"),
+                               colonZero),
+              0);
     // 投稿日 holds the byte 65 (e). A single-byte E folds to e and so completes the
     // mark, while the same byte as the trail of a double-byte character does not.
     const Text date("\x93\x8a\x8d\x65\x93\xfa");
-    EXPECT_EQ(CountOccurrences(Text("\x88\x93\x8a\x8d" "E\x93\xfa"), date), 1);
-    EXPECT_EQ(CountOccurrences(Text("\x93\x8a\x8d" "E\x93\xfa"), date), 0);
+    EXPECT_EQ(CountOccurrences(Text("\x88\x93\x8a\x8d"
+                                    "E\x93\xfa"),
+                               date),
+              1);
+    EXPECT_EQ(CountOccurrences(Text("\x93\x8a\x8d"
+                                    "E\x93\xfa"),
+                               date),
+              0);
     // ：0 holds F as a trail byte. After 88 81 (one character) the same bytes 81 46 30 are
     // not ：0 but a lone F, which folds to f.
-    EXPECT_EQ(CountOccurrences(Text("\x88\x81" "F0"), colonZero), 0);
-    EXPECT_EQ(SplitLast(Text("a\x88\x81" "F0b"), colonZero), 0);
-    EXPECT_EQ(SplitLast(Text("a\x88\x81\x81" "F0b"), colonZero), 1);
+    EXPECT_EQ(CountOccurrences(Text("\x88\x81"
+                                    "F0"),
+                               colonZero),
+              0);
+    EXPECT_EQ(SplitLast(Text("a\x88\x81"
+                             "F0b"),
+                        colonZero),
+              0);
+    EXPECT_EQ(SplitLast(Text("a\x88\x81\x81"
+                             "F0b"),
+                        colonZero),
+              1);
 }
 
 TEST(Split, CountOccurrencesCountsOverlaps) {

@@ -19,7 +19,7 @@ namespace horofu {
 namespace {
 
 class PosixFile final : public PlatformFile {
-public:
+  public:
     explicit PosixFile(int fd) : fd_(fd) {}
     ~PosixFile() override { Close(); }
 
@@ -65,11 +65,13 @@ public:
         return ::close(fd) == 0;
     }
 
-private:
+  private:
     int fd_;
 };
 
-const char* CPath(const Text& path) { return path.Bytes().c_str(); }
+const char* CPath(const Text& path) {
+    return path.Bytes().c_str();
+}
 
 }  // namespace
 
@@ -78,10 +80,18 @@ std::unique_ptr<PlatformFile> OpenPlatformFile(const Text& path, OpenMode mode) 
     if (path.View().find('\0') != std::string_view::npos) return nullptr;
     int flags = O_CLOEXEC;
     switch (mode) {
-        case OpenMode::ReadWrite: flags |= O_RDWR | O_CREAT; break;
-        case OpenMode::Input: flags |= O_RDONLY; break;
-        case OpenMode::Output: flags |= O_WRONLY | O_CREAT; break;
-        case OpenMode::Append: flags |= O_WRONLY | O_CREAT; break;
+        case OpenMode::ReadWrite:
+            flags |= O_RDWR | O_CREAT;
+            break;
+        case OpenMode::Input:
+            flags |= O_RDONLY;
+            break;
+        case OpenMode::Output:
+            flags |= O_WRONLY | O_CREAT;
+            break;
+        case OpenMode::Append:
+            flags |= O_WRONLY | O_CREAT;
+            break;
     }
     const int fd = ::open(CPath(path), flags, 0666);
     if (fd < 0) return nullptr;
@@ -118,7 +128,8 @@ bool IsSpecialFile(const Text& path) {
 }
 
 bool IsSameFile(const Text& a, const Text& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     if (::stat(CPath(a), &sa) != 0 || ::stat(CPath(b), &sb) != 0) return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
@@ -155,6 +166,8 @@ bool ReplaceFile(const Text& from, const Text& to) {
     return std::rename(CPath(from), CPath(to)) == 0;
 }
 
-bool RemoveFile(const Text& path) { return ::unlink(CPath(path)) == 0; }
+bool RemoveFile(const Text& path) {
+    return ::unlink(CPath(path)) == 0;
+}
 
 }  // namespace horofu

@@ -9,7 +9,7 @@
 namespace horofu {
 
 class ProgressBar {
-public:
+  public:
     // label names the file; nothing is drawn unless stream is a terminal.
     ProgressBar(std::FILE* stream, std::string label);
     // Called by the conversion now and then. Draws only after the first half second, so
@@ -18,7 +18,7 @@ public:
     // Removes the bar from the line, leaving the cursor at its start.
     void Clear();
 
-private:
+  private:
     std::FILE* stream_;
     std::string label_;
     bool enabled_;

@@ -14,8 +14,9 @@ namespace {
 bool IsShiftJisCodeset(std::string name) {
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return c == '-' || c == '_'; }),
-               name.end());
+    name.erase(
+        std::remove_if(name.begin(), name.end(), [](char c) { return c == '-' || c == '_'; }),
+        name.end());
     return name == "SHIFTJIS" || name == "SJIS" || name == "CP932" || name == "WINDOWS31J" ||
            name == "MSKANJI" || name == "IBM943";
 }

@@ -11,7 +11,7 @@ namespace horofu {
 // locale's codeset is Shift-JIS or CP932 the bytes pass unchanged; everywhere else, the C
 // locale included, they become UTF-8. Bytes that are not valid CP932 become U+FFFD.
 class TerminalText {
-public:
+  public:
     // Reads the codeset of the locale set by setlocale(LC_ALL, "").
     TerminalText();
     ~TerminalText();
@@ -27,9 +27,9 @@ public:
     }
     bool PassesShiftJis() const { return toLocale_ == nullptr; }
 
-private:
-    void* toLocale_ = nullptr;    // iconv_t from CP932 to UTF-8, or null
-    void* fromUtf8_ = nullptr;    // iconv_t from UTF-8 to CP932 where the locale is Shift-JIS
+  private:
+    void* toLocale_ = nullptr;  // iconv_t from CP932 to UTF-8, or null
+    void* fromUtf8_ = nullptr;  // iconv_t from UTF-8 to CP932 where the locale is Shift-JIS
 };
 
 }  // namespace horofu

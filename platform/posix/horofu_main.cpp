@@ -68,10 +68,10 @@ struct Options {
 };
 
 class Command {
-public:
+  public:
     int Run(int argc, char** argv);
 
-private:
+  private:
     int ParseOptions(int argc, char** argv);  // -1 to go on, else the exit status
     int AskForInput();
     int ConvertOne(const std::string& input, const std::string& output);
@@ -82,11 +82,13 @@ private:
     Options options_;
 };
 
-bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
+bool IsTerminal(int fd) {
+    return ::isatty(fd) == 1;
+}
 
 // Shows every record and keeps the progress bar moving.
 class CommandListener : public ConversionListener {
-public:
+  public:
     CommandListener(TerminalText& text, std::FILE* echoTo, ProgressBar* bar)
         : text_(text), echoTo_(echoTo), bar_(bar) {}
     bool WantsEcho() const override { return echoTo_ != nullptr; }
@@ -104,7 +106,7 @@ public:
         if (bar_ != nullptr && echoTo_ == nullptr) bar_->Update(done, total);
     }
 
-private:
+  private:
     TerminalText& text_;
     std::FILE* echoTo_;
     ProgressBar* bar_;
@@ -117,20 +119,36 @@ void Command::Report(const std::string& path, const char* shiftJisMessage) {
 
 int Command::ParseOptions(int argc, char** argv) {
     enum { kEcho = 256 };
-    static const option longOptions[] = {
-        {"output", required_argument, nullptr, 'o'}, {"force", no_argument, nullptr, 'f'},
-        {"echo", no_argument, nullptr, kEcho},       {"quiet", no_argument, nullptr, 'q'},
-        {"help", no_argument, nullptr, 'h'},         {"version", no_argument, nullptr, 'V'},
-        {nullptr, 0, nullptr, 0}};
+    static const option longOptions[] = {{"output", required_argument, nullptr, 'o'},
+                                         {"force", no_argument, nullptr, 'f'},
+                                         {"echo", no_argument, nullptr, kEcho},
+                                         {"quiet", no_argument, nullptr, 'q'},
+                                         {"help", no_argument, nullptr, 'h'},
+                                         {"version", no_argument, nullptr, 'V'},
+                                         {nullptr, 0, nullptr, 0}};
     bool outputGiven = false;
     for (int c; (c = ::getopt_long(argc, argv, "o:fqhV", longOptions, nullptr)) != -1;) {
         switch (c) {
-            case 'o': options_.output = optarg; outputGiven = true; break;
-            case 'f': options_.force = true; break;
-            case 'q': options_.quiet = true; break;
-            case kEcho: options_.echo = true; break;
-            case 'h': std::fputs(kUsage, stdout); std::fputs(kHelp, stdout); return 0;
-            case 'V': std::printf("horofu %s\n", HOROFU_VERSION); return 0;
+            case 'o':
+                options_.output = optarg;
+                outputGiven = true;
+                break;
+            case 'f':
+                options_.force = true;
+                break;
+            case 'q':
+                options_.quiet = true;
+                break;
+            case kEcho:
+                options_.echo = true;
+                break;
+            case 'h':
+                std::fputs(kUsage, stdout);
+                std::fputs(kHelp, stdout);
+                return 0;
+            case 'V':
+                std::printf("horofu %s\n", HOROFU_VERSION);
+                return 0;
             default:
                 std::fputs("Try 'horofu --help' for more information.\n", stderr);
                 return 2;
@@ -192,9 +210,9 @@ int Command::AskForInput() {
 // Whether an existing page may be replaced: with --force, or after a yes on the terminal.
 bool Command::MayReplace(const std::string& output) {
     if (options_.force) return true;
-    const bool canAsk = IsTerminal(STDIN_FILENO) && IsTerminal(STDERR_FILENO) &&
-                        std::find(options_.inputs.begin(), options_.inputs.end(), "-") ==
-                            options_.inputs.end();
+    const bool canAsk =
+        IsTerminal(STDIN_FILENO) && IsTerminal(STDERR_FILENO) &&
+        std::find(options_.inputs.begin(), options_.inputs.end(), "-") == options_.inputs.end();
     if (!canAsk) {
         Report(output, kOutputExists);
         return false;
@@ -247,19 +265,27 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
     switch (result.outcome) {
         case ConversionOutcome::Done:
             break;
-        case ConversionOutcome::InputNotOpened: Report(input, message::kInputNotOpened); return 1;
-        case ConversionOutcome::ReadFailed: Report(input, message::kReadFailed); return 1;
+        case ConversionOutcome::InputNotOpened:
+            Report(input, message::kInputNotOpened);
+            return 1;
+        case ConversionOutcome::ReadFailed:
+            Report(input, message::kReadFailed);
+            return 1;
         case ConversionOutcome::OutputNotCreated:
             Report(output, message::kOutputNotCreated);
             return 1;
-        case ConversionOutcome::WriteFailed: Report(output, message::kWriteFailed); return 1;
-        case ConversionOutcome::SameAsInput: Report(output, message::kSameAsInput); return 1;
-        case ConversionOutcome::Stopped: return 1;
+        case ConversionOutcome::WriteFailed:
+            Report(output, message::kWriteFailed);
+            return 1;
+        case ConversionOutcome::SameAsInput:
+            Report(output, message::kSameAsInput);
+            return 1;
+        case ConversionOutcome::Stopped:
+            return 1;
     }
     if (showProgress) {
         std::fprintf(stderr, "horofu: %s -> %s: %llu records, %llu posts, %llu bytes\n",
-                     input.c_str(), output.c_str(),
-                     static_cast<unsigned long long>(result.records),
+                     input.c_str(), output.c_str(), static_cast<unsigned long long>(result.records),
                      static_cast<unsigned long long>(result.posts),
                      static_cast<unsigned long long>(result.bytesWritten));
     }
