@@ -29,13 +29,13 @@ while (my $line = <$r>) {
         }
         if (defined $h && (my $k = index($h, $name)) >= 0) {
             my ($p, $n) = (substr($h, 0, $k), substr($h, $k + 6));
-            (my $num = $p) =~ s/.\z//s;
+            (my $num = $p) =~ s/[\x00-\x20]\z//;
             s/([&<>"])/$esc{$1}/g for ($p, $n, $num);
             $frag = "<DT><a name=\"$num\">$p</a>$name<font color=green><b>$n</b></font>$placeholder</DT>";
         } elsif ($rec eq '') {
             $frag = '';
         } elsif (length($rec) > 2 && substr($rec, 0, 2) eq '>>') {
-            (my $num = substr($rec, 2)) =~ s/.\z//s;
+            (my $num = substr($rec, 2)) =~ s/[\x00-\x20]\z//;
             $num =~ s/([&<>"])/$esc{$1}/g;
             $frag = "<DD><a href=\"#$num\">&gt;&gt;$num</a></DD>";
         } else {

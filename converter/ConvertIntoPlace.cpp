@@ -6,20 +6,20 @@
 namespace horofu {
 
 ConversionResult ConvertIntoPlace(const Text& inputPath, const Text& target,
-                                  ConversionListener& listener) {
+                                  ConversionListener& listener, const PageOptions& options) {
     ConversionResult result;
     if (IsSameFile(inputPath, target)) {
         result.outcome = ConversionOutcome::SameAsInput;
         return result;
     }
     // A device such as /dev/null cannot be replaced, only written to.
-    if (IsSpecialFile(target)) return ConvertThreadFile(inputPath, target, listener);
+    if (IsSpecialFile(target)) return ConvertThreadFile(inputPath, target, listener, options);
     const Text temporary = CreateTemporaryBeside(target);
     if (temporary.Empty()) {
         result.outcome = ConversionOutcome::OutputNotCreated;
         return result;
     }
-    result = ConvertThreadFile(inputPath, temporary, listener);
+    result = ConvertThreadFile(inputPath, temporary, listener, options);
     if (result.outcome == ConversionOutcome::Done && !ReplaceFile(temporary, target)) {
         result.outcome = ConversionOutcome::OutputNotCreated;
     }

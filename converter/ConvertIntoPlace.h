@@ -11,6 +11,6 @@ namespace horofu {
 // it, target is left as it was and the temporary file is removed. A target that is the
 // input itself is refused up front (SameAsInput). Called by both front ends, once per file.
 ConversionResult ConvertIntoPlace(const Text& inputPath, const Text& target,
-                                  ConversionListener& listener);
+                                  ConversionListener& listener, const PageOptions& options = {});
 
 }  // namespace horofu

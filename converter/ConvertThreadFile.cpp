@@ -1,104 +1,26 @@
 // Classifies each record of the thread and writes its line of the page.
 #include "converter/ConvertThreadFile.h"
 
-#include <algorithm>
-#include <cstring>
-#include <memory>
 #include <string_view>
 
+#include "converter/ModernPage.h"
 #include "converter/PageText.h"
-#include "runtime/ByteScan.h"
+#include "converter/PageWriter.h"
 #include "runtime/Channels.h"
 #include "runtime/Split.h"
 
 namespace horofu {
 namespace {
 
-constexpr int kInput = 1;
-constexpr int kOutput = 2;
 constexpr uint64_t kProgressEvery = 4096;  // records between progress reports
 
-// Gathers the page's lines and hands them to the output channel in large pieces. Each line
-// is a dozen small pieces; copying them here keeps the per-record cost to a few moves.
-class PageWriter {
-  public:
-    PageWriter() : data_(new char[kFlushAt + 256]), capacity_(kFlushAt + 256) {}
-    ~PageWriter() { Flush(); }
-
-    template <std::size_t N>
-    void Put(const char (&literal)[N]) {
-        Reserve(N - 1);
-        std::memcpy(data_.get() + size_, literal, N - 1);
-        size_ += N - 1;
+// The number without the blank that ends it. Only a blank or control byte (0x20 or below) is
+// taken off: ">>12" keeps its 2, and no double-byte character is ever cut in half.
+std::string_view WithoutEndingBlank(std::string_view bytes) {
+    if (!bytes.empty() && static_cast<unsigned char>(bytes.back()) <= 0x20) {
+        bytes.remove_suffix(1);
     }
-    void Put(std::string_view bytes) {
-        Reserve(bytes.size());
-        std::memcpy(data_.get() + size_, bytes.data(), bytes.size());
-        size_ += bytes.size();
-    }
-    template <std::size_t N>
-    void PutLine(const char (&literal)[N]) {
-        Put(literal);
-        Put(page::kLineEnd);
-        if (size_ >= kFlushAt) Flush();
-    }
-
-    // Writes record-derived bytes with &, <, > and " escaped, so that no text of the thread
-    // can open a tag or leave an attribute. None of them is ever a Shift-JIS trail byte.
-    void PutEscaped(std::string_view bytes) {
-        static constexpr ByteSet kSpecial{'&', '<', '>', '"'};
-        Reserve(bytes.size() * 6);
-        const char* p = bytes.data();
-        const char* const end = p + bytes.size();
-        for (;;) {
-            const char* const stop = FindFirstOf(p, end, kSpecial);
-            std::memcpy(data_.get() + size_, p, static_cast<std::size_t>(stop - p));
-            size_ += static_cast<std::size_t>(stop - p);
-            if (stop == end) return;
-            switch (*stop) {
-                case '&':
-                    Put("&amp;");
-                    break;
-                case '<':
-                    Put("&lt;");
-                    break;
-                case '>':
-                    Put("&gt;");
-                    break;
-                default:
-                    Put("&quot;");
-                    break;
-            }
-            p = stop + 1;
-        }
-    }
-
-    void Flush() {
-        if (size_ == 0) return;
-        WriteChannel(kOutput, std::string_view(data_.get(), size_));
-        size_ = 0;
-    }
-
-  private:
-    static constexpr std::size_t kFlushAt = 256 * 1024;
-
-    void Reserve(std::size_t more) {
-        if (size_ + more <= capacity_) return;
-        const std::size_t capacity = std::max(capacity_ * 2, size_ + more);
-        std::unique_ptr<char[]> grown(new char[capacity]);
-        std::memcpy(grown.get(), data_.get(), size_);
-        data_ = std::move(grown);
-        capacity_ = capacity;
-    }
-
-    std::unique_ptr<char[]> data_;
-    std::size_t capacity_;
-    std::size_t size_ = 0;
-};
-
-// Everything but the last byte: the number before the blank that follows it.
-std::string_view WithoutLastByte(std::string_view bytes) {
-    return bytes.empty() ? bytes : bytes.substr(0, bytes.size() - 1);
+    return bytes;
 }
 
 // A header: the post number and name before the date, and what stands in for the date.
@@ -108,7 +30,7 @@ void PutHeader(PageWriter& out, std::string_view placeholder) {
     const std::string_view r = FirstRight().View();
     out.Put(page::kTermOpen);
     out.Put(page::kAnchorNameOpen);
-    out.PutEscaped(WithoutLastByte(p));
+    out.PutEscaped(WithoutEndingBlank(p));
     out.Put(page::kAttributeClose);
     out.PutEscaped(p);
     out.Put(page::kAnchorClose);
@@ -124,8 +46,7 @@ void PutBody(PageWriter& out, std::string_view record) {
     if (record.empty()) return;  // an empty line is a bare <br>
     out.Put(page::kDescriptionOpen);
     if (record.size() > 2 && record.substr(0, 2) == page::kReplyMark) {
-        // The last byte after ">>" is the blank that ends the post number.
-        const std::string_view number = WithoutLastByte(record.substr(2));
+        const std::string_view number = WithoutEndingBlank(record.substr(2));
         out.Put(page::kAnchorHrefOpen);
         out.PutEscaped(number);
         out.Put(page::kAttributeClose);
@@ -165,13 +86,14 @@ bool PutRecordLine(PageWriter& out, const Text& record) {
 }  // namespace
 
 ConversionResult ConvertThreadFile(const Text& inputPath, const Text& outputPath,
-                                   ConversionListener& listener) {
+                                   ConversionListener& listener, const PageOptions& options) {
     OpenChannel(inputPath, 1, kInput);
     if (GetChannelStatus(kInput) == ChannelStatus::Open) OpenChannel(outputPath, 2, kOutput);
-    return ConvertOpenChannels(listener);
+    return ConvertOpenChannels(listener, options);
 }
 
-ConversionResult ConvertOpenChannels(ConversionListener& listener) {
+ConversionResult ConvertOpenChannels(ConversionListener& listener, const PageOptions& options) {
+    if (options.kind == PageKind::Modern) return ConvertModernChannels(listener, options);
     ConversionResult result;
     if (GetChannelStatus(kInput) != ChannelStatus::Open) {
         CloseChannel(kOutput);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "runtime/Text.h"
 
@@ -31,11 +32,20 @@ enum class ConversionOutcome {
     SameAsInput,       // the page would have replaced its own thread text (ConvertIntoPlace)
 };
 
+// Which page a conversion builds: the classic Shift-JIS page, or the modern UTF-8 one.
+enum class PageKind { Classic, Modern };
+
+struct PageOptions {
+    PageKind kind = PageKind::Classic;
+    std::string inputEncoding;  // the modern page's input encoding; empty: detected
+};
+
 struct ConversionResult {
     ConversionOutcome outcome = ConversionOutcome::Done;
     uint64_t records = 0;       // records read
     uint64_t posts = 0;         // records written as post headers
     uint64_t bytesWritten = 0;  // size of the page
+    uint64_t undecodable = 0;   // modern page: input bytes shown as U+FFFD
 };
 
 // Reads the thread text at inputPath on channel 1 and writes its page to outputPath on
@@ -44,10 +54,11 @@ struct ConversionResult {
 // ">>N" line a link to post N. Called by ConvertIntoPlace, which the front ends use, and by
 // tests. Nothing is written when the input cannot be opened.
 ConversionResult ConvertThreadFile(const Text& inputPath, const Text& outputPath,
-                                   ConversionListener& listener);
+                                   ConversionListener& listener, const PageOptions& options = {});
 
 // The same for channels the caller has opened itself (channel 1 the thread, channel 2 the
-// page), such as standard input and output; closes both.
-ConversionResult ConvertOpenChannels(ConversionListener& listener);
+// page), such as standard input and output; closes both. Builds the page options.kind asks
+// for.
+ConversionResult ConvertOpenChannels(ConversionListener& listener, const PageOptions& options = {});
 
 }  // namespace horofu

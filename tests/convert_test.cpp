@@ -80,10 +80,18 @@ TEST(Convert, TheWorkedExample) {
                             ">>1 \r\n", "\r\n"}));
 }
 
-TEST(Convert, ReplyLinksDropTheLastByteAfterTheMark) {
-    EXPECT_EQ(Convert(">>12\r\n").page, Page("\t\t<DD><a href=\"#1\">&gt;&gt;1</a></DD><br>\r\n"));
-    EXPECT_EQ(Convert(">>12 abc\r\n").page,
-              Page("\t\t<DD><a href=\"#12 ab\">&gt;&gt;12 ab</a></DD><br>\r\n"));
+TEST(Convert, ReplyLinksDropOnlyTheBlankAfterTheNumber) {
+    EXPECT_EQ(Convert(">>12 \r\n").page,
+              Page("\t\t<DD><a href=\"#12\">&gt;&gt;12</a></DD><br>\r\n"));
+    EXPECT_EQ(Convert(">>12\t\r\n").page,
+              Page("\t\t<DD><a href=\"#12\">&gt;&gt;12</a></DD><br>\r\n"));
+    // No blank: the number is kept whole, and a double-byte character is never cut.
+    EXPECT_EQ(Convert(">>12\r\n").page,
+              Page("\t\t<DD><a href=\"#12\">&gt;&gt;12</a></DD><br>\r\n"));
+    EXPECT_EQ(Convert(">>1\r\n").page, Page("\t\t<DD><a href=\"#1\">&gt;&gt;1</a></DD><br>\r\n"));
+    // >>1 な (0x82 0xC8)
+    EXPECT_EQ(Convert(">>1 \x82\xc8\r\n").page,
+              Page("\t\t<DD><a href=\"#1 \x82\xc8\">&gt;&gt;1 \x82\xc8</a></DD><br>\r\n"));
     // ">>" alone is no reply; as body text its bytes are escaped.
     EXPECT_EQ(Convert(">>\r\n").page, Page("\t\t<DD>&gt;&gt;</DD><br>\r\n"));
     // The number is escaped in the link and in its text.
@@ -108,6 +116,9 @@ TEST(Convert, HeaderRules) {
                   .page,
               Page("\t\t<DD>5 " NAME_LABEL "x\x88\x81"
                    "F0 1</DD><br>\r\n"));
+    // A number with no blank before "名前：" keeps its last digit in the anchor.
+    EXPECT_EQ(Convert("12" NAME_LABEL "x " DATE_LABEL "\r\n").page,
+              Page("\t\t<DT><a name=\"12\">12</a>" + kNameOpen + "x " + kLabelledDate));
     // "名前：" first: empty number and anchor.
     EXPECT_EQ(Convert(NAME_LABEL "x " DATE_LABEL "\r\n").page,
               Page("\t\t<DT><a name=\"\"></a>" + kNameOpen + "x " + kLabelledDate));
