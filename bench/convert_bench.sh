@@ -8,6 +8,13 @@ build=$(realpath "${1:-build}")
 mb=${2:-50}
 pairs=${3:-9}
 horofu=$build/platform/posix/horofu
+# Figures from an unoptimised build say nothing about the program users run.
+type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
+case $type in
+    Release | RelWithDebInfo | MinSizeRel) ;;
+    *) echo "$0: $build is a '${type:-no type}' build; benchmark an optimised (Release) build" >&2
+       exit 2 ;;
+esac
 make_thread=$build/bench/make_thread
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
