@@ -51,7 +51,7 @@ Text InputPath(const Text& candidate) {
 bool IsTextFilePath(const Text& path) {
     // In a match the letters follow '.', 't' or 'x', none of which opens a double-byte
     // character, so folding the last four bytes alone folds them as the whole path would.
-    return Len(path) >= 4 && CompareText(LowerCase(Right(path, 4)), Text(".txt")) == 2;
+    return Len(path) >= 4 && LowerCase(Right(path, 4)) == Text(".txt");
 }
 
 Text ProposedOutputPath(const Text& inputPath) {

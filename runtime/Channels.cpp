@@ -54,22 +54,19 @@ bool IsBlank(int b) {
 class Channel {
   public:
     bool Open(const Text& path, int mode) {
-        if (mode < 0 || mode > 3) {
-            Attach(nullptr, OpenMode::Input);
-            return false;
-        }
-        const auto openMode = static_cast<OpenMode>(mode);
-        return Attach(OpenPlatformFile(path, openMode), openMode);
+        if (mode < 0 || mode > 3) return Attach(nullptr, mode);
+        return Attach(OpenPlatformFile(path, static_cast<OpenMode>(mode)), mode);
     }
 
-    // Takes over an open file (or null, for a refused open) as if opened in mode.
-    bool Attach(std::unique_ptr<PlatformFile> file, OpenMode mode) {
+    // Takes over an open file (or null, for a refused open) as if opened in mode 0 to 3.
+    bool Attach(std::unique_ptr<PlatformFile> file, int modeNumber) {
         if (file_) Close();
         Reset();
-        if (!file) {
+        if (!file || modeNumber < 0 || modeNumber > 3) {
             state_ = ChannelStatus::OpenFailed;
             return false;
         }
+        const auto mode = static_cast<OpenMode>(modeNumber);
         file_ = std::move(file);
         state_ = ChannelStatus::Open;
         canRead_ = mode == OpenMode::ReadWrite || mode == OpenMode::Input;
@@ -373,7 +370,7 @@ void OpenChannel(const Text& path, int mode, int channel) {
     if (Channel* c = Slot(channel)) c->Open(path, mode);
 }
 
-void AttachChannel(int channel, std::unique_ptr<PlatformFile> file, OpenMode mode) {
+void AttachChannel(std::unique_ptr<PlatformFile> file, int mode, int channel) {
     if (Channel* c = Slot(channel)) c->Attach(std::move(file), mode);
 }
 

@@ -18,9 +18,9 @@ constexpr int kChannelCount = 256;
 // and ChannelAtEnd answers -1. Mode 3 starts at the end of the file.
 void OpenChannel(const Text& path, int mode, int channel);
 
-// Puts a file opened elsewhere (a standard stream, say) on channel, as if opened in mode.
-// A null file leaves the channel failed.
-void AttachChannel(int channel, std::unique_ptr<PlatformFile> file, OpenMode mode);
+// Puts a file opened elsewhere (a standard stream, say) on channel, as if OpenChannel had
+// opened it in mode. A null file, or a mode outside 0 to 3, leaves the channel failed.
+void AttachChannel(std::unique_ptr<PlatformFile> file, int mode, int channel);
 
 // Writes what is still buffered, closes the file and empties the slot. Returns false when
 // the channel was failed or some byte written to it did not reach the file.

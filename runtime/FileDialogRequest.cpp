@@ -33,7 +33,7 @@ FileDialogRequest BuildFileDialogRequest(const Text& extensions, const Text& ini
 
 Text InitialFileName(const Text& initialPath, const Text& directory, const Text& currentDirectory,
                      char separator) {
-    if (CompareText(DirectoryWithSeparator(currentDirectory, separator), directory) == 2) {
+    if (DirectoryWithSeparator(currentDirectory, separator) == directory) {
         return initialPath;
     }
     return Right(initialPath, Len(initialPath) - Len(directory));

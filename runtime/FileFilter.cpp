@@ -47,7 +47,7 @@ Text FilterText(const Text& extensions, const Text& extension) {
         if (CountOccurrences(extensions, Text(offered.key)) == 0) continue;
         bool isFirst = false;
         for (const char* e : offered.extensions) {
-            if (e != nullptr && CompareText(extension, Text(e)) == 2) isFirst = true;
+            if (e != nullptr && extension == Text(e)) isFirst = true;
         }
         if (isFirst) {
             first = Entry(offered.display, offered.pattern);

@@ -60,7 +60,7 @@ Text FilePromptAnswer(const FileDialogRequest& request, const Text& answer, char
     const Text name = PathFileName(path, separator);
     const Text& extension = request.defaultExtension;
     if (!name.Empty() && name.View().find('.') == std::string_view::npos && !extension.Empty() &&
-        CompareText(extension, Text("*")) != 2) {
+        extension != Text("*")) {
         path += Text(".") + extension;
     }
     return path;

@@ -254,7 +254,7 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
     ConversionResult result;
     if (toStdout) {
         OpenChannel(inputPath, 1, 1);
-        AttachChannel(2, OpenStandardOutput(), OpenMode::Output);
+        AttachChannel(OpenStandardOutput(), 2, 2);
         result = ConvertOpenChannels(listener);
     } else {
         result = ConvertIntoPlace(inputPath, outputPath, listener);
