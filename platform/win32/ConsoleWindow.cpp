@@ -2,6 +2,7 @@
 #include "platform/win32/ConsoleWindow.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
 
@@ -14,10 +15,16 @@ constexpr char kClassName[] = "PROMPT";
 constexpr char kCaption[] = "BASIC PROMPT";
 constexpr char kFontFace[] = "\x82\x6c\x82\x72\x20\x96\xbe\x92\xa9";  // ＭＳ 明朝
 
-// consoleReady: 0 while the console comes up, 1 after every paint, -1 when it could not.
+// consoleReady: 0 while the console comes up, 2 once its window is shown, 1 after every
+// paint, -1 when it could not come up.
 constexpr int kStarting = 0;
 constexpr int kReady = 1;
+constexpr int kShown = 2;
 constexpr int kFailed = -1;
+
+// How long StartConsole waits for the first paint of a shown window. A window that is never
+// painted (started minimised, or on a display that does not draw it) is usable all the same.
+constexpr std::chrono::milliseconds kFirstPaintWait{2000};
 
 // What the window keeps besides the console itself; one per process.
 struct ConsoleWindowState {
@@ -119,6 +126,16 @@ DWORD Fail(bool classRegistered) {
     return 1;
 }
 
+// How the window is first shown: as whoever started the process asked (a shortcut set to
+// "Minimized" asks for SW_SHOWMINNOACTIVE), else SW_SHOW. Windows applies the starter's wish
+// to a process's first ShowWindow anyway; asking for it here makes every platform alike.
+int FirstShowCommand() {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoA(&startup);
+    return (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : SW_SHOW;
+}
+
 void RunClosedHandler() {
     ConsoleWindowState& state = State();
     AcquireSRWLockExclusive(&state.handlerLock);
@@ -135,11 +152,23 @@ bool StartConsole() {
     HANDLE thread = CreateThread(nullptr, 0, ConsoleThreadMain, nullptr, 0, nullptr);
     if (thread == nullptr) return false;
     CloseHandle(thread);
+    // The wait for the paint starts when the window is shown, not before: making the font
+    // and the window may take long on a slow machine, and it always ends one way or the other.
+    std::chrono::steady_clock::time_point shownAt{};
+    bool shown = false;
     for (;;) {
         Sleep(20);
         const int ready = state.consoleReady;
         if (ready == kReady) return true;
         if (ready == kFailed) return false;
+        if (ready != kShown) continue;
+        const auto now = std::chrono::steady_clock::now();
+        if (!shown) {
+            shown = true;
+            shownAt = now;
+        }
+        // A minimised window gets no paint until it is restored.
+        if (IsIconic(state.window) || now - shownAt >= kFirstPaintWait) return true;
     }
 }
 
@@ -198,7 +227,10 @@ DWORD WINAPI ConsoleThreadMain(LPVOID /*unused*/) {
     state.printSurface = std::make_unique<GdiConsoleSurface>(
         window, nullptr, state.background, state.font, state.glyphWidths, state.drawing);
     ProcessConsole().AttachWindow(state.printSurface.get());
-    ShowWindow(window, SW_SHOW);
+    ShowWindow(window, FirstShowCommand());
+    // Unless the first paint has already come and gone during ShowWindow.
+    int starting = kStarting;
+    state.consoleReady.compare_exchange_strong(starting, kShown);
 
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {  // 0: quit, -1: error

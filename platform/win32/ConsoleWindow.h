@@ -18,10 +18,11 @@
 namespace horofu {
 
 // Starts the console thread and waits, testing every 20 ms (the first test after 20 ms),
-// until the window has painted once: then the buffer, font, metrics, background surface and
-// window exist, and the answer is true. If the font, the window class or the window cannot
-// be created, the thread says so and the answer is false: there is no console, nothing may
-// be printed, and dialogs go without an owner. Called once by start-up on the main thread.
+// until the window has painted once, is minimised (and so will not paint until restored), or
+// has been shown for 2 s without a paint: then the buffer, font, metrics, background surface
+// and window exist, and the answer is true. If the thread, the font, the window class or the
+// window cannot be created, the answer is false at once: there is no console and nothing may
+// be printed. Called once by start-up on the main thread.
 bool StartConsole();
 
 // The console window, the owner of every dialog and message box; null without a console.

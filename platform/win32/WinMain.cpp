@@ -18,16 +18,15 @@ namespace {
 // How long the closed console waits for a stopped conversion to remove its temporary file.
 constexpr std::chrono::milliseconds kStopWait{5000};
 
-// Echoes every record on the console (when there is one) and stops when the console closes.
+// Echoes every record on the console and stops when the console closes.
 class ConsoleListener : public ConversionListener {
   public:
-    ConsoleListener(bool echo, ConversionStop& stop) : echo_(echo), stop_(stop) {}
-    bool WantsEcho() const override { return echo_; }
+    explicit ConsoleListener(ConversionStop& stop) : stop_(stop) {}
+    bool WantsEcho() const override { return true; }
     void Echo(const Text& line) override { ConsolePrint(line); }
     bool StopRequested() override { return stop_.StopRequested(); }
 
   private:
-    bool echo_;
     ConversionStop& stop_;
 };
 
@@ -56,7 +55,8 @@ const char* FailureMessage(ConversionOutcome outcome, bool& aboutInput) {
 }
 
 // A message box with the program's title, owned by the console; returns when the user has
-// dismissed it. Called by Run for the refusal, a failure and the completion.
+// dismissed it. Called by Run for the refusal, a failure and the completion; owner is null
+// only when there is no console.
 void Tell(HWND owner, const Text& text) {
     MessageBoxA(owner, text.Data(), message::kTitle, MB_OK);
 }
@@ -65,15 +65,17 @@ void Tell(HWND owner, const Text& text) {
 // the extension check, the save dialog, the conversion with its echo, the outcome told. Ends
 // the process with 0, or with 1 after a failure has been told. Called by WinMain.
 [[noreturn]] void Run() {
-    const bool console = StartConsole();
-    const HWND owner = console ? ConsoleWindowHandle() : nullptr;
-    ConversionStop stop;
-    if (console) {
-        SetConsoleTitle(Text(message::kTitle));
-        // The user closed the window: a running conversion stops and removes its temporary
-        // file before the console thread ends the process; the old page stays as it was.
-        SetConsoleClosedHandler([&stop] { stop.RequestStopAndWait(kStopWait); });
+    if (!StartConsole()) {
+        // Without its window the program could neither echo nor be stopped by the user.
+        Tell(nullptr, Text(message::kConsoleNotCreated));
+        ExitProcess(1);
     }
+    const HWND owner = ConsoleWindowHandle();
+    ConversionStop stop;
+    SetConsoleTitle(Text(message::kTitle));
+    // The user closed the window: a running conversion stops and removes its temporary file
+    // before the console thread ends the process; the old page stays as it was.
+    SetConsoleClosedHandler([&stop] { stop.RequestStopAndWait(kStopWait); });
 
     Text candidate = InputCandidate(Text(GetCommandLineA()));
     if (AsksForInput(candidate)) {
@@ -91,7 +93,7 @@ void Tell(HWND owner, const Text& text) {
     if (output.Empty()) ExitProcess(0);
 
     if (!stop.BeginConversion()) ExitProcess(0);  // the console is already closing
-    ConsoleListener listener(console, stop);
+    ConsoleListener listener(stop);
     const ConversionResult result = ConvertIntoPlace(input, output, listener);
     stop.EndConversion();
     if (result.outcome == ConversionOutcome::Stopped || stop.StopRequested()) ExitProcess(0);

@@ -100,13 +100,43 @@ int DrawAndDump(bool characters, const std::string& dump) {
 // console_probe REPORT: reports into the file REPORT; sets the title once a file named
 // REPORT.title appears; ends only when the console window is closed.
 // console_probe REPORT runs|chars DUMP: pixel mode (see DrawAndDump).
+// console_probe REPORT taken: the class "PROMPT" is taken before StartConsole, which then
+// cannot make its window.
+// console_probe REPORT minimized: runs console_probe REPORT started minimised, as a shortcut
+// set to "Minimized" starts a program, and answers its exit code.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace horofu;
     if (__argc < 2) return 2;
     const std::string reportPath = __argv[1];
+    if (__argc == 3 && std::strcmp(__argv[2], "minimized") == 0) {
+        std::string commandLine = "console_probe \"" + reportPath + "\"";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_SHOWMINNOACTIVE;
+        PROCESS_INFORMATION child{};
+        char self[MAX_PATH];
+        GetModuleFileNameA(nullptr, self, sizeof self);
+        if (!CreateProcessA(self, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &child)) {
+            return 2;
+        }
+        WaitForSingleObject(child.hProcess, INFINITE);
+        DWORD status = 2;
+        GetExitCodeProcess(child.hProcess, &status);
+        return static_cast<int>(status);
+    }
     report = std::fopen(reportPath.c_str(), "w");
     if (report == nullptr) return 2;
     if (__argc == 4) ExitProcess(DrawAndDump(std::strcmp(__argv[2], "chars") == 0, __argv[3]));
+    if (__argc == 3 && std::strcmp(__argv[2], "taken") == 0) {
+        WNDCLASSEXA taken{};
+        taken.cbSize = sizeof taken;
+        taken.lpfnWndProc = DefWindowProcA;
+        taken.hInstance = GetModuleHandleA(nullptr);
+        taken.lpszClassName = "PROMPT";
+        if (RegisterClassExA(&taken) == 0) return 2;
+    }
 
     SetConsoleClosedHandler([] { Report("closed_handler", "ran"); });
     LARGE_INTEGER before, after;
@@ -119,6 +149,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
     HWND window = ConsoleWindowHandle();
     Report("window_valid", IsWindow(window) && IsWindowVisible(window) ? "yes" : "no");
+    Report("iconic", IsIconic(window) ? "yes" : "no");
     // Painted once: nothing of the window is left waiting for a paint.
     Report("paint_pending", GetUpdateRect(window, nullptr, FALSE) ? "yes" : "no");
     char text[256] = {};

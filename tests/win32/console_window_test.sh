@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The console window under Wine, on an Xvfb display of its own: StartConsole waits for the
-# first paint and at least 20 ms; class "PROMPT" and caption "BASIC PROMPT" until the title is
+# first paint and at least 20 ms, but not for a minimised window, and answers false when the
+# window cannot be made; class "PROMPT" and caption "BASIC PROMPT" until the title is
 # set; typed keys change nothing on the screen; closing the window ends the process with exit
 # code 0 after the closed handler; and both ways of drawing give the same pixels. Leaves a
 # screenshot of the console with Japanese text in WORK_DIR/console.png.
@@ -149,6 +150,27 @@ else
     note "the probe still runs after its window was closed"
     failed=$((failed + 1))
 fi
+
+# --- a console that cannot paint, or cannot be made ---------------------------------------
+# Started minimised (a shortcut set to "Minimized"), the window gets no paint until restored:
+# StartConsole must come back all the same.
+"$wine_run" "$probe" report-min.txt minimized >/dev/null 2>&1 &
+probe_pid=$!
+if wait_for 600 grep -q '^printed=' report-min.txt 2>/dev/null; then
+    check "a minimised console is taken as shown" [ "$(value iconic report-min.txt)" = yes ]
+    note "StartConsole returned after $(value start_ms report-min.txt) ms, minimised"
+    window=''
+    wait_for 60 find_window && "$close_window" "$window"
+else
+    note "StartConsole did not return for a minimised window"
+    failed=$((failed + 1))
+fi
+wait_for 120 bash -c "! kill -0 $probe_pid 2>/dev/null" || kill "$probe_pid"
+wait "$probe_pid"
+probe_pid=''
+"$wine_run" "$probe" report-taken.txt taken >/dev/null 2>&1
+check "StartConsole answers false when the window cannot be made" \
+    [ "$(value started report-taken.txt)" = no ]
 
 # --- the same pixels either way ------------------------------------------------------------
 for way in runs chars; do
