@@ -1,29 +1,65 @@
-// Conversion into a temporary file that replaces the target only when it is complete.
+// Conversion into a new file that takes the target's place only when it is complete.
 #include "converter/ConvertIntoPlace.h"
 
+#include "runtime/Channels.h"
 #include "runtime/PlatformFile.h"
 
 namespace horofu {
+namespace {
+
+constexpr int kInput = 1;
+constexpr int kOutput = 2;
+
+ConversionResult Failed(ConversionOutcome outcome, int systemError) {
+    ConversionResult result;
+    result.outcome = outcome;
+    result.systemError = systemError;
+    return result;
+}
+
+}  // namespace
 
 ConversionResult ConvertIntoPlace(const Text& inputPath, const Text& target,
-                                  ConversionListener& listener, const PageOptions& options) {
-    ConversionResult result;
-    if (IsSameFile(inputPath, target)) {
-        result.outcome = ConversionOutcome::SameAsInput;
-        return result;
+                                  ConversionListener& listener, const PageOptions& options,
+                                  bool mayReplace) {
+    if (IsSameFile(inputPath, target)) return Failed(ConversionOutcome::SameAsInput, 0);
+    const PageTarget kind = ClassifyPageTarget(target);
+    if (kind == PageTarget::Refused) return Failed(ConversionOutcome::OutputNotCreated, 0);
+    if (kind == PageTarget::Existing && !mayReplace) {
+        return Failed(ConversionOutcome::OutputExists, 0);
     }
-    // A device such as /dev/null cannot be replaced, only written to.
-    if (IsSpecialFile(target)) return ConvertThreadFile(inputPath, target, listener, options);
-    const Text temporary = CreateTemporaryBeside(target);
-    if (temporary.Empty()) {
-        result.outcome = ConversionOutcome::OutputNotCreated;
-        return result;
+
+    // The input first: a thread that cannot be read leaves no trace of a page.
+    int error = 0;
+    auto input = OpenPlatformFile(inputPath, OpenMode::Input, &error);
+    if (!input) return Failed(ConversionOutcome::InputNotOpened, error);
+
+    if (kind == PageTarget::Stream) {
+        // A device such as /dev/null cannot be replaced, only written to.
+        auto output = OpenPlatformFile(target, OpenMode::Output, &error);
+        if (!output) return Failed(ConversionOutcome::OutputNotCreated, error);
+        AttachChannel(std::move(input), 1, kInput);
+        AttachChannel(std::move(output), 2, kOutput);
+        return ConvertOpenChannels(listener, options);
     }
-    result = ConvertThreadFile(inputPath, temporary, listener, options);
-    if (result.outcome == ConversionOutcome::Done && !ReplaceFile(temporary, target)) {
-        result.outcome = ConversionOutcome::OutputNotCreated;
+
+    auto page = CreatePageBeside(target, &error);
+    if (!page) return Failed(ConversionOutcome::OutputNotCreated, error);
+    AttachChannel(std::move(input), 1, kInput);
+    AttachChannel(page->OpenForWriting(), 2, kOutput);
+    ConversionResult result = ConvertOpenChannels(listener, options);
+    if (result.outcome != ConversionOutcome::Done) return result;  // the page goes with page
+    switch (page->PutInPlace(mayReplace)) {
+        case PlaceResult::Placed:
+            break;
+        case PlaceResult::TargetExists:
+            result.outcome = ConversionOutcome::OutputExists;
+            break;
+        case PlaceResult::Failed:
+            result.outcome = ConversionOutcome::OutputNotCreated;
+            result.systemError = page->SystemError();
+            break;
     }
-    if (result.outcome != ConversionOutcome::Done) RemoveFile(temporary);
     return result;
 }
 

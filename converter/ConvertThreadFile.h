@@ -30,6 +30,7 @@ enum class ConversionOutcome {
     WriteFailed,       // some bytes of the page could not be written
     Stopped,           // the listener asked to stop
     SameAsInput,       // the page would have replaced its own thread text (ConvertIntoPlace)
+    OutputExists,      // a page is already there and may not be replaced (ConvertIntoPlace)
 };
 
 // Which page a conversion builds: the classic Shift-JIS page, or the modern UTF-8 one.
@@ -46,6 +47,7 @@ struct ConversionResult {
     uint64_t posts = 0;         // records written as post headers
     uint64_t bytesWritten = 0;  // size of the page
     uint64_t undecodable = 0;   // modern page: input bytes shown as U+FFFD
+    int systemError = 0;        // the platform's reason for a failed open or placing, or 0
 };
 
 // Reads the thread text at inputPath on channel 1 and writes its page to outputPath on

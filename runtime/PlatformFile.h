@@ -19,8 +19,10 @@ enum class OpenMode {
     Append = 3,     // write only; created when missing; position at the end
 };
 
-// An open file. Opened without sharing: while one is open, any further open of the same file
-// fails, and an open that fails for that reason changes nothing in the file.
+// An open file. A file opened for writing is held exclusively: while it is open, any further
+// open of the same file fails, and an open that fails for that reason changes nothing in the
+// file. Files opened as Input are shared with other readers where the platform can tell
+// readers apart (POSIX); elsewhere every open is exclusive.
 class PlatformFile {
   public:
     virtual ~PlatformFile() = default;
@@ -35,30 +37,55 @@ class PlatformFile {
 };
 
 // Opens path in the given mode, or returns null when the platform refuses (a missing input,
-// a file already held by another open, a path that cannot be created).
-std::unique_ptr<PlatformFile> OpenPlatformFile(const Text& path, OpenMode mode);
+// a file already held by another open, a path that cannot be created). On a refusal, the
+// platform's reason (errno, GetLastError) goes to *systemError when given.
+std::unique_ptr<PlatformFile> OpenPlatformFile(const Text& path, OpenMode mode,
+                                               int* systemError = nullptr);
 
 // The process's standard input and output as files, for a page read from or written to a
 // pipe. Neither is locked nor emptied; closing one leaves the process's stream open.
 std::unique_ptr<PlatformFile> OpenStandardInput();
 std::unique_ptr<PlatformFile> OpenStandardOutput();
 
-// Whether the path names something other than a regular file (a device, say), which is
-// written in place rather than replaced.
-bool IsSpecialFile(const Text& path);
+// What a page's target path names now, which decides how the page gets there.
+enum class PageTarget {
+    None,      // nothing: the page is created
+    Existing,  // a name of any kind (a file, a link, dangling or not): replaced only if allowed
+    Stream,    // a character device or pipe (/dev/null, a FIFO): written directly, in place
+    Refused,   // something a page must never be written into (a block device)
+};
+PageTarget ClassifyPageTarget(const Text& path);
 
 // Whether both paths name one existing file (the same file reached by two names included).
 bool IsSameFile(const Text& a, const Text& b);
 
 bool FileExists(const Text& path);
 
-// Creates a new empty file with a unique name in the folder of target, for a page that is
-// later moved over target; returns its path, or empty text when none could be created.
-Text CreateTemporaryBeside(const Text& target);
-
-// Moves from over to, replacing to if it exists. False on failure, with both files unchanged.
-bool ReplaceFile(const Text& from, const Text& to);
-
 bool RemoveFile(const Text& path);
+
+// How a complete page went into its place.
+enum class PlaceResult { Placed, TargetExists, Failed };
+
+// A page being written: an open file in the target's folder, private to the user while it is
+// written, that nobody else can redirect (it is only ever used through its own handle) and
+// that takes the target's place only when complete. Destroying one that was not put in place
+// removes it; so does a signal that ends the program (where the platform has them).
+class PendingPage {
+  public:
+    virtual ~PendingPage() = default;
+    // A handle on the page's file for the channel that writes it; null when none can be made.
+    // The caller closes it before PutInPlace.
+    virtual std::unique_ptr<PlatformFile> OpenForWriting() = 0;
+    // Gives the page the old page's permissions (a new page those of a new file) and puts it
+    // at the target. Without mayReplace, a target that exists by then is left alone
+    // (TargetExists), so that of two programs writing one new page, the second is told.
+    virtual PlaceResult PutInPlace(bool mayReplace) = 0;
+    // The platform's reason for the last failure, 0 when none.
+    virtual int SystemError() const = 0;
+};
+
+// Creates the file for a page that will take target's place, in target's folder; null when
+// none could be created, with the platform's reason in *systemError when given.
+std::unique_ptr<PendingPage> CreatePageBeside(const Text& target, int* systemError = nullptr);
 
 }  // namespace horofu

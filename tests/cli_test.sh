@@ -21,7 +21,7 @@ check() {  # check NAME COMMAND...: the command must succeed
 }
 status_is() { [ "$1" = "$2" ] || { echo "  exit status $1, expected $2" >&2; return 1; }; }
 contains() { grep -qF -- "$2" "$1" || { echo "  $1 lacks: $2" >&2; cat "$1" >&2; return 1; }; }
-no_temporary() { [ -z "$(find . -name '.*.html.*')" ] || { find . -name '.*.html.*' >&2; return 1; }; }
+no_temporary() { [ -z "$(find . -name '.horofu-*')" ] || { find . -name '.horofu-*' >&2; return 1; }; }
 
 # 1 名前：名無し 投稿日：05/01/28 12:00 / a <b> line / >>1
 printf '1 \x96\xbc\x91\x4f\x81\x46\x96\xbc\x96\xb3\x82\xb5 \x93\x8a\x8d\x65\x93\xfa\x81\x4605/01/28 12:00\r\na <b>\r\n>>1 \r\n' >t.txt
@@ -38,11 +38,13 @@ cp t.txt UPPER.TXT
 "$horofu" UPPER.TXT
 check "an upper-case .TXT is a text file" test -f UPPER.html
 
-# Refusals and usage errors.
-"$horofu" notes.doc 2>err
-check "a non-text file is refused" status_is $? 2
+# Refusals and usage errors. A wrong-type name is refused alone; the others still convert.
+rm -f UPPER.html
+"$horofu" notes.doc UPPER.TXT 2>err
+check "a non-text file is refused" status_is $? 1
 check "refusal message in UTF-8" contains err "horofu: notes.doc: 選択されたファイルはテキストファイルではありません"
 check "nothing written for a refused file" test ! -e notes.html
+check "the next name still converts" test -f UPPER.html
 "$horofu" -o x.html t.txt UPPER.TXT 2>err
 check "-o takes one input" status_is $? 2
 "$horofu" --help >out

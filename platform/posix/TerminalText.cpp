@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 
 namespace horofu {
 namespace {
@@ -67,6 +68,31 @@ TerminalText::~TerminalText() {
 std::string TerminalText::Convert(std::string_view shiftJis) {
     if (toLocale_ == nullptr) return std::string(shiftJis);
     return Run(toLocale_, shiftJis, "\xEF\xBF\xBD");
+}
+
+std::string TerminalText::ShowControls(std::string_view localeText) const {
+    // In Shift-JIS no trail byte is below 0x40 or 0x7F, and in UTF-8 no byte of a longer
+    // character is below 0x80, so a byte in these ranges is always a control character.
+    const bool utf8 = !PassesShiftJis();
+    std::string out;
+    out.reserve(localeText.size());
+    for (std::size_t i = 0; i < localeText.size(); ++i) {
+        const auto b = static_cast<unsigned char>(localeText[i]);
+        if ((b < 0x20 && b != '\t') || b == 0x7F) {
+            out += '^';
+            out += static_cast<char>(b ^ 0x40);
+        } else if (utf8 && b == 0xC2 && i + 1 < localeText.size() &&
+                   (static_cast<unsigned char>(localeText[i + 1]) & 0xE0) == 0x80) {
+            char code[16];
+            std::snprintf(code, sizeof code, "<U+%04X>",
+                          static_cast<unsigned char>(localeText[i + 1]));
+            out += code;
+            ++i;
+        } else {
+            out += static_cast<char>(b);
+        }
+    }
+    return out;
 }
 
 std::string TerminalText::FromUtf8(std::string_view utf8) {

@@ -26,6 +26,10 @@ class TerminalText {
         std::fwrite(out.data(), 1, out.size(), stream);
     }
     bool PassesShiftJis() const { return toLocale_ == nullptr; }
+    // Text already in the locale's encoding with its control bytes made visible, for a
+    // terminal, which would otherwise obey them: C0 bytes but TAB, and DEL, as ^X; C1 code
+    // points of UTF-8 as <U+0080>..<U+009F>. Called for echoed records and file names.
+    std::string ShowControls(std::string_view localeText) const;
 
   private:
     void* toLocale_ = nullptr;  // iconv_t from CP932 to UTF-8, or null

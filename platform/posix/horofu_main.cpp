@@ -1,8 +1,10 @@
 // The horofu command: converts thread texts to HTML pages from a Unix shell.
 #include <getopt.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -28,11 +30,6 @@
 namespace horofu {
 namespace {
 
-// 出力ファイルが既に存在します（上書きするには -f）。
-constexpr char kOutputExists[] =
-    "\x8f\x6f\x97\xcd\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xaa\x8a\xf9\x82\xc9\x91\xb6\x8d\xdd\x82"
-    "\xb5\x82\xdc\x82\xb7\x81\x69\x8f\xe3\x8f\x91\x82\xab\x82\xb7\x82\xe9\x82\xc9\x82\xcd -f\x81"
-    "\x6a\x81\x42";
 // 上書きしませんでした。
 constexpr char kNotOverwritten[] =
     "\x8f\xe3\x8f\x91\x82\xab\x82\xb5\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81\x42";
@@ -76,14 +73,23 @@ class Command {
     int AskForInput();
     int ConvertOne(const std::string& input, const std::string& output);
     bool MayReplace(const std::string& output);
-    void Report(const std::string& path, const char* shiftJisMessage);
+    bool StandardOutputIsInput(const std::string& input);
+    std::string Shown(const std::string& localeText, std::FILE* to);
+    void Report(const std::string& path, const char* shiftJisMessage, int systemError = 0,
+                const char* shiftJisReason = nullptr);
 
     TerminalText text_;
     Options options_;
+    bool refusedSome_ = false;  // some name was refused before converting
 };
 
 bool IsTerminal(int fd) {
     return ::isatty(fd) == 1;
+}
+
+// Text for a stream, with control bytes made visible when the stream is a terminal.
+std::string Command::Shown(const std::string& localeText, std::FILE* to) {
+    return IsTerminal(::fileno(to)) ? text_.ShowControls(localeText) : localeText;
 }
 
 // Shows every record and keeps the progress bar moving.
@@ -99,8 +105,10 @@ class CommandListener : public ConversionListener {
         if (bytes.size() >= 2 && bytes.substr(bytes.size() - 2) == "\r\n") {
             bytes.remove_suffix(2);
         }
-        text_.Write(echoTo_, bytes);
-        std::fputc('\n', echoTo_);
+        std::string shown = text_.Convert(bytes);
+        if (IsTerminal(::fileno(echoTo_))) shown = text_.ShowControls(shown);
+        shown += '\n';
+        std::fwrite(shown.data(), 1, shown.size(), echoTo_);
     }
     void Progress(uint64_t done, uint64_t total) override {
         if (bar_ != nullptr && echoTo_ == nullptr) bar_->Update(done, total);
@@ -112,8 +120,22 @@ class CommandListener : public ConversionListener {
     ProgressBar* bar_;
 };
 
-void Command::Report(const std::string& path, const char* shiftJisMessage) {
-    std::string line = "horofu: " + path + ": " + text_.Convert(shiftJisMessage) + "\n";
+// One message on standard error: the path, the fixed text, and after it the reason when there
+// is one (a fixed one, or the system's in the locale's language).
+void Command::Report(const std::string& path, const char* shiftJisMessage, int systemError,
+                     const char* shiftJisReason) {
+    std::string reason;
+    if (systemError == EWOULDBLOCK) shiftJisReason = message::kFileInUse;
+    if (shiftJisReason != nullptr) {
+        reason = text_.Convert(shiftJisReason);
+    } else if (systemError != 0) {
+        reason = std::strerror(systemError);
+    }
+    std::string line = "horofu: " + path + ": " + text_.Convert(shiftJisMessage);
+    if (!reason.empty()) {
+        line += text_.Convert(message::kReasonOpen) + reason + text_.Convert(message::kReasonClose);
+    }
+    line = Shown(line, stderr) + "\n";
     std::fputs(line.c_str(), stderr);
 }
 
@@ -170,15 +192,17 @@ int Command::ParseOptions(int argc, char** argv) {
         std::fputs("horofu: -o takes one input file only\n", stderr);
         return 2;
     }
-    // The desktop program refuses anything but a text file; so does the command, up front.
-    bool refused = false;
-    for (const std::string& input : options_.inputs) {
-        if (input != "-" && !IsTextFilePath(Text(input))) {
-            Report(input, message::kNotTextFile);
-            refused = true;
-        }
-    }
-    return refused ? 2 : -1;
+    // The desktop program refuses anything but a text file; so does the command, one name at
+    // a time: the other names are still converted.
+    auto notText = [this](const std::string& input) {
+        if (input == "-" || IsTextFilePath(Text(input))) return false;
+        Report(input, message::kNotTextFile);
+        refusedSome_ = true;
+        return true;
+    };
+    options_.inputs.erase(std::remove_if(options_.inputs.begin(), options_.inputs.end(), notText),
+                          options_.inputs.end());
+    return -1;
 }
 
 // With no file named on a terminal, asks for one as the desktop program's open dialog does:
@@ -214,11 +238,11 @@ bool Command::MayReplace(const std::string& output) {
         IsTerminal(STDIN_FILENO) && IsTerminal(STDERR_FILENO) &&
         std::find(options_.inputs.begin(), options_.inputs.end(), "-") == options_.inputs.end();
     if (!canAsk) {
-        Report(output, kOutputExists);
+        Report(output, message::kOutputExists);
         return false;
     }
-    const std::string question =
-        "horofu: " + output + ": " + text_.Convert(message::kOverwriteQuestion) + " ";
+    const std::string question = Shown(
+        "horofu: " + output + ": " + text_.Convert(message::kOverwriteQuestion) + " ", stderr);
     std::fputs(question.c_str(), stderr);
     std::fflush(stderr);
     char answer[64] = {};
@@ -229,35 +253,71 @@ bool Command::MayReplace(const std::string& output) {
     return answer[0] == 'y' || answer[0] == 'Y';
 }
 
+// Whether standard output is the very file the thread is read from, which would grow without
+// end (horofu -o - a.txt >> a.txt), as cat refuses it.
+bool Command::StandardOutputIsInput(const std::string& input) {
+    struct stat out {
+    }, in{};
+    if (::fstat(STDOUT_FILENO, &out) != 0 || !S_ISREG(out.st_mode)) return false;
+    const int got = input == "-" ? ::fstat(STDIN_FILENO, &in) : ::stat(input.c_str(), &in);
+    return got == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+}
+
 int Command::ConvertOne(const std::string& input, const std::string& output) {
     const bool fromStdin = input == "-";
     const bool toStdout = output == "-";
     const Text inputPath(fromStdin ? std::string("/dev/stdin") : input);
     const Text outputPath(output);
 
-    if (!toStdout && !IsSpecialFile(outputPath) && FileExists(outputPath)) {
-        if (IsSameFile(inputPath, outputPath)) {
-            Report(output, message::kSameAsInput);
+    bool mayReplace = false;
+    if (toStdout) {
+        if (StandardOutputIsInput(input)) {
+            Report(input, message::kSameAsInput);
             return 1;
         }
-        if (!MayReplace(output)) {
-            if (!options_.force && IsTerminal(STDIN_FILENO)) Report(output, kNotOverwritten);
-            return 1;
+    } else {
+        switch (ClassifyPageTarget(outputPath)) {
+            case PageTarget::None:
+            case PageTarget::Stream:
+                break;
+            case PageTarget::Refused:
+                Report(output, message::kOutputNotCreated, 0, message::kBlockDevice);
+                return 1;
+            case PageTarget::Existing:
+                if (IsSameFile(inputPath, outputPath)) {
+                    Report(output, message::kSameAsInput);
+                    return 1;
+                }
+                if (!MayReplace(output)) {
+                    if (!options_.force && IsTerminal(STDIN_FILENO)) {
+                        Report(output, kNotOverwritten);
+                    }
+                    return 1;
+                }
+                mayReplace = true;
+                break;
         }
     }
 
     std::FILE* echoTo = options_.echo ? (toStdout ? stderr : stdout) : nullptr;
     const bool showProgress = !options_.quiet && IsTerminal(STDERR_FILENO);
-    ProgressBar bar(stderr, input);
+    ProgressBar bar(stderr, Shown(input, stderr));
     CommandListener listener(text_, echoTo, showProgress ? &bar : nullptr);
 
     ConversionResult result;
     if (toStdout) {
-        OpenChannel(inputPath, 1, 1);
-        AttachChannel(OpenStandardOutput(), 2, 2);
-        result = ConvertOpenChannels(listener);
+        int error = 0;
+        auto thread = OpenPlatformFile(inputPath, OpenMode::Input, &error);
+        if (thread) {
+            AttachChannel(std::move(thread), 1, 1);
+            AttachChannel(OpenStandardOutput(), 2, 2);
+            result = ConvertOpenChannels(listener);
+        } else {
+            result.outcome = ConversionOutcome::InputNotOpened;
+            result.systemError = error;
+        }
     } else {
-        result = ConvertIntoPlace(inputPath, outputPath, listener);
+        result = ConvertIntoPlace(inputPath, outputPath, listener, PageOptions{}, mayReplace);
     }
     bar.Clear();
     if (echoTo != nullptr) std::fflush(echoTo);
@@ -266,13 +326,13 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
         case ConversionOutcome::Done:
             break;
         case ConversionOutcome::InputNotOpened:
-            Report(input, message::kInputNotOpened);
+            Report(input, message::kInputNotOpened, result.systemError);
             return 1;
         case ConversionOutcome::ReadFailed:
             Report(input, message::kReadFailed);
             return 1;
         case ConversionOutcome::OutputNotCreated:
-            Report(output, message::kOutputNotCreated);
+            Report(output, message::kOutputNotCreated, result.systemError);
             return 1;
         case ConversionOutcome::WriteFailed:
             Report(output, message::kWriteFailed);
@@ -280,14 +340,18 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
         case ConversionOutcome::SameAsInput:
             Report(output, message::kSameAsInput);
             return 1;
+        case ConversionOutcome::OutputExists:
+            Report(output, message::kOutputExists);
+            return 1;
         case ConversionOutcome::Stopped:
             return 1;
     }
     if (showProgress) {
-        std::fprintf(stderr, "horofu: %s -> %s: %llu records, %llu posts, %llu bytes\n",
-                     input.c_str(), output.c_str(), static_cast<unsigned long long>(result.records),
-                     static_cast<unsigned long long>(result.posts),
-                     static_cast<unsigned long long>(result.bytesWritten));
+        const std::string summary = "horofu: " + input + " -> " + output + ": " +
+                                    std::to_string(result.records) + " records, " +
+                                    std::to_string(result.posts) + " posts, " +
+                                    std::to_string(result.bytesWritten) + " bytes";
+        std::fputs((Shown(summary, stderr) + "\n").c_str(), stderr);
     }
     return 0;
 }
@@ -302,6 +366,7 @@ int Command::Run(int argc, char** argv) {
         }
         if (ConvertOne(input, output) != 0) status = 1;
     }
+    if (refusedSome_) status = 1;
     if (std::fflush(stdout) != 0) status = 1;
     return status;
 }

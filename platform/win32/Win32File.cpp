@@ -10,8 +10,6 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-// <windows.h> maps ReplaceFile to ReplaceFileA; the name here is our own.
-#undef ReplaceFile
 
 #include <cstdio>
 #include <string>
@@ -131,6 +129,57 @@ Text FullPath(const Text& path) {
     return Text(std::move(full));
 }
 
+// A page file made with CREATE_NEW beside its target, written through a duplicate of its
+// handle and moved over the target once complete; deleted when it was not.
+class Win32PendingPage final : public PendingPage {
+  public:
+    Win32PendingPage(Text path, Text target, HANDLE handle)
+        : path_(std::move(path)), target_(std::move(target)), handle_(handle) {}
+    ~Win32PendingPage() override {
+        CloseOwnHandle();
+        if (!placed_) ::DeleteFileA(CPath(path_));
+    }
+
+    std::unique_ptr<PlatformFile> OpenForWriting() override {
+        HANDLE copy = nullptr;
+        if (handle_ == INVALID_HANDLE_VALUE ||
+            !::DuplicateHandle(::GetCurrentProcess(), handle_, ::GetCurrentProcess(), &copy, 0,
+                               FALSE, DUPLICATE_SAME_ACCESS)) {
+            error_ = static_cast<int>(::GetLastError());
+            return nullptr;
+        }
+        return std::make_unique<Win32File>(copy);
+    }
+
+    PlaceResult PutInPlace(bool mayReplace) override {
+        CloseOwnHandle();  // a file still open cannot be moved
+        if (::MoveFileExA(CPath(path_), CPath(target_),
+                          mayReplace ? MOVEFILE_REPLACE_EXISTING : 0) != 0) {
+            placed_ = true;
+            return PlaceResult::Placed;
+        }
+        const DWORD error = ::GetLastError();
+        error_ = static_cast<int>(error);
+        return !mayReplace && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+                   ? PlaceResult::TargetExists
+                   : PlaceResult::Failed;
+    }
+
+    int SystemError() const override { return error_; }
+
+  private:
+    void CloseOwnHandle() {
+        if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+    Text path_;
+    Text target_;
+    HANDLE handle_;
+    bool placed_ = false;
+    int error_ = 0;
+};
+
 std::unique_ptr<PlatformFile> OpenStandard(DWORD which) {
     const HANDLE own = ::GetStdHandle(which);
     if (own == nullptr || own == INVALID_HANDLE_VALUE) return nullptr;  // a GUI program's
@@ -145,8 +194,11 @@ std::unique_ptr<PlatformFile> OpenStandard(DWORD which) {
 }  // namespace
 
 // Called by the channels when they open a file.
-std::unique_ptr<PlatformFile> OpenPlatformFile(const Text& path, OpenMode mode) {
-    if (!IsUsablePath(path)) return nullptr;
+std::unique_ptr<PlatformFile> OpenPlatformFile(const Text& path, OpenMode mode, int* systemError) {
+    if (!IsUsablePath(path)) {
+        if (systemError != nullptr) *systemError = ERROR_INVALID_NAME;
+        return nullptr;
+    }
     DWORD access = 0;
     DWORD disposition = 0;
     switch (mode) {
@@ -169,7 +221,10 @@ std::unique_ptr<PlatformFile> OpenPlatformFile(const Text& path, OpenMode mode) 
     }
     const HANDLE handle =
         ::CreateFileA(CPath(path), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (handle == INVALID_HANDLE_VALUE) {
+        if (systemError != nullptr) *systemError = static_cast<int>(::GetLastError());
+        return nullptr;
+    }
     auto file = std::make_unique<Win32File>(handle);
     if (mode == OpenMode::Append) {
         uint64_t size = 0;
@@ -190,17 +245,19 @@ std::unique_ptr<PlatformFile> OpenStandardOutput() {
 }
 
 // Called before a page is written: a device (NUL, CON, a COM port) is written to in place,
-// since no temporary file can be moved over it. Asked without access and with every share
-// mode, so that a file held by a channel can still be asked; a folder does not open this way.
-bool IsSpecialFile(const Text& path) {
-    if (!IsUsablePath(path)) return false;
+// since no page file can be moved over it. Asked without access and with every share mode,
+// so that a file held by a channel can still be asked; a folder does not open this way.
+PageTarget ClassifyPageTarget(const Text& path) {
+    if (!IsUsablePath(path)) return PageTarget::None;
     const HANDLE handle = ::CreateFileA(path.Bytes().c_str(), 0,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    const bool device = ::GetFileType(handle) != FILE_TYPE_DISK;
-    ::CloseHandle(handle);
-    return device;
+    if (handle != INVALID_HANDLE_VALUE) {
+        const bool device = ::GetFileType(handle) != FILE_TYPE_DISK;
+        ::CloseHandle(handle);
+        if (device) return PageTarget::Stream;
+    }
+    return FileExists(path) ? PageTarget::Existing : PageTarget::None;
 }
 
 bool IsSameFile(const Text& a, const Text& b) {
@@ -222,11 +279,15 @@ bool FileExists(const Text& path) {
 
 // Called before a page is written, so that an existing page is replaced only when the new one
 // is complete. CREATE_NEW never touches a file that is already there.
-Text CreateTemporaryBeside(const Text& target) {
-    if (!IsUsablePath(target)) return Text();
+std::unique_ptr<PendingPage> CreatePageBeside(const Text& target, int* systemError) {
+    if (!IsUsablePath(target)) {
+        if (systemError != nullptr) *systemError = ERROR_INVALID_NAME;
+        return nullptr;
+    }
     const std::string folder = target.Bytes().substr(0, FolderLength(target));
     // A name taken by an earlier page, or by another copy of the program, moves on to the next.
     const unsigned long seed = ::GetCurrentProcessId() * 0x9E3779B1u ^ ::GetTickCount();
+    DWORD error = ERROR_FILE_EXISTS;
     for (unsigned long attempt = 0; attempt < 100; ++attempt) {
         char name[32];
         std::snprintf(name, sizeof name, "~hrf%08lx.tmp", (seed + attempt) & 0xFFFFFFFFul);
@@ -234,18 +295,13 @@ Text CreateTemporaryBeside(const Text& target) {
         const HANDLE handle = ::CreateFileA(CPath(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                             FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
-            ::CloseHandle(handle);
-            return path;
+            return std::make_unique<Win32PendingPage>(std::move(path), target, handle);
         }
-        const DWORD error = ::GetLastError();
+        error = ::GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
     }
-    return Text();
-}
-
-bool ReplaceFile(const Text& from, const Text& to) {
-    return IsUsablePath(from) && IsUsablePath(to) &&
-           ::MoveFileExA(CPath(from), CPath(to), MOVEFILE_REPLACE_EXISTING) != 0;
+    if (systemError != nullptr) *systemError = static_cast<int>(error);
+    return nullptr;
 }
 
 bool RemoveFile(const Text& path) {

@@ -47,6 +47,8 @@ const char* FailureMessage(ConversionOutcome outcome, bool& aboutInput) {
             return message::kWriteFailed;
         case ConversionOutcome::SameAsInput:
             return message::kSameAsInput;
+        case ConversionOutcome::OutputExists:
+            return message::kOutputExists;
         case ConversionOutcome::Done:
         case ConversionOutcome::Stopped:
             return nullptr;
@@ -94,7 +96,8 @@ void Tell(HWND owner, const Text& text) {
 
     if (!stop.BeginConversion()) ExitProcess(0);  // the console is already closing
     ConsoleListener listener(stop);
-    const ConversionResult result = ConvertIntoPlace(input, output, listener);
+    // The save dialog has asked before an existing page is chosen.
+    const ConversionResult result = ConvertIntoPlace(input, output, listener, {}, true);
     stop.EndConversion();
     if (result.outcome == ConversionOutcome::Stopped || stop.StopRequested()) ExitProcess(0);
 
