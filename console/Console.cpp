@@ -4,15 +4,9 @@
 #include <algorithm>
 #include <array>
 
+#include "runtime/ShiftJis.h"
+
 namespace horofu {
-namespace {
-
-// True for the second byte of a valid Shift-JIS double-byte character.
-bool IsTrailByte(unsigned char b) {
-    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
-}
-
-}  // namespace
 
 void Console::SetMetrics(const ConsoleMetrics& metrics) {
     std::lock_guard<std::mutex> guard(lock_);

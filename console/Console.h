@@ -39,7 +39,7 @@ class Console {
 
     // Applies the scroll rule for the surface's client height, then draws lines firstLine to
     // lastLine, or every visible line when firstLine is -1 (lastLine is then ignored). Called
-    // by the window's paint handler with -1 and 0.
+    // through RedrawConsoleLines, and by tests; Print and Paint share its drawing.
     void Redraw(ConsoleSurface& surface, int32_t firstLine, int32_t lastLine);
 
     // What a paint does, under the same lock: clears the whole client area from the
@@ -82,8 +82,9 @@ Console& ProcessConsole();
 // thread, only after the console has started.
 void ConsolePrint(const Text& text);
 
-// Redraws lines of the process's console on surface; see Console::Redraw. Called by the
-// console window's paint handler.
+// Redraws lines of the process's console on surface; see Console::Redraw. The portable
+// core's line-drawing operation; the console window's paint handler calls Console::Paint,
+// which also clears the client area first.
 void RedrawConsoleLines(ConsoleSurface& surface, int32_t firstLine, int32_t lastLine);
 
 }  // namespace horofu

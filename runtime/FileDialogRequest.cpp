@@ -7,6 +7,7 @@
 #include "runtime/CurrentDirectory.h"
 #include "runtime/FileFilter.h"
 #include "runtime/PathParts.h"
+#include "runtime/ShiftJis.h"
 
 namespace horofu {
 
@@ -45,9 +46,7 @@ FileNameBuffer MakeFileNameBuffer(const Text& name) {
     const std::size_t room = kFileNameBufferSize - 1;
     std::size_t keep = 0;
     while (keep < bytes.size()) {
-        const bool pair =
-            IsLeadByte(static_cast<unsigned char>(bytes[keep])) && keep + 1 < bytes.size();
-        const std::size_t next = keep + (pair ? 2 : 1);
+        const std::size_t next = keep + CharacterBytes(bytes, keep);
         if (next > room) break;
         keep = next;
     }

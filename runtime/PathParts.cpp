@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "runtime/CurrentDirectory.h"
+#include "runtime/ShiftJis.h"
 #include "runtime/Split.h"
 
 namespace horofu {
@@ -12,24 +13,16 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-// Whether the byte can be the second byte of a Shift-JIS double-byte character. Only such a
-// separator (the backslash, 5C) needs the walk below; '/' (2F) never can.
-bool CanBeTrailByte(unsigned char b) {
-    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
-}
-
 // 0-based indexes of the separators in path that are characters of their own, visited from the
 // start; calls found(index) for each. Walking from the start is the only way to know which
 // bytes are trail bytes.
 template <typename Found>
 void ForEachSeparator(std::string_view path, char separator, Found found) {
-    const bool walk = CanBeTrailByte(static_cast<unsigned char>(separator));
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (walk && IsLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) {
-            ++i;  // the trail byte belongs to the character
-        } else if (path[i] == separator) {
-            found(i);
-        }
+    // Only a separator that can be a second byte (the backslash, 5C) needs the walk; '/' (2F)
+    // never is one.
+    const bool walk = IsTrailByte(static_cast<unsigned char>(separator));
+    for (std::size_t i = 0; i < path.size(); i += walk ? CharacterBytes(path, i) : 1) {
+        if (path[i] == separator) found(i);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "runtime/Split.h"
 
 #include "runtime/ByteScan.h"
+#include "runtime/ShiftJis.h"
 
 #include <cstring>
 #include <string_view>
@@ -33,15 +34,6 @@ bool IsLower(unsigned char b) {
     return b >= 'a' && b <= 'z';
 }
 
-// Whether t[j] is the second byte of a double-byte character. A byte that cannot lead is
-// always followed by a character start, so only the run of lead-range bytes right before j
-// matters: j is a trail byte when that run has odd length.
-bool IsTrailByte(std::string_view t, std::size_t j) {
-    std::size_t run = 0;
-    while (run < j && IsLeadByte(static_cast<unsigned char>(t[j - run - 1]))) ++run;
-    return (run & 1) != 0;
-}
-
 // Whether sep matches text at the 0-based index i (i + size <= text size).
 bool MatchesAt(std::string_view text, std::size_t i, const Separator& sep) {
     const std::string_view p = sep.Folded().View();
@@ -51,8 +43,8 @@ bool MatchesAt(std::string_view text, std::size_t i, const Separator& sep) {
         const auto have = static_cast<unsigned char>(text[i + k]);
         if (have == want) {
             // An upper-case byte stays upper case only as a trail byte.
-            if (IsUpper(have) && !IsTrailByte(text, i + k)) return false;
-        } else if (!(IsLower(want) && have == want - ('a' - 'A') && !IsTrailByte(text, i + k))) {
+            if (IsUpper(have) && !IsTrailByteAt(text, i + k)) return false;
+        } else if (!(IsLower(want) && have == want - ('a' - 'A') && !IsTrailByteAt(text, i + k))) {
             return false;
         }
     }

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/ShiftJis.h"
+
 namespace horofu {
 
 int32_t Len(const Text& t) {
@@ -51,13 +53,10 @@ Text Repeat(int32_t count, const Text& t) {
 
 Text LowerCase(const Text& t) {
     std::string out(t.Bytes());
-    for (std::size_t i = 0; i < out.size(); ++i) {
+    // A double-byte character's second byte stays as it is.
+    for (std::size_t i = 0; i < out.size(); i += CharacterBytes(out, i)) {
         const auto b = static_cast<unsigned char>(out[i]);
-        if (IsLeadByte(b)) {
-            ++i;  // the trail byte stays as it is
-        } else if (b >= 'A' && b <= 'Z') {
-            out[i] = static_cast<char>(b + ('a' - 'A'));
-        }
+        if (b >= 'A' && b <= 'Z') out[i] = static_cast<char>(b + ('a' - 'A'));
     }
     return Text(std::move(out));
 }

@@ -65,9 +65,4 @@ Text Repeat(int32_t count, const Text& t);
 // byte would turn one character into another.
 Text LowerCase(const Text& t);
 
-// True for the bytes that open a Shift-JIS double-byte character.
-constexpr bool IsLeadByte(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 }  // namespace horofu

@@ -3,21 +3,13 @@
 
 #include <type_traits>
 
-#include "runtime/Text.h"
+#include <string_view>
+
+#include "runtime/ShiftJis.h"
 
 namespace horofu {
 
 static_assert(std::is_same_v<int32_t, INT>, "advances go to ExtTextOutA as they are");
-
-namespace {
-
-// Bytes in the character that starts at bytes[j], as a drawing of one character at a time
-// takes them.
-int32_t CharacterBytes(const char* bytes, int32_t j, int32_t count) {
-    return IsLeadByte(static_cast<unsigned char>(bytes[j])) && j + 1 < count ? 2 : 1;
-}
-
-}  // namespace
 
 int32_t GlyphWidths::Of(HDC dc, const char* bytes, int32_t count) {
     const auto first = static_cast<unsigned char>(bytes[0]);
@@ -61,8 +53,9 @@ int32_t GdiConsoleSurface::TextWidth(const char* bytes, int32_t count) {
     }
     // A text's extent is the sum of its characters' widths.
     int32_t width = 0;
+    const std::string_view text(bytes, static_cast<std::size_t>(count));
     for (int32_t j = 0; j < count;) {
-        const int32_t n = CharacterBytes(bytes, j, count);
+        const auto n = static_cast<int32_t>(CharacterBytes(text, j));
         width += widths_.Of(dc_, bytes + j, n);
         j += n;
     }
@@ -102,8 +95,9 @@ void GdiConsoleSurface::DrawRun(int32_t x, int32_t y, const char* bytes, const i
             ExtTextOutA(dc_, startX, y, 0, nullptr, bytes + start, static_cast<UINT>(end - start),
                         advances + start);
     };
+    const std::string_view text(bytes, static_cast<std::size_t>(count));
     for (int32_t j = 0; j < count;) {
-        const int32_t n = CharacterBytes(bytes, j, count);
+        const auto n = static_cast<int32_t>(CharacterBytes(text, j));
         const int32_t cells = advances[j] + (n == 2 ? advances[j + 1] : 0);
         if (widths_.Of(dc_, bytes + j, n) != cells) {
             flush(j);

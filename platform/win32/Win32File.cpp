@@ -4,6 +4,7 @@
 // open of it fails, and Windows refuses such an open before CREATE_ALWAYS empties the file.
 // Paths are bytes in the ANSI code page (Shift-JIS), so only the ...A calls are used.
 #include "runtime/PlatformFile.h"
+#include "runtime/ShiftJis.h"
 
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX
@@ -91,13 +92,8 @@ std::size_t FolderLength(const Text& path) {
     const std::string_view bytes = path.View();
     std::size_t folder = 0;
     if (bytes.size() >= 2 && bytes[1] == ':' && !IsLeadByte(bytes[0])) folder = 2;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        if (IsLeadByte(b)) {
-            ++i;  // the trail byte is part of the character, whatever its value
-        } else if (b == '\\' || b == '/') {
-            folder = i + 1;
-        }
+    for (std::size_t i = 0; i < bytes.size(); i += CharacterBytes(bytes, i)) {
+        if (bytes[i] == '\\' || bytes[i] == '/') folder = i + 1;
     }
     return folder;
 }
@@ -233,7 +229,6 @@ std::unique_ptr<PlatformFile> OpenPlatformFile(const Text& path, OpenMode mode, 
     return file;
 }
 
-// Called before a conversion, so that a page is never written over its own thread.
 // The process's standard streams: Horofu.exe reads and writes named files only; these serve
 // the shared conversion code.
 std::unique_ptr<PlatformFile> OpenStandardInput() {
@@ -260,6 +255,8 @@ PageTarget ClassifyPageTarget(const Text& path) {
     return FileExists(path) ? PageTarget::Existing : PageTarget::None;
 }
 
+// Called before a conversion, so that a page is never written over its own thread: the same
+// volume and file index, which also catches one file reached by two names.
 bool IsSameFile(const Text& a, const Text& b) {
     if (!IsUsablePath(a) || !IsUsablePath(b)) return false;
     BY_HANDLE_FILE_INFORMATION ia{}, ib{};
