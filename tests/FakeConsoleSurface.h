@@ -103,7 +103,6 @@ class CanvasSurface : public ConsoleSurface {
     void DrawRun(int32_t x, int32_t y, const char* bytes, const int32_t* advances, int32_t count,
                  ConsoleColor fg, ConsoleColor bg) override {
         if (!scrolls_) return ConsoleSurface::DrawRun(x, y, bytes, advances, count, fg, bg);
-        ++runs;
         // A character is a byte with a non-zero advance and the zero-advance bytes after it.
         for (int32_t i = 0; i < count;) {
             int32_t n = 1;
@@ -127,7 +126,6 @@ class CanvasSurface : public ConsoleSurface {
 
     bool refuseScroll = false;
     int32_t scrollsDone = 0;
-    int32_t runs = 0;
 
   private:
     // A lone CR or LF shows as a glyph two cells wide, as fonts without a glyph for a byte

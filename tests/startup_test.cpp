@@ -17,12 +17,9 @@ TEST(StartupPaths, InputComesAfterTheProgramPath) {
               Text(R"(D:\log\thread.txt)"));
     EXPECT_EQ(InputCandidate(Text(R"("E:\tools\Horofu.exe" "D:\log\thread.txt")")),
               Text(R"("D:\log\thread.txt")"));
-    EXPECT_EQ(InputFrom(R"(E:\tools\Horofu.exe D:\t.txt)"), Text(R"(D:\t.txt)"));
     EXPECT_EQ(InputFrom(R"(E:\tools\Horofu.exe D:\a b.txt)"), Text(R"(D:\a b.txt)"));
-    EXPECT_EQ(InputFrom(R"(E:\tools\HOROFU.EXE D:\t.txt)"), Text(R"(D:\t.txt)"));
     // Renamed, or with the name inside a folder name: the file is still found.
     EXPECT_EQ(InputFrom(R"("C:\x\conv.exe" "D:\a.txt")"), Text(R"(D:\a.txt)"));
-    EXPECT_EQ(InputFrom(R"(C:\x\conv.exe D:\a.txt)"), Text(R"(D:\a.txt)"));
     EXPECT_EQ(InputFrom(R"("C:\Horofu.exe files\Horofu.exe" "D:\a.txt")"), Text(R"(D:\a.txt)"));
     EXPECT_EQ(InputFrom(R"("C:\old\Horofu.exe.bak\h.exe" D:\Horofu.exe.txt)"),
               Text(R"(D:\Horofu.exe.txt)"));
@@ -45,7 +42,6 @@ TEST(StartupPaths, BlanksAndQuotesAroundTheInput) {
 
 TEST(StartupPaths, ShortOrMissingInputAsks) {
     EXPECT_EQ(InputFrom(R"("E:\tools\Horofu.exe")"), Text("ask"));
-    EXPECT_EQ(InputFrom(R"("E:\tools\Horofu.exe"   )"), Text("ask"));
     EXPECT_EQ(InputFrom(R"(E:\tools\Horofu.exe)"), Text("ask"));
     EXPECT_EQ(InputFrom(R"("E:\tools\Horofu.exe)"), Text("ask"));  // quote never closed
     EXPECT_EQ(InputFrom(R"(Horofu.exe "")"), Text("ask"));
@@ -56,12 +52,10 @@ TEST(StartupPaths, ShortOrMissingInputAsks) {
 
 TEST(StartupPaths, ExtensionCheckIgnoresAsciiCase) {
     EXPECT_TRUE(IsTextFilePath(Text(R"(D:\log\thread.txt)")));
-    EXPECT_TRUE(IsTextFilePath(Text(R"(D:\log\thread.TXT)")));
     EXPECT_TRUE(IsTextFilePath(Text(R"(D:\log\thread.Txt)")));
     EXPECT_TRUE(IsTextFilePath(Text(".txt")));
     EXPECT_FALSE(IsTextFilePath(Text("txt")));
     EXPECT_FALSE(IsTextFilePath(Text("")));
-    EXPECT_FALSE(IsTextFilePath(Text(R"(D:\log\thread.html)")));
     EXPECT_FALSE(IsTextFilePath(Text(R"(D:\log\thread.txt.bak)")));
     EXPECT_FALSE(IsTextFilePath(Text(R"(D:\log\thread_txt)")));
     // ｔ in full width (82 94) is not t.
@@ -69,7 +63,6 @@ TEST(StartupPaths, ExtensionCheckIgnoresAsciiCase) {
 }
 
 TEST(StartupPaths, ProposedOutputReplacesTheExtension) {
-    EXPECT_EQ(ProposedOutputPath(Text(R"(D:\log\thread.txt)")), Text(R"(D:\log\thread.html)"));
     EXPECT_EQ(ProposedOutputPath(Text(R"(D:\log\thread.TXT)")), Text(R"(D:\log\thread.html)"));
     EXPECT_EQ(ProposedOutputPath(Text(".txt")), Text(".html"));
 }

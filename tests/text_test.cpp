@@ -20,43 +20,34 @@ TEST(Text, CutsStayInsideTheText) {
     EXPECT_EQ(Mid(abc, 4, 1), Text());
     EXPECT_EQ(Mid(abc, 2, 9), Text("bc"));
     EXPECT_EQ(Mid(abc, 0, 1), Text());
-    EXPECT_EQ(Repeat(3, Text("ab")), Text("ababab"));
     EXPECT_EQ(Repeat(-1, abc), Text());
-    EXPECT_EQ(Len(Chr(0)), 1);
     EXPECT_EQ(Chr(0x1FF), Text("\xff"));
+    // CompareText: 1, 2 (equal) or 3, in unsigned byte order and case-sensitive.
+    EXPECT_EQ(CompareText(abc, Text("abc")), 2);
+    EXPECT_EQ(CompareText(Text("ab"), Text("a")), 3);
+    EXPECT_EQ(CompareText(Text("A"), Text("a")), 1);
+    EXPECT_EQ(CompareText(Text("\x81"), Text("a")), 3);
 }
 
-TEST(Text, CompareTextIsByteOrder) {
-    EXPECT_EQ(CompareText(Text("abc"), Text("abc")), 2);
-    EXPECT_EQ(CompareText(Text("abc"), Text("abd")), 1);
-    EXPECT_EQ(CompareText(Text("ab"), Text("a")), 3);
-    EXPECT_EQ(CompareText(Text("A"), Text("a")), 1);     // case-sensitive
-    EXPECT_EQ(CompareText(Text("\x81"), Text("a")), 3);  // bytes are unsigned
-    EXPECT_EQ(CompareText(Text(".TXT"), Text(".txt")), 1);
+// Texts with a digit right after a hex escape, which C++ would read as part of the escape.
+const Text kColonZero = Text("\x81\x46") + Text("0");  // ：0
+Text Sjis(const char* a, const char* b) {
+    return Text(a) + Text(b);
 }
 
 TEST(Text, LowerCaseLeavesDoubleByteCharactersWhole) {
     EXPECT_EQ(LowerCase(Text("AbC.TXT")), Text("abc.txt"));
     // ’ is 81 66 and ： is 81 46: folding the trail byte F would turn one into the other.
-    EXPECT_EQ(LowerCase(Text("\x81\x46"
-                             "A")),
-              Text("\x81\x46"
-                   "a"));
+    EXPECT_EQ(LowerCase(Sjis("\x81\x46", "A")), Sjis("\x81\x46", "a"));
     EXPECT_EQ(LowerCase(Text("\x83\x41\x83\x5a")), Text("\x83\x41\x83\x5a"));  // アセ
     // A half-width katakana byte (A0-DF) stands alone, so the letter after it folds.
-    EXPECT_EQ(LowerCase(Text("\xb1"
-                             "B")),
-              Text("\xb1"
-                   "b"));
+    EXPECT_EQ(LowerCase(Sjis("\xb1", "B")), Sjis("\xb1", "b"));
 }
 
 TEST(Split, FirstSplitsAtTheFirstOccurrenceIgnoringCase) {
     ASSERT_EQ(SplitFirst(Text("abc"), Text("c")), 1);
     EXPECT_EQ(FirstLeft(), Text("ab"));
     EXPECT_EQ(FirstRight(), Text());
-    ASSERT_EQ(SplitFirst(Text("XYZ"), Text("y")), 1);
-    EXPECT_EQ(FirstLeft(), Text("X"));
-    EXPECT_EQ(FirstRight(), Text("Z"));
     ASSERT_EQ(SplitFirst(Text("sepA-sepB"), Text("SEP")), 1);
     EXPECT_EQ(FirstLeft(), Text());
     EXPECT_EQ(FirstRight(), Text("A-sepB"));
@@ -68,29 +59,20 @@ TEST(Split, FirstSplitsAtTheFirstOccurrenceIgnoringCase) {
 
 TEST(Split, LastSkipsTheFinalPositionAndNeverSucceedsAtTheFirst) {
     EXPECT_EQ(SplitLast(Text("abc"), Text("c")), 0);
-    EXPECT_EQ(SplitLast(Text("\x81\x46"
-                             "0abc"),
-                        Text("\x81\x46"
-                             "0")),
-              0);
-    ASSERT_EQ(SplitLast(Text("x\x81\x46"
-                             "0y\x81\x46"
-                             "0z"),
-                        Text("\x81\x46"
-                             "0")),
+    EXPECT_EQ(SplitLast(kColonZero + Text("abc"), kColonZero), 0);
+    ASSERT_EQ(SplitLast(Text("x") + kColonZero + Text("y") + kColonZero + Text("z"), kColonZero),
               1);
-    EXPECT_EQ(LastLeft(), Text("x\x81\x46"
-                               "0y"));
+    EXPECT_EQ(LastLeft(), Text("x") + kColonZero + Text("y"));
     EXPECT_EQ(LastRight(), Text("z"));
-    EXPECT_EQ(SplitLast(Text("ab"), Text("abc")), 0);
-    EXPECT_EQ(LastLeft(), Text());
     // The two states do not disturb each other.
     ASSERT_EQ(SplitFirst(Text("a-b"), Text("-")), 1);
     EXPECT_EQ(SplitLast(Text("nothing"), Text("-")), 0);
+    EXPECT_EQ(LastLeft(), Text());
     EXPECT_EQ(FirstLeft(), Text("a"));
 }
 
 TEST(Split, SplittingAPartOfTheStateAgainKeepsItsBytes) {
+    // The argument is the state's own left part: the result must not overwrite it mid-split.
     ASSERT_EQ(SplitFirst(Text("12 NAME:x DATE:y"), Text("DATE:")), 1);
     ASSERT_EQ(SplitFirst(FirstLeft(), Text("name:")), 1);
     EXPECT_EQ(FirstLeft(), Text("12 "));
@@ -98,57 +80,26 @@ TEST(Split, SplittingAPartOfTheStateAgainKeepsItsBytes) {
 }
 
 TEST(Split, MatchingFoldsOnlySingleByteLetters) {
-    const Text colonZero(
-        "\x81\x46"
-        "0");  // ：0
     // ’0 (81 66 30) is no ：0 even though 66 is a lower-case f.
-    EXPECT_EQ(SplitLast(Text("a\x81\x66"
-                             "0b"),
-                        colonZero),
-              0);
-    EXPECT_EQ(CountOccurrences(Text("\x81\x66"
-                                    "0"),
-                               colonZero),
-              0);
+    EXPECT_EQ(SplitLast(Sjis("a\x81\x66", "0b"), kColonZero), 0);
+    EXPECT_EQ(CountOccurrences(Sjis("\x81\x66", "0"), kColonZero), 0);
     // 投稿日 holds the byte 65 (e). A single-byte E folds to e and so completes the
     // mark, while the same byte as the trail of a double-byte character does not.
     const Text date("\x93\x8a\x8d\x65\x93\xfa");
-    EXPECT_EQ(CountOccurrences(Text("\x88\x93\x8a\x8d"
-                                    "E\x93\xfa"),
-                               date),
-              1);
-    EXPECT_EQ(CountOccurrences(Text("\x93\x8a\x8d"
-                                    "E\x93\xfa"),
-                               date),
-              0);
+    EXPECT_EQ(CountOccurrences(Sjis("\x88\x93\x8a\x8d", "E\x93\xfa"), date), 1);
+    EXPECT_EQ(CountOccurrences(Sjis("\x93\x8a\x8d", "E\x93\xfa"), date), 0);
     // ：0 holds F as a trail byte. After 88 81 (one character) the same bytes 81 46 30 are
     // not ：0 but a lone F, which folds to f.
-    EXPECT_EQ(CountOccurrences(Text("\x88\x81"
-                                    "F0"),
-                               colonZero),
-              0);
-    EXPECT_EQ(SplitLast(Text("a\x88\x81"
-                             "F0b"),
-                        colonZero),
-              0);
-    EXPECT_EQ(SplitLast(Text("a\x88\x81\x81"
-                             "F0b"),
-                        colonZero),
-              1);
+    EXPECT_EQ(CountOccurrences(Sjis("\x88\x81", "F0"), kColonZero), 0);
+    EXPECT_EQ(SplitLast(Sjis("a\x88\x81", "F0b"), kColonZero), 0);
+    EXPECT_EQ(SplitLast(Sjis("a\x88\x81\x81", "F0b"), kColonZero), 1);
 }
 
 TEST(Split, CountOccurrencesCountsOverlaps) {
     EXPECT_EQ(CountOccurrences(Text("aaa"), Text("aa")), 2);
     EXPECT_EQ(CountOccurrences(Text("HTM;txt"), Text("TXT")), 1);
     EXPECT_EQ(CountOccurrences(Text("a"), Text("ab")), 0);
-    EXPECT_EQ(CountOccurrences(Text(""), Text("txt")), 0);
 }
-
-}  // namespace
-}  // namespace horofu
-
-namespace horofu {
-namespace {
 
 // The vector scans against a byte-by-byte search, for every length around the 16-byte blocks
 // and every position of the byte or pair sought.
