@@ -63,7 +63,7 @@ TEST_F(ConsoleTest, TabsAndLineEnds) {
     // CR at the end of one print and LF at the start of the next are plain bytes, as are a
     // lone CR or LF; LF CR is no line end either. The text ends at its first zero byte.
     console.Print(Text("x\r"));
-    console.Print(Text("\ny\n\rz\0w", 9));
+    console.Print(Text("\ny\n\rz\0w", 7));
     EXPECT_EQ(LineText(2), "x\r\ny\n\rz");
     EXPECT_EQ(CursorColumn(), 7);
 
