@@ -27,6 +27,13 @@ std::string_view AfterProgramPath(std::string_view line) {
     return line.substr(end);
 }
 
+// Whether the path's last 4 bytes, ASCII letters folded, are ending (".txt", ".dat"). In a
+// match the letters follow '.' or another ASCII letter, none of which opens a double-byte
+// character, so folding the last four bytes alone folds them as the whole path would.
+bool EndsInFolded(const Text& path, const char* ending) {
+    return Len(path) >= 4 && LowerCase(Right(path, 4)) == Text(ending);
+}
+
 }  // namespace
 
 Text InputCandidate(const Text& commandLine) {
@@ -49,13 +56,28 @@ Text InputPath(const Text& candidate) {
 }
 
 bool IsTextFilePath(const Text& path) {
-    // In a match the letters follow '.', 't' or 'x', none of which opens a double-byte
-    // character, so folding the last four bytes alone folds them as the whole path would.
-    return Len(path) >= 4 && LowerCase(Right(path, 4)) == Text(".txt");
+    return EndsInFolded(path, ".txt");
+}
+
+bool IsDatFilePath(const Text& path) {
+    return EndsInFolded(path, ".dat");
+}
+
+bool IsThreadFilePath(const Text& path) {
+    return IsTextFilePath(path) || IsDatFilePath(path);
 }
 
 Text ProposedOutputPath(const Text& inputPath) {
     return Left(inputPath, Len(inputPath) - 4) + Text(".html");
+}
+
+uint32_t ProposedSaveType(const Text& inputPath) {
+    return IsDatFilePath(inputPath) ? 2 : 1;
+}
+
+PageKind PageKindOfSaveType(uint32_t saveType, const Text& inputPath) {
+    if (saveType != 1 && saveType != 2) saveType = ProposedSaveType(inputPath);
+    return saveType == 2 ? PageKind::Modern : PageKind::Classic;
 }
 
 }  // namespace horofu

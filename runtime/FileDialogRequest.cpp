@@ -4,18 +4,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "runtime/CurrentDirectory.h"
 #include "runtime/FileFilter.h"
 #include "runtime/PathParts.h"
 #include "runtime/ShiftJis.h"
 
 namespace horofu {
-
-FileDialogRequest BuildFileDialogRequest(const Text& extensions, const Text& initialPath,
-                                         const Text& title, bool open) {
-    return BuildFileDialogRequest(extensions, initialPath, title, open, CurrentDirectory(),
-                                  kWindowsSeparator);
-}
 
 FileDialogRequest BuildFileDialogRequest(const Text& extensions, const Text& initialPath,
                                          const Text& title, bool open, const Text& currentDirectory,

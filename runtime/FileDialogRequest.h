@@ -14,31 +14,23 @@ namespace horofu {
 inline constexpr std::size_t kFileNameBufferSize = 260;
 using FileNameBuffer = std::array<char, kFileNameBufferSize>;
 
-// The values of the dialog record; every field of OPENFILENAMEA not named here stays zero.
+// What the dialog is to show and start from. Windows copies it into its dialog record, the
+// horofu command into the lines of its terminal question.
 struct FileDialogRequest {
     Text filter;                // lpstrFilter: FilterText, ends in two zero bytes
     Text initialDirectory;      // lpstrInitialDir: always ends in the separator
     FileNameBuffer fileName{};  // lpstrFile (nMaxFile = its size): initial name, zero-filled
-    // lStructSize: the record as Windows 95/NT 4 knew it (OPENFILENAME_SIZE_VERSION_400A),
-    // without the three fields Windows 2000 added.
-    uint32_t structSize = 76;
-    uint32_t filterIndex = 1;  // nFilterIndex: the first entry is selected
-    // Flags: OFN_HIDEREADONLY 0x4 | OFN_OVERWRITEPROMPT 0x2 | OFN_PATHMUSTEXIST 0x800. The open
-    // dialog gets the same, so it accepts the name of a file that does not exist yet.
-    uint32_t flags = 2054;
+    // nFilterIndex: the entry selected, counted from 1; the dialog writes back the one the
+    // user left selected.
+    uint32_t filterIndex = 1;
     Text defaultExtension;  // lpstrDefExt: PathExtension of the initial path, "*" for none
     Text title;             // lpstrTitle
     bool open = true;       // the open dialog when true, the save dialog otherwise
 };
 
-// The request for a Windows dialog starting from initialPath, in the process's current
-// directory when the path names none. Called by ChooseFile just before it shows the dialog
-// (open is its open argument == 1).
-FileDialogRequest BuildFileDialogRequest(const Text& extensions, const Text& initialPath,
-                                         const Text& title, bool open);
-
-// The same with the current directory given and any separator: for the horofu command
-// (CurrentDirectory(), kPosixSeparator) and for tests.
+// The request for a dialog starting from initialPath, in currentDirectory when the path names
+// none, its parts split at separator: Windows builds it with CurrentDirectory() and
+// kWindowsSeparator just before it shows the dialog, the horofu command with kPosixSeparator.
 FileDialogRequest BuildFileDialogRequest(const Text& extensions, const Text& initialPath,
                                          const Text& title, bool open, const Text& currentDirectory,
                                          char separator);

@@ -8,10 +8,12 @@
 namespace horofu {
 
 // The filter text for an extension list and the initial path's extension (PathExtension).
-// The list offers an entry when it contains the entry's key anywhere, ignoring ASCII case:
-// "htm" the HTML entry, "exe" the executable entry, "txt" the text entry. The entry whose
-// extension equals the given one exactly (case-sensitive: "TXT" is not "txt") comes first,
-// then the other offered ones in the order text, executable, HTML, then all files. Each entry
+// The list offers an entry when it contains the entry's keys anywhere, ignoring ASCII case:
+// "htm" the HTML entry, "modern" the modern HTML page's entry, "exe" the executable entry,
+// "txt" the text entry, "dat" the DAT entry, and "txt" with "dat" the entry for both kinds of
+// thread. The entry whose extension equals the given one exactly (case-sensitive: "TXT" is
+// not "txt"; htm and html for HTML, dat for DAT) comes first, then the other offered ones in
+// the order text, DAT, both kinds, executable, HTML, modern HTML, then all files. Each entry
 // is its display text, a zero byte, its pattern, a zero byte; one more zero byte ends the
 // text. Called when a dialog request is built.
 Text FilterText(const Text& extensions, const Text& extension);

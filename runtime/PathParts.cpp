@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <string_view>
 
-#include "runtime/CurrentDirectory.h"
 #include "runtime/ShiftJis.h"
 #include "runtime/Split.h"
 
@@ -41,10 +40,6 @@ std::size_t DirectoryEnd(std::string_view path, char separator) {
 Text PathExtension(const Text& path) {
     // A dot (2E) is never a trail byte, so the byte search of SplitLast is safe here.
     return SplitLast(path, Text(".")) == 1 ? LastRight() : Text("*");
-}
-
-Text PathDirectory(const Text& path) {
-    return PathDirectory(path, CurrentDirectory(), kWindowsSeparator);
 }
 
 Text PathDirectory(const Text& path, const Text& currentDirectory, char separator) {

@@ -21,12 +21,8 @@ Text PathExtension(const Text& path);
 // passed over (the one before it counts), and one at its first byte never counts, so
 // \thread.html and thread.html both start in the current directory. A Windows backslash that
 // is the second byte of a double-byte character (ソ is 83 5C) is part of that character and
-// never a separator. The last-split state is left alone.
-// This one is for Windows paths and asks the platform for the current directory.
-Text PathDirectory(const Text& path);
-
-// The same with the current directory given and any separator; for the horofu command and
-// for tests.
+// never a separator. The last-split state is left alone. Horofu.exe's dialogs call it with
+// CurrentDirectory() and kWindowsSeparator, the horofu command with kPosixSeparator.
 Text PathDirectory(const Text& path, const Text& currentDirectory, char separator);
 
 // The bytes after the last separator that is a character of its own; the whole path when it

@@ -27,7 +27,8 @@ std::vector<std::string> Patterns(const Text& filter) {
 }
 
 using Order = std::vector<std::string>;
-const std::string kHtml = "*.htm;*.html", kExe = "*.exe", kTxt = "*.txt", kAll = "*.*";
+const std::string kHtml = "*.htm;*.html", kExe = "*.exe", kTxt = "*.txt", kAll = "*.*",
+                  kDat = "*.dat", kThreads = "*.txt;*.dat";
 
 TEST(FileFilter, MatchingEntryFirstThenTextExecutableHtml) {
     const Text all("htm;exe;txt");
@@ -43,6 +44,27 @@ TEST(FileFilter, MatchingEntryFirstThenTextExecutableHtml) {
     // An extension the list does not offer puts nothing first.
     EXPECT_EQ(Patterns(FilterText(Text("txt"), Text("html"))), (Order{kTxt, kAll}));
     EXPECT_EQ(Patterns(FilterText(Text(), Text("txt"))), (Order{kAll}));
+    // The thread kinds: DAT after text, then the entry for both; DAT first for a .dat.
+    EXPECT_EQ(Patterns(FilterText(Text("txt;dat;exe"), Text("txt"))),
+              (Order{kTxt, kDat, kThreads, kExe, kAll}));
+    EXPECT_EQ(Patterns(FilterText(Text("txt;dat"), Text("dat"))),
+              (Order{kDat, kTxt, kThreads, kAll}));
+    EXPECT_EQ(Patterns(FilterText(Text("dat"), Text("*"))), (Order{kDat, kAll}));
+}
+
+TEST(FileFilter, TheModernPageFollowsTheClassicOne) {
+    // HTMLファイル(*.html), then HTMLファイル・UTF-8 新形式(*.html), whatever comes first.
+    const Text classic("HTML\x83\x74\x83\x40\x83\x43\x83\x8b(*.html)");
+    const Text modern(
+        "HTML\x83\x74\x83\x40\x83\x43\x83\x8b\x81\x45UTF-8 \x90\x56\x8c\x60\x8e\xae(*.html)");
+    std::vector<FilterEntry> e = FilterEntries(FilterText(Text("html;modern"), Text("html")));
+    ASSERT_EQ(e.size(), 3u);
+    EXPECT_EQ(e[0].display, classic);
+    EXPECT_EQ(e[1].display, modern);
+    EXPECT_EQ(e[1].pattern, Text(kHtml));
+    e = FilterEntries(FilterText(Text("txt;html;modern"), Text("txt")));
+    ASSERT_EQ(e.size(), 4u);
+    EXPECT_EQ(e[2].display, modern);
 }
 
 TEST(PathParts, ExtensionNeedsADotInsideThePath) {
@@ -193,11 +215,7 @@ TEST(TerminalFileChoice, AnswerBecomesAPathInTheInitialDirectory) {
 }
 
 TEST(CurrentDirectory, IsTheProcessDirectory) {
-    const Text here = CurrentDirectory();
-    EXPECT_EQ(here.Bytes(), std::filesystem::current_path().string());
-    // The Windows-flavour request starts there when the path names no directory.
-    EXPECT_EQ(BuildFileDialogRequest(Text("txt"), Text("*.txt"), Text(), true).initialDirectory,
-              DirectoryWithSeparator(here, '\\'));
+    EXPECT_EQ(CurrentDirectory().Bytes(), std::filesystem::current_path().string());
 }
 
 }  // namespace

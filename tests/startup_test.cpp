@@ -1,7 +1,12 @@
 // Start-up's path work: the input from the command line, the extension check, the proposal.
 #include <gtest/gtest.h>
 
+#include <string_view>
+#include <vector>
+
 #include "converter/StartupPaths.h"
+#include "runtime/FileFilter.h"
+#include "runtime/PathParts.h"
 
 namespace horofu {
 namespace {
@@ -60,6 +65,39 @@ TEST(StartupPaths, ExtensionCheckIgnoresAsciiCase) {
     EXPECT_FALSE(IsTextFilePath(Text(R"(D:\log\thread_txt)")));
     // ｔ in full width (82 94) is not t.
     EXPECT_FALSE(IsTextFilePath(Text("a.tx\x82\x94")));
+}
+
+TEST(StartupPaths, ThreadsAreTextOrDatInAnyCase) {
+    EXPECT_TRUE(IsThreadFilePath(Text(R"(D:\log\thread.txt)")));
+    EXPECT_TRUE(IsThreadFilePath(Text(R"(D:\log\thread.TXT)")));
+    EXPECT_TRUE(IsThreadFilePath(Text(R"(D:\log\1234567890.dat)")));
+    EXPECT_TRUE(IsThreadFilePath(Text(R"(D:\log\1234567890.DaT)")));
+    EXPECT_FALSE(IsThreadFilePath(Text(R"(D:\log\notes.doc)")));
+    EXPECT_FALSE(IsThreadFilePath(Text(R"(D:\log\a.data)")));
+    EXPECT_FALSE(IsThreadFilePath(Text("dat")));
+    EXPECT_FALSE(IsTextFilePath(Text("a.dat")));
+    EXPECT_TRUE(IsDatFilePath(Text("a.DAT")));
+    EXPECT_FALSE(IsDatFilePath(Text("a.txt")));
+}
+
+// Enter alone gives the classic page for a .txt and the modern one for a .dat; the type the
+// user picks wins, and all files keeps what was proposed.
+TEST(StartupPaths, TheSaveTypeSaysWhichPage) {
+    const Text txt(R"(D:\log\thread.txt)"), dat(R"(D:\log\123.DAT)");
+    EXPECT_EQ(ProposedSaveType(txt), 1u);
+    EXPECT_EQ(ProposedSaveType(dat), 2u);
+    EXPECT_EQ(ProposedOutputPath(dat), Text(R"(D:\log\123.html)"));
+    EXPECT_EQ(PageKindOfSaveType(ProposedSaveType(txt), txt), PageKind::Classic);
+    EXPECT_EQ(PageKindOfSaveType(ProposedSaveType(dat), dat), PageKind::Modern);
+    EXPECT_EQ(PageKindOfSaveType(2, txt), PageKind::Modern);
+    EXPECT_EQ(PageKindOfSaveType(1, dat), PageKind::Classic);
+    EXPECT_EQ(PageKindOfSaveType(3, txt), PageKind::Classic);
+    EXPECT_EQ(PageKindOfSaveType(3, dat), PageKind::Modern);
+    // Type 2 is the modern page's entry in the save dialog's filter.
+    const std::vector<FilterEntry> types =
+        FilterEntries(FilterText(Text(kSaveDialogTypes), PathExtension(ProposedOutputPath(txt))));
+    ASSERT_EQ(types.size(), 3u);
+    EXPECT_NE(types[1].display.View().find("UTF-8"), std::string_view::npos);
 }
 
 TEST(StartupPaths, ProposedOutputReplacesTheExtension) {

@@ -4,22 +4,34 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 #include "runtime/Text.h"
 
 namespace horofu {
 
 // Shows the open dialog when open is true, else the save dialog, owned by owner (null for
-// none), with the filters offered by extensions, starting from initialPath, titled title.
-// Returns the full path chosen, or empty text when the user cancelled or the dialog failed.
-// Called by ChooseOpenFile and ChooseSaveFile.
+// none), with the filters offered by extensions, starting from initialPath, titled title, the
+// filter entry fileType (counted from 1) selected. Returns the full path chosen, with fileType
+// set to the entry the user left selected, or empty text when the user cancelled or the
+// dialog failed. Called by ChooseOpenFile and ChooseSaveFile.
 Text ChooseFile(HWND owner, const Text& extensions, const Text& initialPath, const Text& title,
-                bool open);
+                bool open, uint32_t& fileType);
 
-// The open dialog; called by start-up when the command line names no input.
+// The open dialog, its first entry selected; called by start-up when the command line names
+// no input.
 Text ChooseOpenFile(HWND owner, const Text& extensions, const Text& initialPath, const Text& title);
 
-// The save dialog, which asks before an existing file is replaced; called by start-up for
-// the page's path.
+// The save dialog, which asks before an existing file is replaced, its first entry selected.
 Text ChooseSaveFile(HWND owner, const Text& extensions, const Text& initialPath, const Text& title);
+
+// The same with the entry selected at first given, and the one chosen read back into
+// fileType; called by start-up for the page's path, whose type says which page to write.
+Text ChooseSaveFile(HWND owner, const Text& extensions, const Text& initialPath, const Text& title,
+                    uint32_t& fileType);
+
+// The directory a dialog on a Windows path starts in (PathDirectory in the process's current
+// directory, split at backslashes).
+Text PathDirectory(const Text& path);
 
 }  // namespace horofu

@@ -64,7 +64,8 @@ void Tell(HWND owner, const Text& text) {
 }
 
 // The whole run, in order: console, title, input from the command line or the open dialog,
-// the extension check, the save dialog, the conversion with its echo, the outcome told. Ends
+// the extension check, the save dialog and its type (which page), the conversion with its
+// echo, the outcome told. Ends
 // the process with 0, or with 1 after a failure has been told. Called by WinMain.
 [[noreturn]] void Run() {
     if (!StartConsole()) {
@@ -81,23 +82,28 @@ void Tell(HWND owner, const Text& text) {
 
     Text candidate = InputCandidate(Text(GetCommandLineA()));
     if (AsksForInput(candidate)) {
-        candidate =
-            ChooseOpenFile(owner, Text("txt"), Text("*.txt"), Text(message::kChooseInputTitle));
+        candidate = ChooseOpenFile(owner, Text(kOpenDialogTypes), Text("*.txt"),
+                                   Text(message::kChooseInputTitle));
         if (candidate.Empty()) ExitProcess(0);
     }
     const Text input = InputPath(candidate);
-    if (!IsTextFilePath(input)) {
+    if (!IsThreadFilePath(input)) {
         Tell(owner, Text(message::kNotTextFile));
         ExitProcess(0);
     }
-    const Text output = ChooseSaveFile(owner, Text("html"), ProposedOutputPath(input),
-                                       Text(message::kChooseOutputTitle));
+    // A .txt thread starts from the classic page, so Enter alone gives it as ever; a .dat
+    // thread starts from the modern one.
+    uint32_t saveType = ProposedSaveType(input);
+    const Text output = ChooseSaveFile(owner, Text(kSaveDialogTypes), ProposedOutputPath(input),
+                                       Text(message::kChooseOutputTitle), saveType);
     if (output.Empty()) ExitProcess(0);
+    PageOptions options;
+    options.kind = PageKindOfSaveType(saveType, input);
 
     if (!stop.BeginConversion()) ExitProcess(0);  // the console is already closing
     ConsoleListener listener(stop);
     // The save dialog has asked before an existing page is chosen.
-    const ConversionResult result = ConvertIntoPlace(input, output, listener, {}, true);
+    const ConversionResult result = ConvertIntoPlace(input, output, listener, options, true);
     stop.EndConversion();
     if (result.outcome == ConversionOutcome::Stopped || stop.StopRequested()) ExitProcess(0);
 
