@@ -4,6 +4,15 @@
 #include <filesystem>
 #include <string>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include "platform/posix/NamedPageFile.h"
+#endif
 #include "runtime/Channels.h"
 #include "runtime/PlatformFile.h"
 #include "tests/TempFolder.h"
@@ -131,9 +140,18 @@ TEST(PlatformFile, ModesCreateEmptyAndAppend) {
     EXPECT_EQ(got, 0u);  // the end is not an error
 }
 
+using PageCreator = std::unique_ptr<PendingPage> (*)(const Text&, int*);
+// Each way a platform makes page files: POSIX's named files as well as its unnamed ones.
+#ifdef _WIN32
+const PageCreator kCreators[] = {CreatePageBeside};
+#else
+const PageCreator kCreators[] = {CreatePageBeside, CreateNamedPageBeside};
+#endif
+
 // Writes bytes into a new pending page for target and closes the writing handle.
-std::unique_ptr<PendingPage> WrittenPage(const std::string& target, const std::string& bytes) {
-    auto page = CreatePageBeside(Text(target));
+std::unique_ptr<PendingPage> WrittenPage(const std::string& target, const std::string& bytes,
+                                         PageCreator create = CreatePageBeside) {
+    auto page = create(Text(target), nullptr);
     if (!page) return nullptr;
     auto file = page->OpenForWriting();
     if (!file || !file->Write(bytes.data(), bytes.size()) || !file->Close()) return nullptr;
@@ -141,56 +159,58 @@ std::unique_ptr<PendingPage> WrittenPage(const std::string& target, const std::s
 }
 
 TEST(PlatformFile, APageTakesItsTargetsPlaceOnlyWhenAllowed) {
-    TempFolder folder;
-    const std::string target = folder.Write("page.html", "old page");
+    for (PageCreator create : kCreators) {
+        TempFolder folder;
+        const std::string target = folder.Write("page.html", "old page");
 #ifndef _WIN32
-    std::filesystem::permissions(target, std::filesystem::perms::owner_read |
-                                             std::filesystem::perms::owner_write |
-                                             std::filesystem::perms::group_read);
+        std::filesystem::permissions(target, std::filesystem::perms::owner_read |
+                                                 std::filesystem::perms::owner_write |
+                                                 std::filesystem::perms::group_read);
 #endif
-    auto page = WrittenPage(target, "new page");
-    ASSERT_TRUE(page);
-    // Whatever the page file is called while written, nobody else may read it.
+        auto page = WrittenPage(target, "new page", create);
+        ASSERT_TRUE(page);
+        // Whatever the page file is called while written, nobody else may read it.
 #ifndef _WIN32
-    for (const auto& entry : std::filesystem::directory_iterator(folder.Root())) {
-        if (entry.path() == target) continue;
-        EXPECT_EQ(entry.status().permissions() & std::filesystem::perms::all,
-                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        for (const auto& entry : std::filesystem::directory_iterator(folder.Root())) {
+            if (entry.path() == target) continue;
+            EXPECT_EQ(entry.status().permissions() & std::filesystem::perms::all,
+                      std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        }
+#endif
+        EXPECT_EQ(page->PutInPlace(false), PlaceResult::TargetExists);
+        EXPECT_EQ(Contents(target), "old page");
+        EXPECT_EQ(page->PutInPlace(true), PlaceResult::Placed);
+        EXPECT_EQ(Contents(target), "new page");
+#ifndef _WIN32
+        EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                      std::filesystem::perms::group_read);
+#endif
+        page.reset();
+        EXPECT_EQ(Contents(target), "new page");
+        EXPECT_EQ(EntriesIn(folder.Root()), 1u);
+
+        // A page never put in place leaves nothing; a new target is simply made.
+        ASSERT_TRUE(WrittenPage(target, "abandoned", create));
+        EXPECT_EQ(EntriesIn(folder.Root()), 1u);
+        const std::string second = folder.Path("second.html");
+        EXPECT_EQ(WrittenPage(second, "second", create)->PutInPlace(false), PlaceResult::Placed);
+        EXPECT_EQ(Contents(second), "second");
+        EXPECT_EQ(EntriesIn(folder.Root()), 2u);
+
+        // Of two pages for one new target, the second is told.
+        const std::string third = folder.Path("third.html");
+        auto first = WrittenPage(third, "first", create);
+        auto later = WrittenPage(third, "later", create);
+        ASSERT_TRUE(first && later);
+        EXPECT_EQ(first->PutInPlace(false), PlaceResult::Placed);
+        EXPECT_EQ(later->PutInPlace(false), PlaceResult::TargetExists);
+        EXPECT_EQ(Contents(third), "first");
+
+        int error = 0;
+        EXPECT_FALSE(create(Text(folder.Path("no/such/folder.html")), &error));
+        EXPECT_NE(error, 0);
     }
-#endif
-    EXPECT_EQ(page->PutInPlace(false), PlaceResult::TargetExists);
-    EXPECT_EQ(Contents(target), "old page");
-    EXPECT_EQ(page->PutInPlace(true), PlaceResult::Placed);
-    EXPECT_EQ(Contents(target), "new page");
-#ifndef _WIN32
-    EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                  std::filesystem::perms::group_read);
-#endif
-    page.reset();
-    EXPECT_EQ(Contents(target), "new page");
-    EXPECT_EQ(EntriesIn(folder.Root()), 1u);
-
-    // A page never put in place leaves nothing; a new target is simply made.
-    ASSERT_TRUE(WrittenPage(target, "abandoned"));
-    EXPECT_EQ(EntriesIn(folder.Root()), 1u);
-    const std::string second = folder.Path("second.html");
-    EXPECT_EQ(WrittenPage(second, "second")->PutInPlace(false), PlaceResult::Placed);
-    EXPECT_EQ(Contents(second), "second");
-    EXPECT_EQ(EntriesIn(folder.Root()), 2u);
-
-    // Of two pages for one new target, the second is told.
-    const std::string third = folder.Path("third.html");
-    auto first = WrittenPage(third, "first");
-    auto later = WrittenPage(third, "later");
-    ASSERT_TRUE(first && later);
-    EXPECT_EQ(first->PutInPlace(false), PlaceResult::Placed);
-    EXPECT_EQ(later->PutInPlace(false), PlaceResult::TargetExists);
-    EXPECT_EQ(Contents(third), "first");
-
-    int error = 0;
-    EXPECT_FALSE(CreatePageBeside(Text(folder.Path("no/such/folder.html")), &error));
-    EXPECT_NE(error, 0);
 }
 
 #ifndef _WIN32
@@ -209,6 +229,29 @@ TEST(PlatformFile, ALinkInThePagesPlaceIsAnExistingPageAndIsReplacedAsALink) {
 
     EXPECT_EQ(ClassifyPageTarget(Text(folder.Path("missing.html"))), PageTarget::None);
     EXPECT_EQ(ClassifyPageTarget(Text("/dev/null")), PageTarget::Stream);
+}
+
+TEST(PlatformFile, ASignalThatEndsTheProgramRemovesANamedPageFile) {
+    TempFolder folder;
+    const std::string target = folder.Write("page.html", "old page");
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ}) {
+        const pid_t child = ::fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) {
+            auto page = WrittenPage(target, "half a page", CreateNamedPageBeside);
+            if (!page || EntriesIn(folder.Root()) != 2) ::_exit(1);
+            const rlimit noCore{0, 0};  // SIGQUIT and SIGXFSZ would dump one
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            ::raise(signal);
+            ::_exit(2);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "signal " << signal << ", exit " << status;
+        EXPECT_EQ(WTERMSIG(status), signal);
+        EXPECT_EQ(EntriesIn(folder.Root()), 1u);
+        EXPECT_EQ(Contents(target), "old page");
+    }
 }
 #endif
 

@@ -22,6 +22,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/posix/NamedPageFile.h"
 #include "runtime/PlatformFile.h"
 
 namespace horofu {
@@ -221,9 +222,10 @@ class PosixPendingPage final : public PendingPage {
         ::close(folder_);
     }
 
-    // Called by CreatePageBeside: the unnamed file, else a new private name.
-    bool Create() {
-        if (CanLinkUnnamedFiles()) {
+    // Called by CreatePageBeside: the unnamed file if allowed and possible, else a new
+    // private name.
+    bool Create(bool unnamed) {
+        if (unnamed && CanLinkUnnamedFiles()) {
             fd_ = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
             if (fd_ >= 0) return true;
         }
@@ -424,7 +426,9 @@ bool RemoveFile(const Text& path) {
     return ::unlink(CPath(path)) == 0;
 }
 
-std::unique_ptr<PendingPage> CreatePageBeside(const Text& target, int* systemError) {
+namespace {
+
+std::unique_ptr<PendingPage> CreatePage(const Text& target, bool unnamed, int* systemError) {
     int ignored = 0;
     int& error = systemError != nullptr ? *systemError : ignored;
     const std::string& bytes = target.Bytes();
@@ -441,11 +445,21 @@ std::unique_ptr<PendingPage> CreatePageBeside(const Text& target, int* systemErr
         return nullptr;
     }
     auto page = std::make_unique<PosixPendingPage>(folderFd, name);
-    if (!page->Create()) {
+    if (!page->Create(unnamed)) {
         error = page->SystemError();
         return nullptr;
     }
     return page;
+}
+
+}  // namespace
+
+std::unique_ptr<PendingPage> CreatePageBeside(const Text& target, int* systemError) {
+    return CreatePage(target, true, systemError);
+}
+
+std::unique_ptr<PendingPage> CreateNamedPageBeside(const Text& target, int* systemError) {
+    return CreatePage(target, false, systemError);
 }
 
 }  // namespace horofu

@@ -1,0 +1,187 @@
+#!/usr/bin/env bash
+# The horofu command against unlucky and hostile users: signals mid-way, a second program
+# swapping links into the page's folder, two runs onto one page, a page onto its own thread,
+# long names, locks, odd targets and escape sequences. Usage: hostile_test.sh PATH/TO/horofu
+set -u
+horofu=$(realpath "$1")
+work=$(mktemp -d)
+helpers=()
+cleanup() {
+    for pid in "${helpers[@]}"; do kill "$pid" 2>/dev/null; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+cd "$work"
+export LC_ALL=ja_JP.UTF-8
+passed=0 failed=0
+
+check() {  # check NAME COMMAND...: the command must succeed
+    local name=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAILED: $name" >&2
+    fi
+}
+status_is() { [ "$1" = "$2" ] || { echo "  exit status $1, expected $2" >&2; return 1; }; }
+contains() { grep -qF -- "$2" "$1" || { echo "  $1 lacks: $2" >&2; cat "$1" >&2; return 1; }; }
+lacks() { ! grep -qF -- "$2" "$1" || { echo "  $1 has: $2" >&2; return 1; }; }
+only_entries() {  # only_entries FOLDER NAME...: the folder holds these names and no others
+    local want got
+    want=$(printf '%s\n' "${@:2}" | sort)
+    got=$(ls -A "$1" | sort)
+    [ "$got" = "$want" ] || { echo "  $1 holds: $got" >&2; return 1; }
+}
+wait_for() {  # wait_for FILE: up to 20 s
+    local i
+    for ((i = 0; i < 200; i++)); do [ -e "$1" ] && return 0; sleep 0.1; done
+    echo "  $1 never came" >&2
+    return 1
+}
+
+# 1 名前：名無し 投稿日：05/01/28 12:00 / a line / >>1
+record=$'1 \x96\xbc\x91\x4f\x81\x46\x96\xbc\x96\xb3\x82\xb5 \x93\x8a\x8d\x65\x93\xfa\x81\x4605/01/28 12:00\r\na line\r\n>>1\r\n'
+printf '%s' "$record" >t.txt
+yes "$record" | head -c 50000000 >big.txt  # a 50 MB thread
+
+# A signal mid-way leaves the old page as it was, nothing beside it, and the shell's status.
+# The thread comes through a pipe that stops half-way, so the run is surely mid-way.
+mkdir sig
+printf 'old page' >sig/page.html
+mkfifo half
+for signal in INT TERM HUP; do
+    rm -f written
+    (head -c 25000000 big.txt; : >written; exec sleep 60) >half &
+    writer=$!
+    helpers+=("$writer")
+    (set -m; "$horofu" -f -o sig/page.html - <half 2>err & echo $! >pid; wait $!; echo $? >status) 2>/dev/null &
+    waiter=$!
+    wait_for written
+    sleep 0.2
+    kill -s "$signal" "$(cat pid)"
+    wait "$waiter"
+    kill "$writer" 2>/dev/null
+    wait "$writer" 2>/dev/null
+    check "SIG$signal ends the run" status_is "$(cat status)" $((128 + $(kill -l "$signal")))
+    check "SIG$signal keeps the old page" test "$(cat sig/page.html)" = "old page"
+    check "SIG$signal leaves nothing" only_entries sig page.html
+done
+
+# A second program that swaps a link to someone else's file for anything new in the folder
+# never gets a write through it, nor a mode change; and no file in the folder is ever readable
+# by others while a private page is rewritten.
+mkdir -p swap victim
+printf 'secret' >victim/file
+chmod 600 victim/file
+head -c 5000000 big.txt >swap/t.txt
+printf 'old page' >swap/t.html
+chmod 600 swap/t.html
+: >seen
+swap_in() {  # swap_in ENTRY: notes the mode of a new file and puts a link in its place
+    [ "$1" = swap/t.txt ] && return
+    [ -f "$1" ] && [ ! -L "$1" ] && stat -c '%a %n' "$1" >>seen 2>/dev/null
+    [ "$1" = swap/t.html ] || ln -sfn "$work/victim/file" "$1" 2>/dev/null
+}
+if command -v inotifywait >/dev/null; then  # inotify-tools: at once
+    exec 5< <(exec inotifywait -mq -e create -e moved_to --format %f swap)
+    helpers+=($!)
+    (while read -r name <&5; do swap_in "swap/$name"; done) &
+    exec 5<&-
+    sleep 0.5  # the watch is set up
+else  # else as fast as a loop can look
+    (while [ ! -e stop ]; do for entry in swap/.[!.]* swap/*; do swap_in "$entry"; done; done) &
+fi
+helpers+=($!)
+for run in 1 2 3 4 5 6 7 8; do
+    "$horofu" -f swap/t.txt 2>>err
+    # The folder's owner may always put a link in the page's place; start again from a page.
+    [ -L swap/t.html ] && rm swap/t.html && printf 'old page' >swap/t.html && chmod 600 swap/t.html
+done
+: >stop
+sleep 0.3
+check "the other user's file is never written" test "$(cat victim/file)" = "secret"
+check "nor re-moded" test "$(stat -c %a victim/file)" = 600
+check "a private page is never readable by others" lacks seen "644 "
+check "the page is written" test "$(stat -c %a swap/t.html)" = 600 -a "$(stat -c %s swap/t.html)" -gt 5000000
+# (links the other program made are its own)
+check "no page file is left behind" test -z "$(find swap -name '.horofu-*' ! -type l)"
+
+# Two runs onto one new page without -f, both past the check for an existing page before
+# either is done: the first to finish writes it, the second is told.
+mkfifo one two
+"$horofu" -o both.html - <one 2>err1 &
+first=$!
+"$horofu" -o both.html - <two 2>err2 &
+second=$!
+exec 3>one 4>two
+sleep 0.5
+printf 'first\r\n' >&3
+exec 3>&-
+wait "$first"
+check "the first writer succeeds" status_is $? 0
+printf 'second\r\n' >&4
+exec 4>&-
+wait "$second"
+check "the second writer fails" status_is $? 1
+check "the second writer is told" contains err2 "horofu: both.html: 出力ファイルが既に存在します（上書きするには -f）。"
+check "the first page stays" contains both.html "first"
+check "no page file is left behind" test -z "$(ls -A | grep '^\.horofu-')"
+
+# A page onto its own thread through standard output is refused, as cat does.
+cp t.txt self.txt
+"$horofu" -o - self.txt >>self.txt 2>err
+check "standard output onto the input fails" status_is $? 1
+check "standard output onto the input message" contains err "入力ファイルと同じファイルには保存できません。"
+"$horofu" <self.txt >>self.txt 2>err
+check "standard input onto itself fails" status_is $? 1
+check "the thread is intact" cmp -s self.txt t.txt
+
+# Any name the file system takes for the page works, replaced or new.
+long=$(printf 'x%.0s' {1..249})
+cp t.txt "$long.txt"
+"$horofu" "$long.txt" && "$horofu" -f "$long.txt"
+check "a 254-byte page name" status_is $? 0
+check "the long-named page" test -s "$long.html"
+
+# Readers share a thread; a writer holding it exclusively is named as the reason.
+flock -s t.txt "$horofu" -f t.txt 2>err
+check "a thread read elsewhere still converts" status_is $? 0
+flock -x t.txt "$horofu" -f t.txt 2>err
+check "a thread locked for writing fails" status_is $? 1
+check "the lock is the reason" contains err "horofu: t.txt: 入力ファイルを開けませんでした。（他のプログラムが使用中です）"
+"$horofu" missing.txt 2>err
+check "the system's reason follows the message" contains err "入力ファイルを開けませんでした。（そのようなファイルやディレクトリはありません）"
+
+# Any existing name counts as a page; links are replaced as links; devices are not replaced.
+ln -s nowhere.html dangling.html
+cp t.txt dangling.txt
+"$horofu" dangling.txt 2>err
+check "a dangling link is an existing page" status_is $? 1
+check "the link stays" test -L dangling.html
+"$horofu" -f dangling.txt
+check "-f replaces the link, not what it names" test ! -L dangling.html -a ! -e nowhere.html
+mkfifo pipe.html
+cat pipe.html >piped &
+"$horofu" -o pipe.html t.txt
+wait $!
+check "a pipe is written directly" cmp -s piped <("$horofu" -o - t.txt)
+if mknod disk.html b 7 255 2>/dev/null; then
+    "$horofu" -f -o disk.html t.txt 2>err
+    check "a block device is refused" contains err "（ブロックデバイスには書き込めません）"
+fi
+
+# Escape sequences from a thread or a file name reach a terminal only as visible text.
+printf 'title \x1b]0;owned\x07 here\r\n' >esc.txt
+cat >esc.sh <<EOF
+"$horofu" --echo -o /dev/null esc.txt
+"$horofu" "\$(printf 'a\033[2J.txt')"
+EOF
+script -qec "bash esc.sh" /dev/null >out 2>&1
+check "echo shows escapes visibly" contains out 'title ^[]0;owned^G here'
+check "file names show escapes visibly" contains out 'a^[[2J.txt'
+check "no escape byte reaches the terminal" test "$(tr -dc '\033\007' <out | wc -c)" = 0
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
