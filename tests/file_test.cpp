@@ -6,6 +6,7 @@
 
 #ifndef _WIN32
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -185,6 +186,18 @@ TEST(PlatformFile, APageTakesItsTargetsPlaceOnlyWhenAllowed) {
         EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
                   std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
                       std::filesystem::perms::group_read);
+        // Run by root, a page keeps its owner and group too.
+        if (::geteuid() == 0) {
+            ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+            ASSERT_EQ(WrittenPage(target, "owned", create)->PutInPlace(true), PlaceResult::Placed);
+            struct stat st {};
+            ASSERT_EQ(::stat(target.c_str(), &st), 0);
+            EXPECT_EQ(st.st_uid, 65534u);
+            EXPECT_EQ(st.st_gid, 65534u);
+            EXPECT_EQ(st.st_mode & 0777, 0640u);
+            ASSERT_EQ(WrittenPage(target, "new page", create)->PutInPlace(true),
+                      PlaceResult::Placed);
+        }
 #endif
         page.reset();
         EXPECT_EQ(Contents(target), "new page");

@@ -49,12 +49,14 @@ constexpr char kHelp[] =
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
     "\n"
-    "An existing page is replaced only after a yes on the terminal, or with --force. The page\n"
-    "is written beside its target and moved over it only when complete, so a failure never\n"
-    "leaves half a page. Messages follow the locale: Shift-JIS where its codeset is Shift-JIS\n"
+    "An existing page (any name there, a link included) is replaced only after a yes on the\n"
+    "terminal, or with --force. The page is written privately beside its target and put in\n"
+    "place only when complete, so a failure or an interrupt never leaves half a page or a\n"
+    "stray file. Messages follow the locale: Shift-JIS where its codeset is Shift-JIS\n"
     "or CP932, UTF-8 otherwise. The page keeps the thread's Shift-JIS bytes.\n"
     "\n"
-    "Exit status: 0 if every file was converted, 1 if any failed, 2 on a usage error.\n";
+    "Exit status: 0 if every file was converted, 1 if any failed, 2 on a usage error,\n"
+    "128+N when signal N ended the run.\n";
 
 struct Options {
     std::string output;  // empty: beside each input
@@ -214,8 +216,9 @@ int Command::AskForInput() {
                                CurrentDirectory(), kPosixSeparator);
     const TerminalFilePrompt prompt = FilePromptLines(request);
     auto show = [this](const PromptLine& line) {
-        text_.Write(stderr, line.text.View());
-        std::fwrite(line.path.Data(), 1, line.path.Size(), stderr);
+        const std::string shown =
+            Shown(text_.Convert(line.text.View()) + line.path.Bytes(), stderr);
+        std::fwrite(shown.data(), 1, shown.size(), stderr);
     };
     for (const PromptLine& line : prompt.lines) {
         show(line);
