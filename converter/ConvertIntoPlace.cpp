@@ -45,8 +45,10 @@ ConversionResult ConvertIntoPlace(const Text& inputPath, const Text& target,
 
     auto page = CreatePageBeside(target, &error);
     if (!page) return Failed(ConversionOutcome::OutputNotCreated, error);
+    auto output = page->OpenForWriting();
+    if (!output) return Failed(ConversionOutcome::OutputNotCreated, page->SystemError());
     AttachChannel(std::move(input), 1, kInput);
-    AttachChannel(page->OpenForWriting(), 2, kOutput);
+    AttachChannel(std::move(output), 2, kOutput);
     ConversionResult result = ConvertOpenChannels(listener, options);
     if (result.outcome != ConversionOutcome::Done) return result;  // the page goes with page
     switch (page->PutInPlace(mayReplace)) {
