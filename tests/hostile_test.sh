@@ -167,6 +167,9 @@ cat pipe.html >piped &
 "$horofu" -o pipe.html t.txt
 wait $!
 check "a pipe is written directly" cmp -s piped <("$horofu" -o - t.txt)
+"$horofu" -f -o /dev/stdout t.txt >through.html
+check "/dev/stdout onto a file writes the file" cmp -s through.html <("$horofu" -o - t.txt)
+check "/dev/stdout is still the system's" test -L /dev/stdout
 if mknod disk.html b 7 255 2>/dev/null; then
     "$horofu" -f -o disk.html t.txt 2>err
     check "a block device is refused" contains err "（ブロックデバイスには書き込めません）"

@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "platform/posix/NamedPageFile.h"
@@ -401,11 +402,18 @@ PageTarget ClassifyPageTarget(const Text& path) {
     if (HasZeroByte(path)) return PageTarget::None;
     struct stat st {};
     if (::lstat(CPath(path), &st) != 0) return PageTarget::None;
-    // A link to a device or pipe (/dev/stdout) is written through; to anything else, replaced.
+    // A link to a device or pipe is written through; to anything else, replaced. The system's
+    // own names (/dev/stdout, /proc/self/fd/1) are never replaced, even when they lead to a
+    // file: the shell opened that file for the page.
     struct stat reached {};
     if (::stat(CPath(path), &reached) == 0) {
-        if (S_ISCHR(reached.st_mode) || S_ISFIFO(reached.st_mode)) return PageTarget::Stream;
         if (S_ISBLK(reached.st_mode)) return PageTarget::Refused;
+        if (S_ISCHR(reached.st_mode) || S_ISFIFO(reached.st_mode)) return PageTarget::Stream;
+        const std::string_view bytes = path.View();
+        if (S_ISREG(reached.st_mode) &&
+            (bytes.substr(0, 5) == "/dev/" || bytes.substr(0, 6) == "/proc/")) {
+            return PageTarget::Stream;
+        }
     }
     return PageTarget::Existing;
 }
