@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/win32/ConversionStop.h"
+#include "converter/ConversionStop.h"
 
 namespace horofu {
 namespace {
@@ -14,21 +14,15 @@ using std::chrono::milliseconds;
 
 TEST(ConversionStop, ClosingWithNoConversionRunningReturnsAtOnceAndRefusesALaterOne) {
     ConversionStop stop;
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(stop.RequestStopAndWait(milliseconds(5000)));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(1000));
+    stop.RequestStopAndWait();
     EXPECT_TRUE(stop.StopRequested());
     EXPECT_FALSE(stop.BeginConversion());
 
     ConversionStop ended;
     ASSERT_TRUE(ended.BeginConversion());
+    EXPECT_FALSE(ended.StopRequested());
     ended.EndConversion();
-    EXPECT_TRUE(ended.RequestStopAndWait(milliseconds(5000)));
-
-    // A conversion that never ends is given up on after the wait.
-    ConversionStop stuck;
-    ASSERT_TRUE(stuck.BeginConversion());
-    EXPECT_FALSE(stuck.RequestStopAndWait(milliseconds(50)));
+    ended.RequestStopAndWait();
 }
 
 TEST(ConversionStop, ClosingWaitsUntilTheStoppedConversionHasCleanedUp) {
@@ -41,7 +35,7 @@ TEST(ConversionStop, ClosingWaitsUntilTheStoppedConversionHasCleanedUp) {
         cleanedUp = true;
         stop.EndConversion();
     });
-    EXPECT_TRUE(stop.RequestStopAndWait(milliseconds(5000)));
+    stop.RequestStopAndWait();
     EXPECT_TRUE(cleanedUp);
     conversion.join();
 }
@@ -58,7 +52,7 @@ TEST(ConversionStop, ACloseRacingTheStartEitherRefusesOrWaits) {
             ended = true;
             stop.EndConversion();
         });
-        ASSERT_TRUE(stop.RequestStopAndWait(milliseconds(5000)));
+        stop.RequestStopAndWait();
         const bool endedWhenReturned = ended;
         conversion.join();
         EXPECT_EQ(endedWhenReturned, ended.load()) << "round " << round;

@@ -177,6 +177,11 @@ TEST(PlatformFile, APageTakesItsTargetsPlaceOnlyWhenAllowed) {
             EXPECT_EQ(entry.status().permissions() & std::filesystem::perms::all,
                       std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
         }
+#else
+        for (const auto& entry : std::filesystem::directory_iterator(folder.Root())) {
+            if (entry.path() == target) continue;
+            EXPECT_EQ(Contents(entry.path().string()), "<unreadable>");
+        }
 #endif
         EXPECT_EQ(page->PutInPlace(false), PlaceResult::TargetExists);
         EXPECT_EQ(Contents(target), "old page");

@@ -3,7 +3,6 @@
 add_executable(Horofu WIN32
     WinMain.cpp
     FileDialogs.cpp
-    ConversionStop.cpp
 )
 target_link_libraries(Horofu PRIVATE horofu_converter horofu_console_win32 comdlg32)
 

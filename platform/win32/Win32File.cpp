@@ -125,15 +125,28 @@ Text FullPath(const Text& path) {
     return Text(std::move(full));
 }
 
-// A page file made with CREATE_NEW beside its target, written through a duplicate of its
-// handle and moved over the target once complete; deleted when it was not.
+// A page file made with CREATE_NEW and share mode 0 beside its target: nobody else can open
+// it while it is written (through a duplicate of its handle). Once complete it takes the
+// target's place with ReplaceFileA, which keeps the old page's attributes and security, or
+// MoveFileExA for a new page; write-through in both cases, so that the page is on disk before
+// its name is. A page file not put in place is deleted through its own handle while that is
+// still open, so that no other file that took its name meanwhile can be deleted instead.
 class Win32PendingPage final : public PendingPage {
   public:
     Win32PendingPage(Text path, Text target, HANDLE handle)
         : path_(std::move(path)), target_(std::move(target)), handle_(handle) {}
     ~Win32PendingPage() override {
+        if (placed_) {
+            CloseOwnHandle();
+            return;
+        }
+        FILE_DISPOSITION_INFO dispose{};
+        dispose.DeleteFile = TRUE;
+        const bool marked = handle_ != INVALID_HANDLE_VALUE &&
+                            ::SetFileInformationByHandle(handle_, FileDispositionInfo, &dispose,
+                                                         sizeof dispose) != 0;
         CloseOwnHandle();
-        if (!placed_) ::DeleteFileA(CPath(path_));
+        if (!marked) ::DeleteFileA(CPath(path_));
     }
 
     std::unique_ptr<PlatformFile> OpenForWriting() override {
@@ -149,8 +162,16 @@ class Win32PendingPage final : public PendingPage {
 
     PlaceResult PutInPlace(bool mayReplace) override {
         CloseOwnHandle();  // a file still open cannot be moved
-        if (::MoveFileExA(CPath(path_), CPath(target_),
-                          mayReplace ? MOVEFILE_REPLACE_EXISTING : 0) != 0) {
+        // The old page gives the new one its attributes. Should that fail (a file system
+        // without it, the old page gone meanwhile), the page is moved over it instead.
+        if (mayReplace && FileExists(target_) &&
+            ::ReplaceFileA(CPath(target_), CPath(path_), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                           nullptr, nullptr) != 0) {
+            placed_ = true;
+            return PlaceResult::Placed;
+        }
+        const DWORD flags = MOVEFILE_WRITE_THROUGH | (mayReplace ? MOVEFILE_REPLACE_EXISTING : 0);
+        if (::MoveFileExA(CPath(path_), CPath(target_), flags) != 0) {
             placed_ = true;
             return PlaceResult::Placed;
         }
@@ -289,8 +310,9 @@ std::unique_ptr<PendingPage> CreatePageBeside(const Text& target, int* systemErr
         char name[32];
         std::snprintf(name, sizeof name, "~hrf%08lx.tmp", (seed + attempt) & 0xFFFFFFFFul);
         Text path(folder + name);
-        const HANDLE handle = ::CreateFileA(CPath(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr);
+        // DELETE: so that an unfinished page can be deleted through this handle.
+        const HANDLE handle = ::CreateFileA(CPath(path), GENERIC_WRITE | DELETE, 0, nullptr,
+                                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
             return std::make_unique<Win32PendingPage>(std::move(path), target, handle);
         }

@@ -2,21 +2,16 @@
 // tells the user how it went and ends the process.
 #include <windows.h>
 
-#include <chrono>
-
 #include "console/Console.h"
+#include "converter/ConversionStop.h"
 #include "converter/ConvertIntoPlace.h"
 #include "converter/Messages.h"
 #include "converter/StartupPaths.h"
 #include "platform/win32/ConsoleWindow.h"
-#include "platform/win32/ConversionStop.h"
 #include "platform/win32/FileDialogs.h"
 
 namespace horofu {
 namespace {
-
-// How long the closed console waits for a stopped conversion to remove its temporary file.
-constexpr std::chrono::milliseconds kStopWait{5000};
 
 // Echoes every record on the console and stops when the console closes.
 class ConsoleListener : public ConversionListener {
@@ -78,7 +73,7 @@ void Tell(HWND owner, const Text& text) {
     SetConsoleTitle(Text(message::kTitle));
     // The user closed the window: a running conversion stops and removes its temporary file
     // before the console thread ends the process; the old page stays as it was.
-    SetConsoleClosedHandler([&stop] { stop.RequestStopAndWait(kStopWait); });
+    SetConsoleClosedHandler([&stop] { stop.RequestStopAndWait(); });
 
     Text candidate = InputCandidate(Text(GetCommandLineA()));
     if (AsksForInput(candidate)) {
