@@ -1,4 +1,5 @@
-// What the program tells its user, in Shift-JIS, shared by both front ends.
+// What the program tells its user: the fixed Shift-JIS texts that Horofu.exe shows, and the
+// horofu command's texts in English, which the command shows in the locale's language.
 #pragma once
 
 namespace horofu::message {
@@ -83,3 +84,82 @@ inline constexpr char kChooseOutputTitle[] =
     "\x82\xc5\x82\xad\x82\xbe\x82\xb3\x82\xa2\x81\x42";
 
 }  // namespace horofu::message
+
+// The horofu command's texts. The command shows them through gettext, which gives the Japanese
+// of po/ja.po under a Japanese locale (the Shift-JIS texts above, word for word, where both
+// say the same) and these English ones otherwise. Translatable marks them for xgettext.
+namespace horofu::message::command {
+
+constexpr const char* Translatable(const char* english) {
+    return english;
+}
+
+// A text with a count: one for 1, many otherwise in English; gettext picks the form.
+struct Plural {
+    const char* one;
+    const char* many;
+};
+constexpr Plural TranslatablePlural(const char* one, const char* many) {
+    return {one, many};
+}
+
+// Usage errors and help.
+inline constexpr const char* kUsage = Translatable("Usage: horofu [OPTION]... FILE.txt...\n");
+inline constexpr const char* kTryHelp = Translatable("Try 'horofu --help' for more information.\n");
+inline constexpr const char* kOutputNeedsPath = Translatable("-o needs a path");
+inline constexpr const char* kOutputTakesOneInput = Translatable("-o takes one input file only");
+inline constexpr const char* kHelp = Translatable(
+    "Convert saved bulletin-board threads (Shift-JIS text) into HTML pages.\n"
+    "Each FILE.txt becomes FILE.html beside it. FILE '-', or no FILE with standard input\n"
+    "not a terminal, reads the thread from standard input and writes the page to standard\n"
+    "output. No FILE on a terminal asks for one; an empty answer cancels.\n"
+    "\n"
+    "  -o, --output=PATH  write the page to PATH ('-' for standard output); one FILE only\n"
+    "  -f, --force        replace an existing page without asking\n"
+    "      --echo         show every record as it is read (on standard error when the\n"
+    "                     page goes to standard output)\n"
+    "  -q, --quiet        no progress bar and no summary\n"
+    "  -h, --help         show this help and exit\n"
+    "  -V, --version      show the version and exit\n"
+    "\n"
+    "An existing page is replaced only after a yes on the terminal, or with --force. The page\n"
+    "is written beside its target and moved over it only when complete, so a failure never\n"
+    "leaves half a page. Messages are in Japanese under a Japanese locale and in English\n"
+    "otherwise, in the locale's encoding. The page keeps the thread's Shift-JIS bytes.\n"
+    "\n"
+    "Exit status: 0 if every file was converted, 1 if any failed, 2 on a usage error.\n");
+
+// What went wrong with one file, shown after "horofu: PATH: ".
+inline constexpr const char* kNotTextFile = Translatable("the chosen file is not a text file");
+inline constexpr const char* kInputNotOpened = Translatable("could not open the input file.");
+inline constexpr const char* kReadFailed = Translatable("reading the input file failed.");
+inline constexpr const char* kOutputNotCreated = Translatable("could not create the output file.");
+inline constexpr const char* kWriteFailed = Translatable("writing the output file failed.");
+inline constexpr const char* kSameAsInput = Translatable("cannot save into the input file itself.");
+inline constexpr const char* kOutputExists =
+    Translatable("the output file already exists (-f replaces it).");
+inline constexpr const char* kFileInUse = Translatable("another program is using it");
+inline constexpr const char* kBlockDevice = Translatable("cannot write into a block device");
+// A message (first %s) with the system's reason (second %s).
+inline constexpr const char* kWithReason = Translatable("%s (%s)");
+inline constexpr const char* kOverwriteQuestion = Translatable("replace it? [y/N]");
+inline constexpr const char* kNotOverwritten = Translatable("not replaced.");
+
+// The summary after a conversion on a terminal: "IN -> OUT: " and the three counts.
+inline constexpr const char* kSummary = Translatable("%s -> %s: %s, %s, %s");
+inline constexpr Plural kRecords = TranslatablePlural("%llu record", "%llu records");
+inline constexpr Plural kPosts = TranslatablePlural("%llu post", "%llu posts");
+inline constexpr Plural kBytes = TranslatablePlural("%llu byte", "%llu bytes");
+
+// The file question on a terminal, in place of the open dialog.
+inline constexpr const char* kChooseInput =
+    Translatable("Choose the thread text file to convert into HTML");
+inline constexpr const char* kFolder = Translatable("Folder: ");
+inline constexpr const char* kFileQuestion = Translatable("File name (empty to cancel): ");
+inline constexpr const char* kNoSuchFile = Translatable("%s: no such file");
+inline constexpr const char* kNoMatch = Translatable("no file here matches %s");
+inline constexpr Plural kManyMatch =
+    TranslatablePlural("%zu file matches %s; type %s to list it",
+                       "%zu files match %s; type a pattern such as %s to list them");
+
+}  // namespace horofu::message::command

@@ -1,0 +1,27 @@
+// The horofu command's texts in the locale's language and encoding, through gettext.
+#pragma once
+
+#include <string>
+
+#include "converter/Messages.h"
+
+namespace horofu {
+
+// Binds the command's text domain: to the catalogs in a "locale" folder beside the program
+// when there is one (a build folder, where the tests run the command), else to the installed
+// ones. Called once by main, after setlocale.
+void OpenMessageCatalog();
+
+// english in the locale's language and encoding (English where no catalog has it).
+const char* Translated(const char* english);
+
+// The form of text for count n: the format to give n (and whatever follows) to.
+const char* TranslatedForm(const message::command::Plural& text, unsigned long long n);
+
+// The form of text for count n, printf-formatted with n.
+std::string TranslatedCount(const message::command::Plural& text, unsigned long long n);
+
+// printf-formats a translated text.
+std::string Formatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace horofu
