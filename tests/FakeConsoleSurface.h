@@ -1,4 +1,4 @@
-// Console drawing targets for tests: one that records every call, one that keeps pixels.
+// A console drawing target for tests that keeps the pixels it is given.
 #pragma once
 
 #include <algorithm>
@@ -9,48 +9,6 @@
 #include "console/ConsoleSurface.h"
 
 namespace horofu::testing {
-
-// Every byte is one cell wide in the fake font, so a text's width is its length in cells.
-class RecordingSurface : public ConsoleSurface {
-  public:
-    struct Copy {
-        int32_t x, y, width, height;
-    };
-    struct Character {
-        int32_t x, y;
-        std::string bytes;
-        ConsoleColor fg, bg;
-    };
-
-    RecordingSurface(int32_t width, int32_t height, int32_t cellWidth)
-        : size{width, height}, cellWidth(cellWidth) {}
-
-    ConsoleSize ClientSize() override { return size; }
-    int32_t TextWidth(const char*, int32_t count) override { return count * cellWidth; }
-    void CopyBackground(int32_t x, int32_t y, int32_t width, int32_t height) override {
-        copies.push_back({x, y, width, height});
-    }
-    void DrawCharacter(int32_t x, int32_t y, const char* bytes, int32_t count, ConsoleColor fg,
-                       ConsoleColor bg) override {
-        characters.push_back({x, y, std::string(bytes, count), fg, bg});
-    }
-
-    // The rows whose strip was cleared, i.e. the lines drawn, in drawing order.
-    std::vector<int32_t> RowsDrawn(int32_t lineHeight) const {
-        std::vector<int32_t> rows;
-        for (const Copy& c : copies) rows.push_back(c.y / lineHeight);
-        return rows;
-    }
-    void Forget() {
-        copies.clear();
-        characters.clear();
-    }
-
-    ConsoleSize size;
-    int32_t cellWidth;
-    std::vector<Copy> copies;
-    std::vector<Character> characters;
-};
 
 // A window's pixels, each naming what covers it: the character (its bytes and the pixel's
 // place inside the glyph) and its colours, or the black background. A character is as wide
@@ -119,6 +77,8 @@ class CanvasSurface : public ConsoleSurface {
             std::copy_n(&pixels_[(y + distance) * width_], right, &pixels_[y * width_]);
         return true;
     }
+
+    const Pixel& At(int32_t x, int32_t y) const { return pixels_[y * width_ + x]; }
 
     bool operator==(const CanvasSurface& other) const {
         return width_ == other.width_ && height_ == other.height_ && pixels_ == other.pixels_;
