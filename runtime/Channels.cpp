@@ -159,6 +159,22 @@ class Channel {
         writeLen_ += bytes.size();
     }
 
+    std::string_view ReadBytes() {
+        if (!file_ || !canRead_) return {};
+        if (readPos_ == readEnd_ && Refill() <= 0) return {};
+        const std::string_view bytes(buffer_.data() + readPos_, readEnd_ - readPos_);
+        readPos_ = readEnd_;
+        return bytes;
+    }
+
+    bool Rewind() {
+        if (!file_ || state_ != ChannelStatus::Open || !FlushWrites()) return false;
+        if (!file_->SeekTo(0)) return false;
+        filePos_ = 0;
+        readPos_ = readEnd_ = 0;
+        return true;
+    }
+
   private:
     void Reset() {
         behind_.reset();
@@ -387,6 +403,16 @@ int ChannelAtEnd(int channel) {
 int InputFields(int channel, std::initializer_list<InputTarget> targets) {
     Channel* c = Slot(channel);
     return c == nullptr ? 0 : c->InputFields(targets);
+}
+
+std::string_view ReadChannelBytes(int channel) {
+    Channel* c = Slot(channel);
+    return c == nullptr ? std::string_view() : c->ReadBytes();
+}
+
+bool RewindChannel(int channel) {
+    Channel* c = Slot(channel);
+    return c != nullptr && c->Rewind();
 }
 
 void WriteChannel(int channel, std::string_view bytes) {

@@ -38,6 +38,14 @@ int ChannelAtEnd(int channel);
 // that target and the later ones keep their values.
 int InputFields(int channel, std::initializer_list<InputTarget> targets);
 
+// The next stretch of the channel's bytes as they are, consumed; empty at the end of the file
+// or after a read failure. Valid until the channel's next call.
+std::string_view ReadChannelBytes(int channel);
+
+// Moves the channel back to the start of its file, for a second reading; false when the file
+// cannot be moved in (a pipe, say) or the channel is not open.
+bool RewindChannel(int channel);
+
 // Writes every byte of text at the channel's position; adds nothing.
 void WriteChannel(int channel, const Text& text);
 void WriteChannel(int channel, std::string_view bytes);

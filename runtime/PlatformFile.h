@@ -88,4 +88,9 @@ class PendingPage {
 // none could be created, with the platform's reason in *systemError when given.
 std::unique_ptr<PendingPage> CreatePageBeside(const Text& target, int* systemError = nullptr);
 
+// A new file for reading and writing that has no name, or one removed as soon as the file is
+// closed or the process ends, however it ends; null when none could be made. Holds a thread
+// read from a pipe while the modern page reads it twice.
+std::unique_ptr<PlatformFile> OpenScratchFile();
+
 }  // namespace horofu

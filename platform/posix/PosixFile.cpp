@@ -19,6 +19,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -468,6 +469,20 @@ std::unique_ptr<PendingPage> CreatePageBeside(const Text& target, int* systemErr
 
 std::unique_ptr<PendingPage> CreateNamedPageBeside(const Text& target, int* systemError) {
     return CreatePage(target, false, systemError);
+}
+
+std::unique_ptr<PlatformFile> OpenScratchFile() {
+    const char* folder = std::getenv("TMPDIR");
+    if (folder == nullptr || folder[0] != '/') folder = "/tmp";
+    // A file without a name where the system can make one; else a named one unlinked at once.
+    int fd = ::open(folder, O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        std::string pattern = std::string(folder) + "/horofu-spool.XXXXXX";
+        fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd < 0) return nullptr;
+        ::unlink(pattern.c_str());
+    }
+    return std::make_unique<PosixFile>(fd);
 }
 
 }  // namespace horofu

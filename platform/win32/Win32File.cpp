@@ -327,4 +327,22 @@ bool RemoveFile(const Text& path) {
     return IsUsablePath(path) && ::DeleteFileA(CPath(path)) != 0;
 }
 
+// Windows removes a file opened for deletion on close when its last handle goes, which the
+// end of the process brings about however it ends.
+std::unique_ptr<PlatformFile> OpenScratchFile() {
+    char folder[MAX_PATH + 1];
+    const DWORD length = ::GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length > MAX_PATH) return nullptr;
+    char path[MAX_PATH + 1];
+    if (::GetTempFileNameA(folder, "hro", 0, path) == 0) return nullptr;
+    const HANDLE handle = ::CreateFileA(
+        path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
+        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        ::DeleteFileA(path);
+        return nullptr;
+    }
+    return std::make_unique<Win32File>(handle);
+}
+
 }  // namespace horofu

@@ -1,0 +1,45 @@
+// Turning a thread's bytes into UTF-8, and UTF-8 into the Shift-JIS bytes the echo shows.
+// UTF-8 itself is decoded here (Utf8.h); the platform supplies the other encodings (iconv on
+// POSIX, the code-page calls on Windows).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace horofu {
+
+// A decoder keeps a character cut by the end of one piece for the next piece, so a thread may
+// be decoded in pieces of any size.
+class TextDecoder {
+  public:
+    virtual ~TextDecoder() = default;
+    // Appends the UTF-8 of bytes to out. A character cut by the end of bytes waits for the next
+    // call; with last set, it is undecodable. Each undecodable byte becomes U+FFFD and is
+    // counted.
+    virtual void Decode(std::string_view bytes, bool last, std::string& out) = 0;
+    // Input bytes shown as U+FFFD so far.
+    uint64_t Undecodable() const { return undecodable_; }
+
+  protected:
+    uint64_t undecodable_ = 0;
+};
+
+// Turns UTF-8 into Shift-JIS (CP932) for the echo.
+class ShiftJisEncoder {
+  public:
+    virtual ~ShiftJisEncoder() = default;
+    // Appends the Shift-JIS of utf8 (valid UTF-8) to out; a character Shift-JIS lacks
+    // becomes '?'.
+    virtual void Encode(std::string_view utf8, std::string& out) = 0;
+};
+
+// A decoder for the named encoding ("CP932", "EUC-JP"...), or null when the platform knows
+// no such encoding. Called by the modern page for any encoding other than UTF-8.
+std::unique_ptr<TextDecoder> OpenPlatformDecoder(const std::string& encoding);
+
+// Called by the modern page when its listener wants the echo; null when none is available.
+std::unique_ptr<ShiftJisEncoder> OpenShiftJisEncoder();
+
+}  // namespace horofu
