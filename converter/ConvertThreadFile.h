@@ -39,6 +39,9 @@ enum class PageKind { Classic, Modern };
 struct PageOptions {
     PageKind kind = PageKind::Classic;
     std::string inputEncoding;  // the modern page's input encoding; empty: detected
+    // The thread's file name: the modern page's title when the thread names none, and a name
+    // ending in ".dat" makes it read the thread as a .dat.
+    Text title;
 };
 
 struct ConversionResult {

@@ -1,16 +1,19 @@
 // libFuzzer target: any bytes as a thread, through field input and the conversion. Checks
 // that the page keeps its frame, that every line ends in CR LF, and that no <, > or " from
-// the thread reaches the page unescaped.
+// the thread reaches the page unescaped. The modern page of the same bytes must be UTF-8,
+// give each post an id of its own, and hold no markup but its own.
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <string_view>
 
 #include "converter/ConvertThreadFile.h"
+#include "runtime/Utf8.h"
 
 namespace {
 
@@ -96,6 +99,90 @@ struct Counter : horofu::ConversionListener {
     uint64_t records = 0;
 };
 
+bool AllDigits(std::string_view s) {
+    return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// Whether tag (from '<' to '>') is one the modern page writes in its body.
+bool IsModernTag(std::string_view tag, std::set<std::string>& ids) {
+    static const std::set<std::string_view> kFixed = {"</span>",
+                                                      "</a>",
+                                                      "</div>",
+                                                      "</article>",
+                                                      "</body>",
+                                                      "</html>",
+                                                      "<body>",
+                                                      "<h1>",
+                                                      "</h1>",
+                                                      "</head>",
+                                                      "<span class=\"pv\">",
+                                                      "<span class=\"ph\">"};
+    if (kFixed.count(tag) > 0) return true;
+    for (std::string_view cls :
+         {"num", "name", "trip", "mail", "date", "id", "be", "extra", "count", "refs"}) {
+        if (tag == "<span class=\"" + std::string(cls) + "\">") return true;
+    }
+    if (tag == "<div class=\"ph\">" || tag == "<div class=\"text\">" ||
+        tag == "<div class=\"lead\">") {
+        return true;
+    }
+    auto between = [&](std::string_view open, std::string_view close) -> std::string_view {
+        if (tag.size() < open.size() + close.size() || tag.substr(0, open.size()) != open ||
+            tag.substr(tag.size() - close.size()) != close) {
+            return "<";
+        }
+        return tag.substr(open.size(), tag.size() - open.size() - close.size());
+    };
+    if (const std::string_view id = between("<article class=\"post\" id=\"", "\">");
+        AllDigits(id)) {
+        if (!ids.insert(std::string(id)).second) Fail("a post id repeated", tag);
+        return true;
+    }
+    if (AllDigits(between("<a class=\"re\" href=\"#", "\">")) ||
+        AllDigits(between("<a href=\"#", "\">"))) {
+        return true;
+    }
+    const std::string_view url =
+        between("<a class=\"url\" href=\"", "\" rel=\"nofollow noopener noreferrer\">");
+    return (url.substr(0, 7) == "http://" || url.substr(0, 8) == "https://") &&
+           url.find_first_of("<>\" \t\r\n") == std::string_view::npos;
+}
+
+// The modern page: valid UTF-8, unique post ids, only its own tags, everything else escaped.
+void CheckModernPage(std::string_view page) {
+    for (std::size_t i = 0; i < page.size();) {
+        const std::size_t n = horofu::Utf8CharLength(page.substr(i));
+        if (n == 0) Fail("not UTF-8", page.substr(i, 16));
+        i += n;
+    }
+    const std::size_t style = page.find("</style>");
+    if (page.substr(0, 15) != "<!DOCTYPE html>" || style == std::string_view::npos) {
+        Fail("modern head", page.substr(0, 80));
+    }
+    std::string_view s = page.substr(style + 8);
+    std::set<std::string> ids;
+    while (!s.empty()) {
+        const std::size_t open = s.find('<');
+        const std::string_view text = s.substr(0, open);
+        if (text.find_first_of(">\"") != std::string_view::npos) Fail("unescaped text", text);
+        for (std::size_t amp = text.find('&'); amp != std::string_view::npos;
+             amp = text.find('&', amp + 1)) {
+            const std::string_view rest = text.substr(amp);
+            if (rest.substr(0, 5) != "&amp;" && rest.substr(0, 4) != "&lt;" &&
+                rest.substr(0, 4) != "&gt;" && rest.substr(0, 6) != "&quot;") {
+                Fail("a bare &", rest.substr(0, 16));
+            }
+        }
+        if (open == std::string_view::npos) break;
+        const std::size_t close = s.find('>', open);
+        if (close == std::string_view::npos) Fail("unterminated tag", s.substr(open, 40));
+        if (!IsModernTag(s.substr(open, close - open + 1), ids)) {
+            Fail("markup not the page's own", s.substr(open, close - open + 1));
+        }
+        s.remove_prefix(close + 1);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -136,5 +223,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ++lines;
     }
     if (lines != counter.records || lines != result.records) Fail("one line per record", "");
+
+    // The modern page of the same bytes, read as a .dat now and then.
+    horofu::PageOptions modern;
+    modern.kind = horofu::PageKind::Modern;
+    modern.title = Text(size > 0 && data[0] % 4 == 0 ? "fuzz.dat" : "fuzz.txt");
+    horofu::ConversionListener quiet;
+    if (horofu::ConvertThreadFile(Text(in), Text(out), quiet, modern).outcome !=
+        horofu::ConversionOutcome::Done) {
+        Fail("modern conversion failed", "");
+    }
+    std::ifstream modernPage(out, std::ios::binary);
+    CheckModernPage(std::string{std::istreambuf_iterator<char>(modernPage), {}});
     return 0;
 }

@@ -22,6 +22,7 @@
 #include "runtime/PathParts.h"
 #include "runtime/PlatformFile.h"
 #include "runtime/TerminalFileChoice.h"
+#include "runtime/TextDecoder.h"
 
 #ifndef HOROFU_VERSION
 #define HOROFU_VERSION "unknown"
@@ -46,6 +47,9 @@ constexpr char kHelp[] =
     "      --echo         show every record as it is read (on standard error when the\n"
     "                     page goes to standard output)\n"
     "  -q, --quiet        no progress bar and no summary\n"
+    "  -m, --modern       write a UTF-8 HTML5 page with reply previews instead; FILE may\n"
+    "                     also be FILE.dat, in Shift-JIS or UTF-8 (found by itself)\n"
+    "      --input-encoding=NAME  with --modern: read the thread in NAME (an iconv name)\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
     "\n"
@@ -63,6 +67,8 @@ struct Options {
     bool force = false;
     bool echo = false;
     bool quiet = false;
+    bool modern = false;
+    std::string inputEncoding;  // empty: found by the modern page
     std::vector<std::string> inputs;
 };
 
@@ -142,16 +148,19 @@ void Command::Report(const std::string& path, const char* shiftJisMessage, int s
 }
 
 int Command::ParseOptions(int argc, char** argv) {
-    enum { kEcho = 256 };
-    static const option longOptions[] = {{"output", required_argument, nullptr, 'o'},
-                                         {"force", no_argument, nullptr, 'f'},
-                                         {"echo", no_argument, nullptr, kEcho},
-                                         {"quiet", no_argument, nullptr, 'q'},
-                                         {"help", no_argument, nullptr, 'h'},
-                                         {"version", no_argument, nullptr, 'V'},
-                                         {nullptr, 0, nullptr, 0}};
+    enum { kEcho = 256, kInputEncoding };
+    static const option longOptions[] = {
+        {"output", required_argument, nullptr, 'o'},
+        {"force", no_argument, nullptr, 'f'},
+        {"echo", no_argument, nullptr, kEcho},
+        {"quiet", no_argument, nullptr, 'q'},
+        {"modern", no_argument, nullptr, 'm'},
+        {"input-encoding", required_argument, nullptr, kInputEncoding},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},
+        {nullptr, 0, nullptr, 0}};
     bool outputGiven = false;
-    for (int c; (c = ::getopt_long(argc, argv, "o:fqhV", longOptions, nullptr)) != -1;) {
+    for (int c; (c = ::getopt_long(argc, argv, "o:fqmhV", longOptions, nullptr)) != -1;) {
         switch (c) {
             case 'o':
                 options_.output = optarg;
@@ -166,6 +175,13 @@ int Command::ParseOptions(int argc, char** argv) {
             case kEcho:
                 options_.echo = true;
                 break;
+            case 'm':
+                options_.modern = true;
+                break;
+            case kInputEncoding:
+                options_.inputEncoding = optarg;
+                if (options_.inputEncoding.empty()) options_.inputEncoding = "-";
+                break;
             case 'h':
                 std::fputs(kUsage, stdout);
                 std::fputs(kHelp, stdout);
@@ -179,6 +195,18 @@ int Command::ParseOptions(int argc, char** argv) {
         }
     }
     for (int i = optind; i < argc; ++i) options_.inputs.emplace_back(argv[i]);
+    if (!options_.inputEncoding.empty()) {
+        const std::string& name = options_.inputEncoding;
+        if (!options_.modern) {
+            std::fputs("horofu: --input-encoding needs --modern\n", stderr);
+            return 2;
+        }
+        if (name != "UTF-8" && name != "utf-8" && name != "UTF8" && name != "utf8" &&
+            !OpenPlatformDecoder(name)) {
+            std::fprintf(stderr, "horofu: unknown input encoding: %s\n", name.c_str());
+            return 2;
+        }
+    }
     if (outputGiven && options_.output.empty()) {
         std::fputs("horofu: -o needs a path\n", stderr);
         return 2;
@@ -194,10 +222,12 @@ int Command::ParseOptions(int argc, char** argv) {
         std::fputs("horofu: -o takes one input file only\n", stderr);
         return 2;
     }
-    // The desktop program refuses anything but a text file; so does the command, one name at
-    // a time: the other names are still converted.
+    // The desktop program refuses anything but a text file (or, for the modern page, a .dat
+    // file); so does the command, one name at a time: the other names are still converted.
     auto notText = [this](const std::string& input) {
-        if (input == "-" || IsTextFilePath(Text(input))) return false;
+        const bool accepted =
+            options_.modern ? IsThreadFilePath(Text(input)) : IsTextFilePath(Text(input));
+        if (input == "-" || accepted) return false;
         Report(input, message::kNotTextFile);
         refusedSome_ = true;
         return true;
@@ -307,6 +337,12 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
     ProgressBar bar(stderr, Shown(input, stderr));
     CommandListener listener(text_, echoTo, showProgress ? &bar : nullptr);
 
+    PageOptions page;
+    if (options_.modern) {
+        page.kind = PageKind::Modern;
+        page.inputEncoding = options_.inputEncoding;
+        if (!fromStdin) page.title = Text(input);
+    }
     ConversionResult result;
     if (toStdout) {
         int error = 0;
@@ -314,13 +350,13 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
         if (thread) {
             AttachChannel(std::move(thread), 1, 1);
             AttachChannel(OpenStandardOutput(), 2, 2);
-            result = ConvertOpenChannels(listener);
+            result = ConvertOpenChannels(listener, page);
         } else {
             result.outcome = ConversionOutcome::InputNotOpened;
             result.systemError = error;
         }
     } else {
-        result = ConvertIntoPlace(inputPath, outputPath, listener, PageOptions{}, mayReplace);
+        result = ConvertIntoPlace(inputPath, outputPath, listener, page, mayReplace);
     }
     bar.Clear();
     if (echoTo != nullptr) std::fflush(echoTo);
@@ -349,12 +385,19 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
         case ConversionOutcome::Stopped:
             return 1;
     }
+    // Bytes the modern page could not decode are told even without the summary.
+    const auto undecodable = static_cast<unsigned long long>(result.undecodable);
     if (showProgress) {
-        const std::string summary = "horofu: " + input + " -> " + output + ": " +
-                                    std::to_string(result.records) + " records, " +
-                                    std::to_string(result.posts) + " posts, " +
-                                    std::to_string(result.bytesWritten) + " bytes";
+        const std::string summary =
+            "horofu: " + input + " -> " + output + ": " + std::to_string(result.records) +
+            " records, " + std::to_string(result.posts) + " posts, " +
+            std::to_string(result.bytesWritten) + " bytes" +
+            (options_.modern ? ", " + std::to_string(undecodable) + " undecodable" : "");
         std::fputs((Shown(summary, stderr) + "\n").c_str(), stderr);
+    } else if (undecodable > 0 && !options_.quiet) {
+        const std::string told = "horofu: " + input + ": " + std::to_string(undecodable) +
+                                 " undecodable bytes shown as U+FFFD";
+        std::fputs((Shown(told, stderr) + "\n").c_str(), stderr);
     }
     return 0;
 }

@@ -1,0 +1,80 @@
+// Writing the modern page's posts: headers with ID counts and the posts that reply, bodies
+// with reply and address links, and the previews beside reply links.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "converter/PageWriter.h"
+#include "converter/PostHeader.h"
+#include "converter/ReplyScan.h"
+#include "converter/ThreadIndex.h"
+
+namespace horofu {
+
+// Appends text with & < > " escaped. Called for everything of the thread the previews hold.
+void AppendEscaped(std::string_view text, std::string& out);
+
+// Builds the preview of one post: its header and first lines, escaped, in a span that the
+// stylesheet shows next to a hovered or focused reply link. It holds no id, so that no id of
+// the page is repeated.
+class PreviewBuilder {
+  public:
+    void Start(const PostHeader& header);
+    bool Collecting() const { return collecting_; }
+    // Adds a body line while the preview has room for more; an empty line before any text is
+    // skipped.
+    void AddLine(std::string_view line);
+    // The finished preview; collecting ends.
+    std::string Take();
+
+  private:
+    std::string html_;
+    std::size_t lines_ = 0;
+    std::size_t emptyLines_ = 0;  // empty lines waiting for text after them
+    std::size_t room_ = 0;
+    bool collecting_ = false;
+};
+
+// The previews of the posts still to be linked to, by post index.
+using PreviewMap = std::unordered_map<std::size_t, std::string>;
+
+// The second reading's writer. Called by the modern page with the thread's headers and body
+// lines in order.
+class ModernPosts {
+  public:
+    ModernPosts(PageWriter& out, const ThreadIndex& index, PreviewMap& previews);
+
+    void Begin(std::string_view title);
+    void Header(const PostHeader& header);
+    // One body line; continues when the line goes on in the next call.
+    void Body(std::string_view line, bool continues);
+    void End();
+
+  private:
+    enum class Block { None, Lead, Post };
+    void CloseBlock();
+    void StorePreview();
+    void PutLink(std::string_view line, const LineLink& link);
+
+    PageWriter& out_;
+    const ThreadIndex& index_;
+    PreviewMap& previews_;
+    std::vector<std::pair<std::size_t, std::size_t>> expiries_;  // (last replier, post)
+    std::size_t nextExpiry_ = 0;
+    std::vector<LineLink> links_;
+    PreviewBuilder preview_;
+    std::size_t post_ = ThreadIndex::kNone;  // the post being written
+    Block block_ = Block::None;
+    bool textOpen_ = false;
+    bool joinNext_ = false;
+    std::size_t emptyLines_ = 0;
+    static constexpr std::size_t kFlushEvery = 128 * 1024;
+    std::size_t unflushed_ = 0;  // about how many bytes the writer holds
+};
+
+}  // namespace horofu

@@ -1,0 +1,306 @@
+// Recognising post headers in the forms saved threads have had over the years.
+#include "converter/PostHeader.h"
+
+namespace horofu {
+namespace {
+
+constexpr std::string_view kNameLabel = "\xE5\x90\x8D\xE5\x89\x8D";                // 名前
+constexpr std::string_view kDateLabel = "\xE6\x8A\x95\xE7\xA8\xBF\xE6\x97\xA5";    // 投稿日
+constexpr std::string_view kWideColon = "\xEF\xBC\x9A";                            // ：
+constexpr std::string_view kWideSpace = "\xE3\x80\x80";                            // U+3000
+constexpr std::string_view kTripMark = "\xE2\x97\x86";                             // ◆
+constexpr std::string_view kWideOpen = "\xEF\xBC\x88";                             // （
+constexpr std::string_view kWideClose = "\xEF\xBC\x89";                            // ）
+constexpr std::string_view kSourceLabel = "\xE7\x99\xBA\xE4\xBF\xA1\xE5\x85\x83";  // 発信元
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Byte by byte: the marks are a few bytes long.
+bool At(std::string_view s, std::size_t at, std::string_view what) {
+    if (at > s.size() || s.size() - at < what.size()) return false;
+    for (std::size_t i = 0; i < what.size(); ++i) {
+        if (s[at + i] != what[i]) return false;
+    }
+    return true;
+}
+
+// The length of the blank (space, tab, ideographic space) at at, or 0.
+std::size_t BlankAt(std::string_view s, std::size_t at) {
+    if (at < s.size() && (s[at] == ' ' || s[at] == '\t')) return 1;
+    return At(s, at, kWideSpace) ? kWideSpace.size() : 0;
+}
+std::size_t SkipBlanks(std::string_view s, std::size_t at) {
+    while (std::size_t n = BlankAt(s, at)) at += n;
+    return at;
+}
+// The start of the blanks that end s[0, at).
+std::size_t BlanksBefore(std::string_view s, std::size_t at) {
+    for (;;) {
+        if (at >= 1 && (s[at - 1] == ' ' || s[at - 1] == '\t')) {
+            --at;
+        } else if (at >= 3 && s.substr(at - 3, 3) == kWideSpace) {
+            at -= 3;
+        } else {
+            return at;
+        }
+    }
+}
+std::size_t ColonAt(std::string_view s, std::size_t at) {
+    if (at < s.size() && s[at] == ':') return 1;
+    return At(s, at, kWideColon) ? kWideColon.size() : 0;
+}
+// The start of a colon that ends s[0, at), or at.
+std::size_t ColonBefore(std::string_view s, std::size_t at) {
+    if (at >= 1 && s[at - 1] == ':') return at - 1;
+    if (at >= 3 && s.substr(at - 3, 3) == kWideColon) return at - 3;
+    return at;
+}
+
+std::size_t DigitsAt(std::string_view s, std::size_t at) {
+    std::size_t n = 0;
+    while (at + n < s.size() && IsDigit(s[at + n])) ++n;
+    return n;
+}
+unsigned ValueOf(std::string_view digits) {
+    unsigned v = 0;
+    for (char c : digits) v = v * 10 + static_cast<unsigned>(c - '0');
+    return v;
+}
+
+// Whether what follows a date may end a header: nothing, or blanks and then a tail such as
+// "ID:", "BE:", "HOST:", "発信元", or a bracket.
+bool TailFits(std::string_view line, std::size_t at) {
+    if (at == line.size()) return true;
+    const std::size_t p = SkipBlanks(line, at);
+    if (p == at) return false;
+    if (p == line.size()) return true;
+    const char c = line[p];
+    if (c == '[' || c == '(' || At(line, p, kWideOpen) || At(line, p, kSourceLabel)) return true;
+    std::size_t n = 0;
+    while (p + n < line.size() && IsLetter(line[p + n]) && n <= 8) ++n;
+    return n >= 1 && n <= 8 && ColonAt(line, p + n) > 0;
+}
+
+bool IsIdPlaceholder(std::string_view key) {
+    for (char c : key) {
+        if (c != '?') return false;
+    }
+    return true;
+}
+
+class PartAdder {
+  public:
+    PartAdder(std::string_view s, PostHeader& header) : s_(s), header_(header) {}
+    // Adds text from where the last part ended up to begin, then the part itself.
+    void Add(HeaderPartKind kind, std::size_t begin, std::size_t end) {
+        if (begin > done_)
+            header_.parts.push_back({HeaderPartKind::Text, s_.substr(done_, begin - done_)});
+        header_.parts.push_back({kind, s_.substr(begin, end - begin)});
+        done_ = end;
+    }
+    void Finish() {
+        if (done_ < s_.size()) header_.parts.push_back({HeaderPartKind::Text, s_.substr(done_)});
+    }
+
+  private:
+    std::string_view s_;
+    PostHeader& header_;
+    std::size_t done_ = 0;
+};
+
+}  // namespace
+
+std::size_t DateLength(std::string_view s, bool timeOptional) {
+    const std::size_t year = DigitsAt(s, 0);
+    if (year != 2 && year != 4) return 0;
+    std::size_t p = year;
+    if (!At(s, p, "/")) return 0;
+    const std::size_t month = DigitsAt(s, ++p);
+    if (month < 1 || month > 2) return 0;
+    const unsigned m = ValueOf(s.substr(p, month));
+    p += month;
+    if (!At(s, p, "/")) return 0;
+    const std::size_t day = DigitsAt(s, ++p);
+    if (day < 1 || day > 2) return 0;
+    const unsigned d = ValueOf(s.substr(p, day));
+    p += day;
+    if (m < 1 || m > 12 || d < 1 || d > 31) return 0;
+    // A weekday in brackets: a few characters.
+    bool weekday = false;
+    if (At(s, p, "(") || At(s, p, kWideOpen)) {
+        const std::size_t open = At(s, p, "(") ? 1 : kWideOpen.size();
+        const std::size_t inner = p + open;
+        for (std::size_t q = inner; q < s.size() && q <= inner + 12; ++q) {
+            const std::size_t close = s[q] == ')'            ? 1
+                                      : At(s, q, kWideClose) ? kWideClose.size()
+                                                             : 0;
+            if (close > 0 && q > inner) {
+                p = q + close;
+                weekday = true;
+                break;
+            }
+        }
+    }
+    const std::size_t dateEnd = p;
+    const std::size_t t = SkipBlanks(s, p);
+    if (t == p && !weekday) return timeOptional ? dateEnd : 0;
+    const std::size_t hour = DigitsAt(s, t);
+    if (hour < 1 || hour > 2 || !At(s, t + hour, ":") || DigitsAt(s, t + hour + 1) != 2) {
+        return timeOptional ? dateEnd : 0;
+    }
+    p = t + hour + 3;
+    if (At(s, p, ":") && DigitsAt(s, p + 1) == 2) {
+        p += 3;
+        if (At(s, p, ".")) {
+            const std::size_t fraction = DigitsAt(s, p + 1);
+            if (fraction >= 1 && fraction <= 3) p += 1 + fraction;
+        }
+    }
+    return p;
+}
+
+void AddNameParts(std::string_view name, PostHeader& header) {
+    // The mail: "[…]" closing the name.
+    std::size_t nameEnd = name.size();
+    std::size_t mailOpen = std::string_view::npos;
+    const std::size_t trimmed = BlanksBefore(name, name.size());
+    if (trimmed > 0 && name[trimmed - 1] == ']') {
+        const std::size_t open = name.rfind('[', trimmed - 1);
+        if (open != std::string_view::npos) {
+            mailOpen = open;
+            nameEnd = open;
+        }
+    }
+    // The trip code: "◆" and what follows it up to a blank.
+    std::size_t tripBegin = name.substr(0, nameEnd).find(kTripMark);
+    std::size_t tripEnd = tripBegin;
+    if (tripBegin != std::string_view::npos) {
+        tripEnd = tripBegin + kTripMark.size();
+        while (tripEnd < nameEnd && BlankAt(name, tripEnd) == 0) ++tripEnd;
+        nameEnd = tripBegin;
+    }
+    PartAdder add(name, header);
+    add.Add(HeaderPartKind::Name, 0, BlanksBefore(name, nameEnd));
+    if (tripBegin != std::string_view::npos) add.Add(HeaderPartKind::Trip, tripBegin, tripEnd);
+    if (mailOpen != std::string_view::npos) {
+        add.Add(HeaderPartKind::Mail, mailOpen + 1, trimmed - 1);
+    }
+    add.Finish();
+}
+
+void AddTailParts(std::string_view tail, PostHeader& header) {
+    PartAdder add(tail, header);
+    std::size_t p = 0;
+    while ((p = SkipBlanks(tail, p)) < tail.size()) {
+        std::size_t end = p;
+        while (end < tail.size() && BlankAt(tail, end) == 0) ++end;
+        const std::string_view token = tail.substr(p, end - p);
+        HeaderPartKind kind = HeaderPartKind::Extra;
+        if (token.starts_with("ID:")) {
+            kind = HeaderPartKind::Id;
+            const std::string_view key = token.substr(3);
+            if (!key.empty() && !IsIdPlaceholder(key)) header.idKey = key;
+        } else if (token.starts_with("BE:")) {
+            kind = HeaderPartKind::Be;
+        }
+        add.Add(kind, p, end);
+        p = end;
+    }
+    add.Finish();
+}
+
+bool ParseHeader(std::string_view line, uint32_t previous, PostHeader& header) {
+    const std::size_t digits = DigitsAt(line, 0);
+    if (digits == 0 || digits > 9) return false;
+    const uint32_t number = ValueOf(line.substr(0, digits));
+    if (number <= previous) return false;
+
+    // The blanks or colon after the number, and the name label.
+    std::size_t p = SkipBlanks(line, digits);
+    bool separated = p > digits;
+    bool labelled = false;
+    if (At(line, p, kNameLabel) && ColonAt(line, p + kNameLabel.size()) > 0) {
+        p += kNameLabel.size() + ColonAt(line, p + kNameLabel.size());
+        labelled = separated = true;
+    } else if (const std::size_t colon = ColonAt(line, p)) {
+        p += colon;
+        separated = true;
+    }
+    if (!separated) return false;
+    const std::size_t nameBegin = p;
+
+    // The date: the first one after a blank, colon or date label that ends the header fittingly.
+    std::size_t dateBegin = std::string_view::npos, dateEnd = 0, nameEnd = 0;
+    for (std::size_t q = nameBegin; q < line.size(); ++q) {
+        if (!IsDigit(line[q]) || (q > nameBegin && IsDigit(line[q - 1]))) continue;
+        const std::size_t length = DateLength(line.substr(q), labelled);
+        if (length == 0 || !TailFits(line, q + length)) continue;
+        std::size_t r = BlanksBefore(line, q);
+        r = ColonBefore(line, r);
+        if (r >= kDateLabel.size() &&
+            line.substr(r - kDateLabel.size(), kDateLabel.size()) == kDateLabel) {
+            r -= kDateLabel.size();
+        }
+        r = BlanksBefore(line, r);
+        if (r == q && q != nameBegin) continue;  // a date run into the name
+        dateBegin = q;
+        dateEnd = q + length;
+        nameEnd = r < nameBegin ? nameBegin : r;
+        break;
+    }
+    if (dateBegin == std::string_view::npos) {
+        // A labelled header whose date label is followed by anything at all.
+        const std::size_t label =
+            labelled ? line.find(kDateLabel, nameBegin) : std::string_view::npos;
+        if (label == std::string_view::npos) return false;
+        nameEnd = BlanksBefore(line, label);
+        if (nameEnd < nameBegin) nameEnd = nameBegin;
+        dateBegin = label + kDateLabel.size();
+        dateBegin += ColonAt(line, dateBegin);
+        dateBegin = SkipBlanks(line, dateBegin);
+        dateEnd = line.size();
+    }
+
+    header.Clear();
+    header.number = number;
+    header.parts.push_back({HeaderPartKind::Number, line.substr(0, digits)});
+    if (nameBegin > digits)
+        header.parts.push_back({HeaderPartKind::Text, line.substr(digits, nameBegin - digits)});
+    AddNameParts(line.substr(nameBegin, nameEnd - nameBegin), header);
+    if (dateBegin > nameEnd)
+        header.parts.push_back({HeaderPartKind::Text, line.substr(nameEnd, dateBegin - nameEnd)});
+    header.parts.push_back({HeaderPartKind::Date, line.substr(dateBegin, dateEnd - dateBegin)});
+    AddTailParts(line.substr(dateEnd), header);
+    return true;
+}
+
+const char* PartClass(HeaderPartKind kind) {
+    switch (kind) {
+        case HeaderPartKind::Number:
+            return "num";
+        case HeaderPartKind::Name:
+            return "name";
+        case HeaderPartKind::Trip:
+            return "trip";
+        case HeaderPartKind::Mail:
+            return "mail";
+        case HeaderPartKind::Date:
+            return "date";
+        case HeaderPartKind::Id:
+            return "id";
+        case HeaderPartKind::Be:
+            return "be";
+        case HeaderPartKind::Extra:
+            return "extra";
+        case HeaderPartKind::Text:
+            break;
+    }
+    return nullptr;
+}
+
+}  // namespace horofu

@@ -1,0 +1,142 @@
+// Scanning a line for reply marks and addresses.
+#include "converter/ReplyScan.h"
+
+#include "runtime/ByteScan.h"
+
+namespace horofu {
+namespace {
+
+constexpr std::string_view kWideMark = "\xEF\xBC\x9E";    // ＞
+constexpr std::string_view kWideHyphen = "\xEF\xBC\x8D";  // －
+constexpr std::string_view kWideComma = "\xEF\xBC\x8C";   // ，
+// What may start a link: '>', the first byte of full-width forms, the 't' of "ttp".
+constexpr ByteSet kStarts{'>', 0xEF, 't'};
+
+// Byte by byte: the marks are a few bytes, and this runs at every full-width character.
+bool At(std::string_view s, std::size_t at, std::string_view what) {
+    if (at > s.size() || s.size() - at < what.size()) return false;
+    for (std::size_t i = 0; i < what.size(); ++i) {
+        if (s[at + i] != what[i]) return false;
+    }
+    return true;
+}
+
+std::size_t MarkAt(std::string_view s, std::size_t at) {
+    if (at < s.size() && s[at] == '>') return 1;
+    return At(s, at, kWideMark) ? kWideMark.size() : 0;
+}
+
+// The digits (ASCII or full-width) at at: their length in bytes and count, and their value.
+std::size_t NumberAt(std::string_view s, std::size_t at, std::size_t& count, uint64_t& value) {
+    std::size_t p = at;
+    count = 0;
+    value = 0;
+    for (;;) {
+        unsigned digit;
+        if (p < s.size() && s[p] >= '0' && s[p] <= '9') {
+            digit = static_cast<unsigned>(s[p] - '0');
+            p += 1;
+        } else if (p + 2 < s.size() && s.substr(p, 2) == "\xEF\xBC" &&
+                   static_cast<unsigned char>(s[p + 2]) >= 0x90 &&
+                   static_cast<unsigned char>(s[p + 2]) <= 0x99) {
+            digit = static_cast<unsigned char>(s[p + 2]) - 0x90u;
+            p += 3;
+        } else {
+            return p - at;
+        }
+        if (count < 12) value = value * 10 + digit;
+        ++count;
+    }
+}
+
+bool IsUrlByte(char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+    return std::string_view("-._~:/?#[]@!$&'()*+,;=%").find(c) != std::string_view::npos;
+}
+
+// The reply marks at at and the numbers after them; the end of what was taken.
+std::size_t TakeReply(std::string_view s, std::size_t at, std::vector<LineLink>& links,
+                      std::vector<ReplyRange>* ranges) {
+    const std::size_t first = MarkAt(s, at);
+    const std::size_t second = MarkAt(s, at + first);
+    if (second == 0) return at + first;
+    std::size_t count;
+    uint64_t value;
+    std::size_t p = at + first + second;
+    std::size_t length = NumberAt(s, p, count, value);
+    if (count == 0) return p;
+    if (count > 9) return p + length;  // absurd: stays text
+    links.push_back({LinkKind::Reply, at, p + length, static_cast<uint32_t>(value)});
+    p += length;
+    for (;;) {
+        const bool range = At(s, p, "-") || At(s, p, kWideHyphen);
+        const bool list = At(s, p, ",") || At(s, p, kWideComma);
+        if (!range && !list) return p;
+        const std::size_t sep = s[p] == '-' || s[p] == ',' ? 1 : 3;
+        uint64_t next;
+        length = NumberAt(s, p + sep, count, next);
+        if (count == 0 || count > 9) return p;
+        const uint32_t previous = links.back().number;
+        links.push_back({LinkKind::Reply, p + sep, p + sep + length, static_cast<uint32_t>(next)});
+        if (range && ranges != nullptr && next > previous + 1) {
+            ranges->push_back({previous, static_cast<uint32_t>(next)});
+        }
+        p += sep + length;
+    }
+}
+
+// The address whose "ttp" is at at, if one is; the end of what was taken.
+std::size_t TakeUrl(std::string_view s, std::size_t at, std::vector<LineLink>& links) {
+    std::size_t p = at + 3;
+    if (At(s, p, "s")) ++p;
+    if (!At(s, p, "://")) return at + 1;
+    p += 3;
+    const std::size_t hostBegin = p;
+    while (p < s.size() && IsUrlByte(s[p])) ++p;
+    // Punctuation closing a sentence is not part of the address; nor is a bracket it closes.
+    for (;;) {
+        if (p == hostBegin) return p;
+        const char c = s[p - 1];
+        if (std::string_view(".,:;!?'").find(c) != std::string_view::npos) {
+            --p;
+        } else if (c == ')') {
+            const std::string_view url = s.substr(hostBegin, p - hostBegin);
+            std::size_t opens = 0, closes = 0;
+            for (char u : url) {
+                opens += u == '(';
+                closes += u == ')';
+            }
+            if (closes <= opens) break;
+            --p;
+        } else {
+            break;
+        }
+    }
+    const std::size_t begin = at > 0 && s[at - 1] == 'h' ? at - 1 : at;
+    links.push_back({LinkKind::Url, begin, p, 0});
+    return p;
+}
+
+}  // namespace
+
+void ScanLine(std::string_view line, std::vector<LineLink>& links, std::vector<ReplyRange>* ranges,
+              bool urls) {
+    links.clear();
+    if (ranges != nullptr) ranges->clear();
+    const char* const data = line.data();
+    const char* const end = data + line.size();
+    std::size_t p = 0;
+    while (p < line.size()) {
+        p = static_cast<std::size_t>(FindFirstOf(data + p, end, kStarts) - data);
+        if (p >= line.size()) break;
+        if (MarkAt(line, p) > 0) {
+            p = TakeReply(line, p, links, ranges);
+        } else if (urls && line[p] == 't' && At(line, p, "ttp")) {
+            p = TakeUrl(line, p, links);
+        } else {
+            ++p;
+        }
+    }
+}
+
+}  // namespace horofu

@@ -1,0 +1,96 @@
+// The first reading's facts about a thread, sorted for the second.
+#include "converter/ThreadIndex.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace horofu {
+namespace {
+
+// FNV-1a: IDs are told apart by a 64-bit hash, so that no ID text is kept.
+uint64_t HashOf(std::string_view text) {
+    uint64_t h = 14695981039346656037ull;
+    for (char c : text) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 1099511628211ull;
+    }
+    return h | 1;  // 0 stands for no ID
+}
+
+}  // namespace
+
+bool ThreadIndex::AddPost(uint32_t number, std::string_view idKey) {
+    numbers_.push_back(number);
+    idHashes_.push_back(idKey.empty() ? 0 : HashOf(idKey));
+    return !ahead_.empty() && ahead_.erase(number) > 0;
+}
+
+void ThreadIndex::AddReply(uint32_t target) {
+    if (numbers_.empty()) return;
+    if (target > numbers_.back()) ahead_.insert(target);
+    replies_.emplace_back(target, static_cast<uint32_t>(numbers_.size() - 1));
+}
+
+void ThreadIndex::Finish() {
+    ahead_ = {};
+    // Each ID's posts, in thread order, numbered.
+    const std::size_t count = numbers_.size();
+    idOrdinal_.assign(count, 0);
+    idTotal_.assign(count, 0);
+    {
+        std::vector<uint32_t> order(count);
+        std::iota(order.begin(), order.end(), 0u);
+        std::stable_sort(order.begin(), order.end(),
+                         [&](uint32_t a, uint32_t b) { return idHashes_[a] < idHashes_[b]; });
+        for (std::size_t i = 0; i < count;) {
+            std::size_t j = i;
+            while (j < count && idHashes_[order[j]] == idHashes_[order[i]]) ++j;
+            if (idHashes_[order[i]] != 0) {
+                for (std::size_t k = i; k < j; ++k) {
+                    idOrdinal_[order[k]] = static_cast<uint32_t>(k - i + 1);
+                    idTotal_[order[k]] = static_cast<uint32_t>(j - i);
+                }
+            }
+            i = j;
+        }
+    }
+    idHashes_ = {};
+
+    // Replies to posts in the thread, grouped by target, each replier once.
+    std::vector<std::pair<uint32_t, uint32_t>> kept;  // (target index, replier index)
+    kept.reserve(replies_.size());
+    for (const auto& [target, replier] : replies_) {
+        const std::size_t t = Find(target);
+        if (t != kNone) kept.emplace_back(static_cast<uint32_t>(t), replier);
+    }
+    replies_ = {};
+    std::sort(kept.begin(), kept.end());
+    kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
+    repliesStart_.assign(count + 1, 0);
+    lastReplier_.assign(count, kNoReplier);
+    repliers_.reserve(kept.size());
+    for (const auto& [target, replier] : kept) {
+        ++repliesStart_[target + 1];
+        repliers_.push_back(numbers_[replier]);
+        lastReplier_[target] = replier;  // the last, as kept is sorted
+    }
+    std::partial_sum(repliesStart_.begin(), repliesStart_.end(), repliesStart_.begin());
+}
+
+std::size_t ThreadIndex::Find(uint32_t number) const {
+    // Most threads number their posts 1, 2, 3…: try the place the number would have then.
+    if (number >= 1 && number <= numbers_.size() && numbers_[number - 1] == number) {
+        return number - 1;
+    }
+    const auto it = std::lower_bound(numbers_.begin(), numbers_.end(), number);
+    if (it == numbers_.end() || *it != number) return kNone;
+    return static_cast<std::size_t>(it - numbers_.begin());
+}
+
+std::span<const uint32_t> ThreadIndex::RepliesTo(std::size_t post) const {
+    if (post + 1 >= repliesStart_.size()) return {};
+    return std::span<const uint32_t>(repliers_).subspan(
+        repliesStart_[post], repliesStart_[post + 1] - repliesStart_[post]);
+}
+
+}  // namespace horofu

@@ -1,0 +1,138 @@
+// Reading a thread's lines: encoding, decoding and line ends.
+#include "converter/ThreadLines.h"
+
+#include <cctype>
+
+#include "runtime/ByteScan.h"
+#include "runtime/Channels.h"
+#include "runtime/Utf8.h"
+
+namespace horofu {
+namespace {
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr std::size_t kLookAhead = 64 * 1024;   // bytes that decide the encoding
+constexpr std::size_t kLongestPiece = 4 << 20;  // a longer line comes in pieces
+constexpr ByteSet kLineEnds{'\r', '\n'};
+
+bool IsUtf8Name(const std::string& name) {
+    std::string upper;
+    for (char c : name) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper == "UTF-8" || upper == "UTF8";
+}
+
+bool HasNonAscii(std::string_view bytes) {
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string ChooseEncoding(std::string_view start, bool complete, const std::string& named) {
+    if (!named.empty()) return IsUtf8Name(named) ? "UTF-8" : named;
+    if (start.substr(0, 3) == kByteOrderMark || LooksLikeUtf8(start, complete)) return "UTF-8";
+    return "CP932";
+}
+
+std::string_view ThreadLines::Read() {
+    const std::string_view bytes = ReadChannelBytes(channel_);
+    bytesRead_ += bytes.size();
+    if (copyTo_ != 0 && !bytes.empty()) WriteChannel(copyTo_, bytes);
+    return bytes;
+}
+
+ThreadLines::ThreadLines(int channel, std::string encoding, int copyTo)
+    : channel_(channel), copyTo_(copyTo) {
+    // Read until the bytes seen hold enough beyond the first byte outside ASCII to tell.
+    std::size_t firstWide = std::string::npos;
+    bool complete = false;
+    while (encoding.empty()) {
+        const std::string_view bytes = Read();
+        if (bytes.empty()) {
+            complete = true;
+            break;
+        }
+        head_.append(bytes);
+        if (firstWide == std::string::npos && HasNonAscii(bytes)) {
+            for (firstWide = head_.size() - bytes.size();
+                 static_cast<unsigned char>(head_[firstWide]) < 0x80;) {
+                ++firstWide;
+            }
+        }
+        if (firstWide != std::string::npos && head_.size() - firstWide >= kLookAhead) break;
+        if (head_.size() >= 64 * kLookAhead) break;  // plain ASCII so far: UTF-8 or not, alike
+    }
+    encoding_ = ChooseEncoding(
+        std::string_view(head_).substr(
+            0, firstWide == std::string::npos ? head_.size() : firstWide + kLookAhead),
+        complete, encoding);
+    if (encoding_ == "UTF-8") {
+        decoder_ = std::make_unique<Utf8Decoder>();
+    } else {
+        decoder_ = OpenPlatformDecoder(encoding_);
+    }
+}
+
+bool ThreadLines::Fill() {
+    if (ended_ || !decoder_) return false;
+    text_.erase(0, pos_);
+    pos_ = 0;
+    const std::size_t before = text_.size();
+    if (!head_.empty()) {
+        decoder_->Decode(head_, false, text_);
+        head_.clear();
+        head_.shrink_to_fit();
+    } else {
+        const std::string_view bytes = Read();
+        if (bytes.empty()) ended_ = true;
+        decoder_->Decode(bytes, ended_, text_);
+    }
+    // Decoders hand out whole characters, so a mark at the start is there whole or not at all.
+    if (atStart_ && !text_.empty()) {
+        if (std::string_view(text_).substr(0, 3) == kByteOrderMark) text_.erase(0, 3);
+        atStart_ = false;
+    }
+    return text_.size() > before || !ended_;
+}
+
+bool ThreadLines::Next(std::string_view& line, bool& continues) {
+    if (!decoder_) return false;
+    std::size_t searched = pos_;
+    for (;;) {
+        const char* const data = text_.data();
+        const char* const end = data + text_.size();
+        const char* stop = FindFirstOf(data + searched, end, kLineEnds);
+        // A CR at the end of what is decoded may be the first half of CR LF: look further.
+        const bool cutCr = stop + 1 == end && *stop == '\r' && !ended_;
+        if (stop != end && !cutCr) {
+            line = std::string_view(data + pos_, static_cast<std::size_t>(stop - data) - pos_);
+            continues = false;
+            pos_ = static_cast<std::size_t>(stop - data) + 1;
+            if (*stop == '\r' && stop + 1 != end && stop[1] == '\n') ++pos_;
+            return true;
+        }
+        if (text_.size() - pos_ >= kLongestPiece) {
+            // A piece ends before a whole character that starts within its last bytes.
+            std::size_t cut = pos_ + kLongestPiece;
+            while (cut > pos_ && (static_cast<unsigned char>(text_[cut]) & 0xC0) == 0x80) --cut;
+            line = std::string_view(data + pos_, cut - pos_);
+            continues = true;
+            pos_ = cut;
+            return true;
+        }
+        if (ended_) {
+            if (pos_ == text_.size()) return false;
+            line = std::string_view(data + pos_, text_.size() - pos_);
+            continues = false;
+            pos_ = text_.size();
+            return true;
+        }
+        searched = text_.size() - pos_;  // Fill moves the text to the start
+        if (cutCr) --searched;
+        Fill();
+    }
+}
+
+}  // namespace horofu

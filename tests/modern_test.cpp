@@ -1,0 +1,364 @@
+// The modern page: header forms, reply and address scanning, .dat reduction, and whole pages
+// for a Shift-JIS, a UTF-8 CR-only and a .dat thread, read from files and from a pipe.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "converter/ConvertThreadFile.h"
+#include "converter/DatThread.h"
+#include "converter/PostHeader.h"
+#include "converter/ReplyScan.h"
+#include "runtime/Channels.h"
+#include "runtime/Utf8.h"
+#include "tests/TempFolder.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+
+#include <thread>
+#endif
+
+namespace horofu {
+namespace {
+
+using testing::TempFolder;
+
+// The parts a header was cut into, other than the text between them: "num[1] name[…]…".
+std::string Parts(const PostHeader& header) {
+    std::string shown;
+    for (const HeaderPart& part : header.parts) {
+        if (const char* cls = PartClass(part.kind)) {
+            if (!shown.empty()) shown += ' ';
+            shown += std::string(cls) + "[" + std::string(part.text) + "]";
+        }
+    }
+    return shown;
+}
+
+TEST(ModernHeader, FormsThatStartAPost) {
+    struct Case {
+        const char* line;
+        uint32_t previous;
+        const char* parts;
+    };
+    const Case cases[] = {
+        {"1 名前：名無しさん＠お腹いっぱい。 [sage] 投稿日：2024/09/10(火) 07:22:22.16 "
+         "ID:+CqbuZkk0",
+         0,
+         "num[1] name[名無しさん＠お腹いっぱい。] mail[sage] date[2024/09/10(火) 07:22:22.16] "
+         "id[ID:+CqbuZkk0]"},
+        {"2 名前：名無しさん：2012/05/01(火) 12:00:00.11 ID:abcDEF12", 1,
+         "num[2] name[名無しさん] date[2012/05/01(火) 12:00:00.11] id[ID:abcDEF12]"},
+        {"3 ：名無しさん＠お腹いっぱい。：2014/01/01(水) 00:00:00.00 ID:Xy9AbCdE0", 2,
+         "num[3] name[名無しさん＠お腹いっぱい。] date[2014/01/01(水) 00:00:00.00] "
+         "id[ID:Xy9AbCdE0]"},
+        {"4 名無しさん 2024/09/10(火) 07:22:22.16 ID:xyzXYZ000", 3,
+         "num[4] name[名無しさん] date[2024/09/10(火) 07:22:22.16] id[ID:xyzXYZ000]"},
+        {"5 名前：名無しさん ◆Trip1234ab 投稿日：05/01/28 12:00", 4,
+         "num[5] name[名無しさん] trip[◆Trip1234ab] date[05/01/28 12:00]"},
+        // The classic page's own forms, and a tail with BE and a host.
+        {"12 名前：名無し 投稿日：05/01/28 12:00", 0, "num[12] name[名無し] date[05/01/28 12:00]"},
+        {"13 名前：名無し：05/01/28 12:00", 12, "num[13] name[名無し] date[05/01/28 12:00]"},
+        {"14 名前：774 投稿日：2010/02/03(水) 04:05:06 ID:a1 BE:123-2BP(1000) HOST:x", 0,
+         "num[14] name[774] date[2010/02/03(水) 04:05:06] id[ID:a1] be[BE:123-2BP(1000)] "
+         "extra[HOST:x]"},
+        // A deleted post keeps its labels only; the name may be empty.
+        {"15 名前：あぼーん 投稿日：あぼーん", 0, "num[15] name[あぼーん] date[あぼーん]"},
+        {"16 名前：：2024/09/10 10:00", 0, "num[16] name[] date[2024/09/10 10:00]"},
+    };
+    for (const Case& c : cases) {
+        PostHeader header;
+        ASSERT_TRUE(ParseHeader(c.line, c.previous, header)) << c.line;
+        EXPECT_EQ(Parts(header), c.parts) << c.line;
+        std::string joined;
+        for (const HeaderPart& part : header.parts) joined += part.text;
+        EXPECT_EQ(joined, c.line) << "every character of the header is kept";
+    }
+}
+
+TEST(ModernHeader, LinesThatStayBody) {
+    struct Case {
+        const char* line;
+        uint32_t previous;
+    };
+    const Case cases[] = {
+        {"10 時間待って 2024/09/10 10:00 に…", 5},       // a tail no header has
+        {"10 時間待って 2024/09/10 10:00", 12},          // not above the post it is in
+        {"3 名前：名無し 投稿日：2024/09/10 10:00", 3},  // numbers only go up
+        {"300円 2024/09/10 10:00", 0},                   // no blank after the number
+        {">>1 2024/09/10 10:00", 0},
+        {"12 月 2024/13/01 10:00", 0},              // no thirteenth month
+        {"5 名無し 2024/09/10", 0},                 // a date without a time, no label
+        {"1234567890 名無し 2024/09/10 10:00", 0},  // too long to be a post number
+        {"", 0},
+    };
+    for (const Case& c : cases) {
+        PostHeader header;
+        EXPECT_FALSE(ParseHeader(c.line, c.previous, header)) << c.line;
+    }
+}
+
+// The links of a line, each as "number" or "url:text".
+std::string Links(std::string_view line) {
+    std::vector<LineLink> links;
+    std::vector<ReplyRange> ranges;
+    ScanLine(line, links, &ranges);
+    std::string shown;
+    for (const LineLink& link : links) {
+        if (!shown.empty()) shown += ' ';
+        if (link.kind == LinkKind::Reply) {
+            shown += std::to_string(link.number) + "=" +
+                     std::string(line.substr(link.begin, link.end - link.begin));
+        } else {
+            shown += "url:" + std::string(line.substr(link.begin, link.end - link.begin));
+        }
+    }
+    for (const ReplyRange& r : ranges)
+        shown += " range" + std::to_string(r.from) + "-" + std::to_string(r.to);
+    return shown;
+}
+
+TEST(ModernReplies, MarksNumbersAndAddresses) {
+    EXPECT_EQ(Links(">>12"), "12=>>12");
+    EXPECT_EQ(Links("それな>>3 と＞＞１２だよ"), "3=>>3 12=＞＞１２");
+    EXPECT_EQ(Links(">>1-4,7"), "1=>>1 4=4 7=7 range1-4");
+    EXPECT_EQ(Links(">>99999999999 >>0 >> 5 >x"), "0=>>0");
+    EXPECT_EQ(Links("見て http://a.invalid/x?a=1&b=2. と ttps://b.invalid/(y))"),
+              "url:http://a.invalid/x?a=1&b=2 url:ttps://b.invalid/(y)");
+    EXPECT_EQ(Links("javascript:alert(1) data:text/html,x ftp://c.invalid http://"), "");
+}
+
+TEST(ModernDat, HtmlBecomesText) {
+    std::string text;
+    AppendHtmlText(
+        "a <br> &lt;b&gt; &amp;amp; &#x263A;&#9731; <a href=\"x\">&gt;&gt;1</a> "
+        "&bogus; &#0; 1 < 2 <BR/>",
+        text);
+    EXPECT_EQ(text, "a \n <b> &amp; ☺☃ >>1 &bogus; &#0; 1 < 2 \n");
+    DatPost post;
+    ParseDatLine(" </b>◆Trip <b><>sage<>2024/09/10(火) 07:23:00.00 ID:abc<> x <br>  AA <>題名", 7,
+                 post);
+    EXPECT_EQ(post.headerText, "7 ◆Trip [sage] 2024/09/10(火) 07:23:00.00 ID:abc");
+    EXPECT_EQ(Parts(post.header),
+              "num[7] name[] trip[◆Trip] mail[sage] date[2024/09/10(火) 07:23:00.00] id[ID:abc]");
+    EXPECT_EQ(post.body, "x\n AA");
+    EXPECT_EQ(post.title, "題名");
+    EXPECT_TRUE(LooksLikeDatLine("a<>b<>c<>d<>"));
+    EXPECT_FALSE(LooksLikeDatLine("a<>b<>c<>d"));
+}
+
+class Collector : public ConversionListener {
+  public:
+    bool WantsEcho() const override { return true; }
+    void Echo(const Text& line) override { echoed += line.Bytes(); }
+    std::string echoed;
+};
+
+struct Page {
+    ConversionResult result;
+    std::string head;  // up to and including "</style>"
+    std::string body;  // the rest
+    std::string echoed;
+};
+
+Page Split(const std::string& page, ConversionResult result, std::string echoed) {
+    const std::size_t style = page.find("</style>");
+    const std::size_t cut = style == std::string::npos ? 0 : style + 8;
+    return {result, page.substr(0, cut), page.substr(cut), std::move(echoed)};
+}
+
+Page ConvertModern(const std::string& name, const std::string& thread, std::string encoding = "") {
+    TempFolder folder;
+    const std::string in = folder.Write(name, thread);
+    const std::string out = folder.Path("page.html");
+    PageOptions options;
+    options.kind = PageKind::Modern;
+    options.inputEncoding = std::move(encoding);
+    options.title = Text(in);
+    Collector collector;
+    const ConversionResult result = ConvertThreadFile(Text(in), Text(out), collector, options);
+    return Split(TempFolder::Read(out), result, collector.echoed);
+}
+
+// A short thread: text before the first post, the five header forms, replies forward and
+// back, a range, an address, markup, an ID written twice and a deleted post.
+const char kThread[] =
+    "温泉スレ\n"
+    "1 名前：名無しさん [sage] 投稿日：2024/09/10(火) 07:22:22.16 ID:abc\n"
+    "<b>&</b> \"x\" http://a.invalid/?q=1&r=2\n"
+    "\n"
+    "2 名前：名無しさん：2012/05/01(火) 12:00:00.11 ID:abc\n"
+    ">>1 それな >>3\n"
+    "3 名無しさん 2024/09/10(火) 07:22:22.16\n"
+    "＞＞１-2 >>9\n"
+    "\n";
+
+const char kThreadBody[] =
+    R"(
+</head>
+<body>
+<h1>thread.txt</h1>
+<div class="lead">温泉スレ</div>
+<article class="post" id="1">
+<div class="ph"><span class="num">1</span> 名前：<span class="name">名無しさん</span> [<span class="mail">sage</span>] 投稿日：<span class="date">2024/09/10(火) 07:22:22.16</span> <span class="id">ID:abc</span><span class="count"> (1/2)</span><span class="refs"> 返信: <a href="#2">&gt;&gt;2</a> <a href="#3">&gt;&gt;3</a></span></div>
+<div class="text">&lt;b&gt;&amp;&lt;/b&gt; &quot;x&quot; <a class="url" href="http://a.invalid/?q=1&amp;r=2" rel="nofollow noopener noreferrer">http://a.invalid/?q=1&amp;r=2</a></div>
+</article>
+<article class="post" id="2">
+<div class="ph"><span class="num">2</span> 名前：<span class="name">名無しさん</span>：<span class="date">2012/05/01(火) 12:00:00.11</span> <span class="id">ID:abc</span><span class="count"> (2/2)</span><span class="refs"> 返信: <a href="#3">&gt;&gt;3</a></span></div>
+<div class="text"><a class="re" href="#1">&gt;&gt;1</a><span class="pv"><span class="ph">1 名前：名無しさん [sage] 投稿日：2024/09/10(火) 07:22:22.16 ID:abc</span>
+&lt;b&gt;&amp;&lt;/b&gt; &quot;x&quot; http://a.invalid/?q=1&amp;r=2</span> それな <a class="re" href="#3">&gt;&gt;3</a><span class="pv"><span class="ph">3 名無しさん 2024/09/10(火) 07:22:22.16</span>
+＞＞１-2 &gt;&gt;9</span></div>
+</article>
+<article class="post" id="3">
+<div class="ph"><span class="num">3</span> <span class="name">名無しさん</span> <span class="date">2024/09/10(火) 07:22:22.16</span><span class="refs"> 返信: <a href="#2">&gt;&gt;2</a></span></div>
+<div class="text"><a class="re" href="#1">＞＞１</a><span class="pv"><span class="ph">1 名前：名無しさん [sage] 投稿日：2024/09/10(火) 07:22:22.16 ID:abc</span>
+&lt;b&gt;&amp;&lt;/b&gt; &quot;x&quot; http://a.invalid/?q=1&amp;r=2</span>-<a class="re" href="#2">2</a><span class="pv"><span class="ph">2 名前：名無しさん：2012/05/01(火) 12:00:00.11 ID:abc</span>
+&gt;&gt;1 それな &gt;&gt;3</span> &gt;&gt;9</div>
+</article>
+</body>
+</html>
+)";
+
+// The thread in Shift-JIS with CR LF, as the boards' browsers save it.
+std::string ShiftJisThread() {
+    // Encoded by hand from the text above: this test must not depend on a converter.
+    std::string t =
+        "\x89\xb7\x90\xf2\x83\x58\x83\x8c\r\n"
+        "1 \x96\xbc\x91\x4f\x81\x46\x96\xbc\x96\xb3\x82\xb5\x82\xb3\x82\xf1 [sage] "
+        "\x93\x8a\x8d\x65\x93\xfa\x81\x46"
+        "2024/09/10(\x89\xce) 07:22:22.16 ID:abc\r\n"
+        "<b>&</b> \"x\" http://a.invalid/?q=1&r=2\r\n"
+        "\r\n"
+        "2 \x96\xbc\x91\x4f\x81\x46\x96\xbc\x96\xb3\x82\xb5\x82\xb3\x82\xf1\x81\x46"
+        "2012/05/01(\x89\xce) 12:00:00.11 ID:abc\r\n"
+        ">>1 \x82\xbb\x82\xea\x82\xc8 >>3\r\n"
+        "3 \x96\xbc\x96\xb3\x82\xb5\x82\xb3\x82\xf1 2024/09/10(\x89\xce) 07:22:22.16\r\n"
+        "\x81\x84\x81\x84\x82\x50-2 >>9\r\n"
+        "\r\n";
+    return t;
+}
+
+TEST(ModernPage, ShiftJisThread) {
+    const Page page = ConvertModern("thread.txt", ShiftJisThread());
+    EXPECT_EQ(page.result.outcome, ConversionOutcome::Done);
+    EXPECT_EQ(page.result.posts, 3u);
+    EXPECT_EQ(page.result.records, 9u);
+    EXPECT_EQ(page.result.undecodable, 0u);
+    EXPECT_EQ(page.body, kThreadBody);
+    for (const char* needed :
+         {"<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n",
+          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n",
+          "<title>thread.txt</title>\n<style>\n", "prefers-color-scheme:dark",
+          "white-space:pre-wrap", "IPAMonaPGothic", ".re:hover+.pv,.re:focus+.pv"}) {
+        EXPECT_NE(page.head.find(needed), std::string::npos) << needed;
+    }
+    EXPECT_EQ(page.head.find("<script"), std::string::npos);
+    // The echo: every line as read, Shift-JIS, CR LF.
+    EXPECT_EQ(page.echoed, ShiftJisThread());
+}
+
+TEST(ModernPage, Utf8ThreadWithLoneCrsAndABadByte) {
+    std::string thread = std::string("\xEF\xBB\xBF") + kThread;
+    for (char& c : thread) {
+        if (c == '\n') c = '\r';
+    }
+    const Page page = ConvertModern("thread.txt", thread);
+    EXPECT_EQ(page.body, kThreadBody);
+    EXPECT_EQ(page.echoed, ShiftJisThread());
+
+    // A byte that is not UTF-8 is shown as U+FFFD and counted; the rest stays UTF-8.
+    const std::size_t at = thread.find("それな");
+    const Page bad = ConvertModern("thread.txt", thread.substr(0, at) + "\xFF" + thread.substr(at));
+    EXPECT_EQ(bad.result.undecodable, 1u);
+    EXPECT_NE(bad.body.find("&gt;&gt;1</a><span class=\"pv\">"), std::string::npos);
+    EXPECT_NE(bad.body.find("</span> \xEF\xBF\xBD"
+                            "それな"),
+              std::string::npos);
+}
+
+TEST(ModernPage, NamedEncoding) {
+    // Well-formed UTF-8 is taken for UTF-8 unless another encoding is named.
+    const std::string thread = "1 x 2024/09/10 10:00\r\n\xE3\x81\x82\r\n";
+    const Page found = ConvertModern("thread.txt", thread);
+    EXPECT_EQ(found.result.undecodable, 0u);
+    EXPECT_NE(found.body.find(">\xE3\x81\x82</div>"), std::string::npos);  // あ
+    // In Shift-JIS, E3 81 is 縺 and 82 a lead byte the line end leaves alone.
+    const Page named = ConvertModern("thread.txt", thread, "CP932");
+    EXPECT_EQ(named.result.undecodable, 1u);
+    EXPECT_NE(named.body.find(">\xE7\xB8\xBA\xEF\xBF\xBD</div>"), std::string::npos);
+    EXPECT_EQ(ConvertModern("thread.txt", thread, "NO-SUCH-CODE").result.outcome,
+              ConversionOutcome::ReadFailed);
+}
+
+TEST(ModernPage, DatThread) {
+    const std::string dat =
+        "名無しさん<>sage<>2024/09/10(火) 07:22:22.16 ID:abc<> 一行目 <br> "
+        "<a href=\"../test/read.cgi/x/1/2\" target=\"_blank\">&gt;&gt;2</a> &lt;script&gt; <>温泉 "
+        "&amp; その3\n"
+        "<b>名無し</b><><>2024/09/10(火) 07:23:00.00 ID:abc<> <a "
+        "href=\"javascript:x\">&gt;&gt;1</a> <>\n";
+    const Page page = ConvertModern("1234.dat", dat);
+    EXPECT_EQ(page.result.posts, 2u);
+    EXPECT_EQ(page.body, R"(
+</head>
+<body>
+<h1>温泉 &amp; その3</h1>
+<article class="post" id="1">
+<div class="ph"><span class="num">1</span> <span class="name">名無しさん</span> [<span class="mail">sage</span>] <span class="date">2024/09/10(火) 07:22:22.16</span> <span class="id">ID:abc</span><span class="count"> (1/2)</span><span class="refs"> 返信: <a href="#2">&gt;&gt;2</a></span></div>
+<div class="text">一行目
+<a class="re" href="#2">&gt;&gt;2</a><span class="pv"><span class="ph">2 名無し 2024/09/10(火) 07:23:00.00 ID:abc</span>
+&gt;&gt;1</span> &lt;script&gt;</div>
+</article>
+<article class="post" id="2">
+<div class="ph"><span class="num">2</span> <span class="name">名無し</span> <span class="date">2024/09/10(火) 07:23:00.00</span> <span class="id">ID:abc</span><span class="count"> (2/2)</span><span class="refs"> 返信: <a href="#1">&gt;&gt;1</a></span></div>
+<div class="text"><a class="re" href="#1">&gt;&gt;1</a><span class="pv"><span class="ph">1 名無しさん [sage] 2024/09/10(火) 07:22:22.16 ID:abc</span>
+一行目
+&gt;&gt;2 &lt;script&gt;</span></div>
+</article>
+</body>
+</html>
+)");
+    // The same lines under another name are found to be a .dat by their shape.
+    EXPECT_EQ(ConvertModern("thread.txt", dat).body.substr(20, 60), page.body.substr(20, 60));
+}
+
+#ifndef _WIN32
+TEST(ModernPage, ThreadFromAPipeIsReadTwice) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const std::string thread = ShiftJisThread();
+    std::thread writer([&] {
+        (void)!::write(ends[1], thread.data(), thread.size());
+        ::close(ends[1]);
+    });
+    TempFolder folder;
+    const std::string out = folder.Path("page.html");
+    OpenChannel(Text("/dev/fd/" + std::to_string(ends[0])), 1, 1);
+    OpenChannel(Text(out), 2, 2);
+    PageOptions options;
+    options.kind = PageKind::Modern;
+    options.title = Text("thread.txt");
+    Collector collector;
+    const ConversionResult result = ConvertOpenChannels(collector, options);
+    writer.join();
+    ::close(ends[0]);
+    EXPECT_EQ(result.outcome, ConversionOutcome::Done);
+    EXPECT_EQ(Split(TempFolder::Read(out), result, "").body, kThreadBody);
+}
+#endif
+
+TEST(ModernPage, Utf8Checks) {
+    EXPECT_TRUE(LooksLikeUtf8("a\xE3\x81\x82", true));
+    EXPECT_FALSE(LooksLikeUtf8("abc", true));                    // nothing outside ASCII
+    EXPECT_FALSE(LooksLikeUtf8("\x82\xa0", true));               // Shift-JIS あ
+    EXPECT_TRUE(LooksLikeUtf8("a\xE3\x81\x82\xE3\x81", false));  // cut at the end of a piece
+    EXPECT_FALSE(LooksLikeUtf8("a\xE3\x81\x82\xE3\x81", true));
+    EXPECT_EQ(Utf8CharLength("\xED\xA0\x80"), 0u);  // a surrogate
+    EXPECT_EQ(Utf8CharLength("\xC0\xAF"), 0u);      // overlong
+    EXPECT_EQ(Utf8CharLength("\xF0\x9F\x98\x80"), 4u);
+}
+
+}  // namespace
+}  // namespace horofu
