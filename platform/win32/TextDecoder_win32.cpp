@@ -5,7 +5,7 @@
 #include <cctype>
 #include <string>
 
-#include "runtime/Text.h"
+#include "runtime/ShiftJis.h"
 #include "runtime/TextDecoder.h"
 #include "runtime/Utf8.h"
 
