@@ -18,8 +18,11 @@ class ConversionListener {
     virtual void Echo(const Text& /*line*/) {}
     // Called now and then with the input bytes consumed so far and the input's size.
     virtual void Progress(uint64_t /*done*/, uint64_t /*total*/) {}
-    // Asked between records; true ends the conversion early (outcome Stopped).
+    // Asked between records (between chunks of records when a large thread is converted on
+    // two threads); true ends the conversion early (outcome Stopped).
     virtual bool StopRequested() { return false; }
+    // Progress and StopRequested may be called on a conversion thread other than the caller's,
+    // but never two calls at once. Echo is called on the caller's thread, in record order.
 };
 
 enum class ConversionOutcome {
@@ -31,6 +34,7 @@ enum class ConversionOutcome {
     Stopped,           // the listener asked to stop
     SameAsInput,       // the page would have replaced its own thread text (ConvertIntoPlace)
     OutputExists,      // a page is already there and may not be replaced (ConvertIntoPlace)
+    OutOfMemory,       // memory ran out; the page is incomplete
 };
 
 // Which page a conversion builds: the classic Shift-JIS page, or the modern UTF-8 one.

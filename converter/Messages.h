@@ -69,6 +69,10 @@ inline constexpr char kBlockDevice[] =
 inline constexpr char kReasonOpen[] = "\x81\x69";
 inline constexpr char kReasonClose[] = "\x81\x6a";
 
+// メモリが足りません。
+inline constexpr char kOutOfMemory[] =
+    "\x83\x81\x83\x82\x83\x8a\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81\x42";
+
 // 上書きしますか？ [y/N]
 inline constexpr char kOverwriteQuestion[] =
     "\x8f\xe3\x8f\x91\x82\xab\x82\xb5\x82\xdc\x82\xb7\x82\xa9\x81\x48 [y/N]";

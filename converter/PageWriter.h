@@ -1,4 +1,4 @@
-// Collects the bytes of a page and hands them to the page's channel in large pieces.
+// Collects the bytes of a page and hands them on in large pieces, in bounded memory.
 #pragma once
 
 #include <algorithm>
@@ -17,12 +17,29 @@ namespace horofu {
 constexpr int kInput = 1;
 constexpr int kOutput = 2;
 
-// Gathers the page's lines and hands them to the output channel in large pieces. Each line
-// is a dozen small pieces; copying them here keeps the per-record cost to a few moves.
+// Where a page writer's bytes go when they are handed on.
+class PageSink {
+  public:
+    virtual ~PageSink() = default;
+    virtual void Take(std::string_view bytes) = 0;
+};
+
+// Gathers the page's lines and hands them on in large pieces: to the output channel, or to a
+// sink (the classic page's threads write their pieces in turn). Each line is a dozen small
+// pieces; copying them here keeps the per-record cost to a few moves. The buffer never holds
+// much more than flushAt bytes, however long a record is.
 class PageWriter {
   public:
-    PageWriter() : data_(new char[kFlushAt + 256]), capacity_(kFlushAt + 256) {}
+    static constexpr std::size_t kFlushAt = 256 * 1024;
+
+    explicit PageWriter(PageSink* sink = nullptr, std::size_t flushAt = kFlushAt)
+        : data_(new char[flushAt + kSlack]),
+          capacity_(flushAt + kSlack),
+          flushAt_(flushAt),
+          sink_(sink) {}
     ~PageWriter() { Flush(); }
+    PageWriter(const PageWriter&) = delete;
+    PageWriter& operator=(const PageWriter&) = delete;
 
     template <std::size_t N>
     void Put(const char (&literal)[N]) {
@@ -30,21 +47,54 @@ class PageWriter {
         std::memcpy(data_.get() + size_, literal, N - 1);
         size_ += N - 1;
     }
+    // Bytes as they are (fixed texts, or bytes that hold nothing to escape).
     void Put(std::string_view bytes) {
+        while (bytes.size() > kSlice) {
+            Put(bytes.substr(0, kSlice));
+            bytes.remove_prefix(kSlice);
+        }
         Reserve(bytes.size());
         std::memcpy(data_.get() + size_, bytes.data(), bytes.size());
         size_ += bytes.size();
+        if (size_ >= flushAt_) Flush();
     }
     template <std::size_t N>
     void PutLine(const char (&literal)[N]) {
         Put(literal);
         Put(page::kLineEnd);
-        if (size_ >= kFlushAt) Flush();
+        if (size_ >= flushAt_) Flush();
     }
 
     // Writes record-derived bytes with &, <, > and " escaped, so that no text of the thread
-    // can open a tag or leave an attribute. None of them is ever a Shift-JIS trail byte.
+    // can open a tag or leave an attribute. None of them is ever a Shift-JIS trail byte, so
+    // bytes may be escaped in pieces: a long record goes out a slice at a time.
     void PutEscaped(std::string_view bytes) {
+        while (bytes.size() > kSlice) {
+            PutEscapedSlice(bytes.substr(0, kSlice));
+            bytes.remove_prefix(kSlice);
+            if (size_ >= flushAt_) Flush();
+        }
+        PutEscapedSlice(bytes);
+        if (size_ >= flushAt_) Flush();
+    }
+
+    // Hands on what is gathered.
+    void Flush() {
+        if (size_ == 0) return;
+        const std::string_view bytes(data_.get(), size_);
+        size_ = 0;
+        if (sink_ != nullptr) {
+            sink_->Take(bytes);
+        } else {
+            WriteChannel(kOutput, bytes);
+        }
+    }
+
+  private:
+    static constexpr std::size_t kSlice = 16 * 1024;  // escaped bytes grow to 6 times this
+    static constexpr std::size_t kSlack = 8 * kSlice;
+
+    void PutEscapedSlice(std::string_view bytes) {
         static constexpr ByteSet kSpecial{'&', '<', '>', '"'};
         Reserve(bytes.size() * 6);
         const char* p = bytes.data();
@@ -72,15 +122,8 @@ class PageWriter {
         }
     }
 
-    void Flush() {
-        if (size_ == 0) return;
-        WriteChannel(kOutput, std::string_view(data_.get(), size_));
-        size_ = 0;
-    }
-
-  private:
-    static constexpr std::size_t kFlushAt = 256 * 1024;
-
+    // Pieces are at most a slice (six once escaped), so this grows the buffer only when a
+    // piece arrives right before a flush point.
     void Reserve(std::size_t more) {
         if (size_ + more <= capacity_) return;
         const std::size_t capacity = std::max(capacity_ * 2, size_ + more);
@@ -92,6 +135,8 @@ class PageWriter {
 
     std::unique_ptr<char[]> data_;
     std::size_t capacity_;
+    std::size_t flushAt_;
+    PageSink* sink_;
     std::size_t size_ = 0;
 };
 

@@ -5,6 +5,7 @@
 // position moved back) before a write, and gathered writes go out before a read or an end test.
 #include "runtime/Channels.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -134,6 +135,33 @@ class Channel {
             ++filled;
         }
         return filled;
+    }
+
+    bool ReadBytes(char* into, std::size_t size, std::size_t& got) {
+        got = 0;
+        if (!file_ || !canRead_ || !FlushWrites()) return false;
+        got = std::min(size, readEnd_ - readPos_);
+        std::memcpy(into, buffer_.data() + readPos_, got);
+        readPos_ += got;
+        // The rest straight into the caller's buffer: no copy through the read-ahead.
+        while (got < size) {
+            std::size_t n = 0;
+            if (!file_->Read(into + got, size - got, n)) {
+                state_ = ChannelStatus::ReadFailed;
+                return false;
+            }
+            if (n == 0) break;
+            got += n;
+            filePos_ += n;
+        }
+        return true;
+    }
+
+    bool Seek(uint64_t position) {
+        if (!file_ || !canRead_ || !FlushWrites() || !file_->SeekTo(position)) return false;
+        readPos_ = readEnd_ = 0;
+        filePos_ = position;
+        return true;
     }
 
     void Write(std::string_view bytes) {
@@ -413,6 +441,17 @@ std::string_view ReadChannelBytes(int channel) {
 bool RewindChannel(int channel) {
     Channel* c = Slot(channel);
     return c != nullptr && c->Rewind();
+}
+
+bool ReadChannel(int channel, char* into, std::size_t size, std::size_t& got) {
+    Channel* c = Slot(channel);
+    got = 0;
+    return c != nullptr && c->ReadBytes(into, size, got);
+}
+
+bool SeekChannel(int channel, uint64_t position) {
+    Channel* c = Slot(channel);
+    return c != nullptr && c->Seek(position);
 }
 
 void WriteChannel(int channel, std::string_view bytes) {

@@ -2,6 +2,7 @@
 // test for its end, close it. The converter reads the thread on 1 and writes the page on 2.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 
@@ -45,6 +46,15 @@ std::string_view ReadChannelBytes(int channel);
 // Moves the channel back to the start of its file, for a second reading; false when the file
 // cannot be moved in (a pipe, say) or the channel is not open.
 bool RewindChannel(int channel);
+
+// Reads up to size bytes at the channel's position, the read-ahead first, stopping short only
+// at the end of the file (got = 0 there). False when a read fails; the channel is then failed
+// for reading. Called by the converter, which cuts the thread into records itself.
+bool ReadChannel(int channel, char* into, std::size_t size, std::size_t& got);
+
+// Moves a reading channel's position to position. False, with the position unchanged, where
+// the file cannot seek (a pipe). Called by the converter to read a very long record twice.
+bool SeekChannel(int channel, uint64_t position);
 
 // Writes every byte of text at the channel's position; adds nothing.
 void WriteChannel(int channel, const Text& text);

@@ -382,6 +382,9 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
         case ConversionOutcome::OutputExists:
             Report(output, message::kOutputExists);
             return 1;
+        case ConversionOutcome::OutOfMemory:
+            Report(input, message::kOutOfMemory);
+            return 1;
         case ConversionOutcome::Stopped:
             return 1;
     }

@@ -44,6 +44,9 @@ const char* FailureMessage(ConversionOutcome outcome, bool& aboutInput) {
             return message::kSameAsInput;
         case ConversionOutcome::OutputExists:
             return message::kOutputExists;
+        case ConversionOutcome::OutOfMemory:
+            aboutInput = true;
+            return message::kOutOfMemory;
         case ConversionOutcome::Done:
         case ConversionOutcome::Stopped:
             return nullptr;
