@@ -481,8 +481,11 @@ ConversionResult ConvertClassicChannels(ConversionListener& listener, const Clas
         CloseChannel(kInput);
         return result;
     }
+    // A window must hold more than the few bytes kept between the windows of a long record.
+    ClassicTuning sized = tuning;
+    sized.chunkBytes = std::max<std::size_t>(sized.chunkBytes, 64);
     try {
-        return ConvertClassic(listener, tuning);
+        return ConvertClassic(listener, sized);
     } catch (const std::bad_alloc&) {
         // Out of memory: the page is incomplete, and the caller removes it.
         CloseChannel(kOutput);

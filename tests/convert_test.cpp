@@ -1,10 +1,14 @@
 // The conversion, byte for byte: classification, fragments, escaping, echo and failures.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
+#include "converter/ClassicPage.h"
 #include "converter/ConvertThreadFile.h"
+#include "runtime/Channels.h"
+#include "runtime/Split.h"
 #include "tests/TempFolder.h"
 
 namespace horofu {
@@ -185,6 +189,108 @@ TEST(Convert, AListenerCanStopTheConversion) {
     const ConversionResult r = ConvertThreadFile(Text(in), Text(folder.Path("o.html")), stopper);
     EXPECT_EQ(r.outcome, ConversionOutcome::Stopped);
     EXPECT_EQ(r.records, 1u);
+}
+
+std::string Escaped(const std::string& bytes) {
+    std::string out;
+    for (char c : bytes) {
+        out += c == '&'   ? "&amp;"
+               : c == '<' ? "&lt;"
+               : c == '>' ? "&gt;"
+               : c == '"' ? "&quot;"
+                          : std::string(1, c);
+    }
+    return out;
+}
+
+std::string WithoutEndingBlank(const std::string& s) {
+    return !s.empty() && static_cast<unsigned char>(s.back()) <= 0x20 ? s.substr(0, s.size() - 1)
+                                                                      : s;
+}
+
+// The conversion as first written, record by record through field input and the splits: the
+// page every way of cutting the thread must give. records collects what each record was.
+std::string RecordByRecordPage(const std::string& path, std::vector<std::string>& records) {
+    std::string lines;
+    OpenChannel(Text(path), 1, 1);
+    Text record;
+    while (ChannelAtEnd(1) == 0) {
+        if (InputFields(1, {record}) == 0) continue;
+        records.push_back(record.Bytes() + "\r\n");
+        const char* date = nullptr;
+        if (SplitFirst(record, Text(DATE_LABEL)) == 1) {
+            if (SplitFirst(FirstLeft(), Text(NAME_LABEL)) == 1) date = DATE_LABEL " --/--/--";
+        } else if (SplitLast(record, Text(COLON "0")) == 1) {
+            if (SplitFirst(LastLeft(), Text(NAME_LABEL)) == 1) date = COLON " --/--/--";
+        }
+        const std::string& r = record.Bytes();
+        lines += "\t\t";
+        if (date != nullptr) {
+            const std::string p = FirstLeft().Bytes();
+            lines += "<DT><a name=\"" + Escaped(WithoutEndingBlank(p)) + "\">" + Escaped(p) +
+                     "</a>" + kNameOpen + Escaped(FirstRight().Bytes()) + "</b></font>" + date +
+                     "</DT>";
+        } else if (r.size() > 2 && r.compare(0, 2, ">>") == 0) {
+            const std::string n = Escaped(WithoutEndingBlank(r.substr(2)));
+            lines += "<DD><a href=\"#" + n + "\">&gt;&gt;" + n + "</a></DD>";
+        } else if (!r.empty()) {
+            lines += "<DD>" + Escaped(r) + "</DD>";
+        }
+        lines += "<br>\r\n";
+    }
+    CloseChannel(1);
+    return Page(lines);
+}
+
+// Random threads made of the pieces that matter to cutting and classifying: marks, their
+// look-alikes through half a character, line ends, quotes, commas, zero bytes, blanks.
+// With longLines, few pieces end a record, so many records are longer than a piece.
+std::string RandomThread(std::mt19937& random, std::size_t pieces, bool longLines) {
+    static const char* const kPieces[] = {NAME_LABEL, DATE_LABEL, "\x93\x8a\x8d\x45\x93\xfa",
+                                          COLON "0",  COLON,      "\x88",
+                                          "\x81",     "E",        "F0",
+                                          ">>",       "12",       " ",
+                                          "\t",       ",",        "\"",
+                                          "\r",       "\n",       "\r\n",
+                                          "\r\n",     "<",        "&",
+                                          "a",        KONNICHIWA, "\xe0"};
+    std::string thread;
+    for (std::size_t i = 0; i < pieces; ++i) {
+        const std::size_t k = random() % (std::size(kPieces) + 1);
+        const std::string piece = k < std::size(kPieces) ? kPieces[k] : std::string(1, '\0');
+        const bool ends = piece.find_first_of(std::string("\n,", 3)) != std::string::npos;
+        thread += ends && longLines && random() % 8 != 0 ? "x" : piece;
+    }
+    return thread;
+}
+
+// Pieces far smaller than the records, so that records are cut at every kind of byte and
+// many are longer than a piece (read twice), on one thread and on two.
+TEST(Convert, EveryWayOfCuttingGivesTheRecordByRecordPage) {
+    TempFolder folder;
+    std::mt19937 random(7);
+    const ClassicTuning tunings[] = {{64, 64, 2}, {67, 200, 2}, {100, 1000, 1}, {4096, 4096, 2}};
+    for (int round = 0; round < 150; ++round) {
+        const std::string in =
+            folder.Write("t.txt", RandomThread(random, random() % 600, round % 2 == 1));
+        std::vector<std::string> records;
+        const std::string expected = RecordByRecordPage(in, records);
+        for (const ClassicTuning& tuning : tunings) {
+            for (bool echo : {false, true}) {
+                Recorder recorder;
+                ConversionListener quiet;
+                OpenChannel(Text(in), 1, 1);
+                OpenChannel(Text(folder.Path("t.html")), 2, 2);
+                const ConversionResult r = ConvertClassicChannels(echo ? recorder : quiet, tuning);
+                ASSERT_EQ(TempFolder::Read(folder.Path("t.html")), expected)
+                    << "round " << round << ", pieces of " << tuning.chunkBytes;
+                EXPECT_EQ(r.records, records.size());
+                if (echo) {
+                    EXPECT_EQ(recorder.echoed, records);
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
