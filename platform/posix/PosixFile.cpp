@@ -478,6 +478,7 @@ std::unique_ptr<PlatformFile> OpenScratchFile() {
     int fd = ::open(folder, O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         std::string pattern = std::string(folder) + "/horofu-spool.XXXXXX";
+        SignalsHeld held;  // no signal between the name's making and its removal
         fd = ::mkostemp(pattern.data(), O_CLOEXEC);
         if (fd < 0) return nullptr;
         ::unlink(pattern.c_str());
