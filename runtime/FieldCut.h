@@ -12,6 +12,9 @@ inline const char* SkipFieldBlanks(const char* p, const char* end) {
     return p;
 }
 
+// The bytes that end a text field or change what ends it.
+inline constexpr ByteSet kFieldStops{'\0', '\n', ',', '"'};
+
 // Where a text field that starts at p ends.
 struct FieldEnd {
     const char* end;   // one past its last byte (a CR right before the LF is not part of it)
@@ -22,10 +25,9 @@ struct FieldEnd {
 // double quotes; quotes stay in the field. A quote does not reach across a line end, so a
 // field never holds an LF: bytes cut right after an LF or a zero byte start a field afresh.
 inline FieldEnd FindFieldEnd(const char* p, const char* end) {
-    static constexpr ByteSet kStops{'\0', '\n', ',', '"'};
     bool inQuotes = false;
     for (const char* q = p;; ++q) {
-        q = FindFirstOf(q, end, kStops);
+        q = FindFirstOf(q, end, kFieldStops);
         if (q == end) return {end, nullptr};
         switch (*q) {
             case '\n':

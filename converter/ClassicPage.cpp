@@ -1,0 +1,495 @@
+// The classic page: the thread read in large pieces and cut into records in memory, converted
+// on two threads at once when it is large, record by record when the records are echoed.
+#include "converter/ClassicPage.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <new>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "converter/ClassicLine.h"
+#include "converter/PageText.h"
+#include "converter/PageWriter.h"
+#include "runtime/Channels.h"
+#include "runtime/FieldCut.h"
+
+namespace horofu {
+namespace {
+
+constexpr uint64_t kProgressEvery = 4096;  // records between progress reports
+
+struct Tally {
+    uint64_t records = 0;
+    uint64_t posts = 0;
+};
+
+// What the record-by-record conversion does besides writing: echo, progress, stop.
+struct RecordHook {
+    RecordHook(ConversionListener& l, bool wantsEcho, uint64_t size)
+        : listener(l), echo(wantsEcho), total(size) {}
+
+    ConversionListener& listener;
+    bool echo;
+    uint64_t total;
+    uint64_t windowAt = 0;  // the file offset of the window's first byte
+    const char* window = nullptr;
+    Text echoed;
+    bool stopped = false;
+
+    // After each record; next is where the next field starts. False to stop.
+    bool After(std::string_view record, const char* next, const Tally& tally) {
+        if (echo) {
+            echoed.Bytes().assign(record);
+            echoed.Bytes().append(page::kLineEnd);
+            listener.Echo(echoed);
+        }
+        if (tally.records % kProgressEvery == 0) {
+            listener.Progress(windowAt + static_cast<uint64_t>(next - window), total);
+            if (GetChannelStatus(kOutput) != ChannelStatus::Open) return false;  // no use going on
+        }
+        if (listener.StopRequested()) {
+            stopped = true;
+            return false;
+        }
+        return true;
+    }
+};
+
+// Converts the records in [p, end). final: end is the end of the input, which ends the last
+// field; otherwise a field that runs up to end is left alone. Returns where the first record
+// not converted starts (end once all are), or null when the hook stopped the conversion.
+const char* ConvertRecords(const char* p, const char* end, bool final, PageWriter& out,
+                           Tally& tally, RecordHook* hook) {
+    for (;;) {
+        const char* const start = SkipFieldBlanks(p, end);
+        // Blanks after the last line end hold no field: no record, nothing written.
+        if (start == end) return end;
+        FieldEnd field = FindFieldEnd(start, end);
+        if (field.next == nullptr) {
+            if (!final) return start;
+            field = {end, end};  // the end of the input ends the field; a last CR stays in it
+        }
+        const std::string_view record(start, static_cast<std::size_t>(field.end - start));
+        ++tally.records;
+        if (PutClassicLine(out, record)) ++tally.posts;
+        if (hook != nullptr && !hook->After(record, field.next, tally)) return nullptr;
+        p = field.next;
+    }
+}
+
+// The thread read through a window of bytes, converted record by record. A record longer than
+// the window is classified in one pass and written in a second over the same bytes, so memory
+// stays bounded; where the input cannot be read twice (a pipe), or the record is echoed, the
+// window grows to hold it.
+class WindowConversion {
+  public:
+    WindowConversion(std::vector<char>& window, std::size_t filled, uint64_t windowAt,
+                     PageWriter& out, RecordHook& hook)
+        : w_(window), end_(filled), windowAt_(windowAt), out_(out), hook_(hook) {}
+
+    // Converts up to the end of the input; false when a read failed.
+    bool Run(Tally& tally) {
+        for (;;) {
+            if (!eof_ && (pos_ > 0 || end_ < w_.size()) && !Refill()) return false;
+            hook_.window = w_.data();
+            hook_.windowAt = windowAt_;
+            const char* const stop =
+                ConvertRecords(w_.data() + pos_, w_.data() + end_, eof_, out_, tally, &hook_);
+            if (stop == nullptr) return true;
+            pos_ = static_cast<std::size_t>(stop - w_.data());
+            if (eof_ && pos_ == end_) return true;
+            if (pos_ > 0 || end_ < w_.size()) continue;
+            // A record fills the whole window.
+            if (hook_.echo || !SeekChannel(kInput, windowAt_ + end_)) {
+                w_.resize(w_.size() * 2);
+            } else if (!ConvertLongRecord(tally)) {
+                return false;
+            } else if (halted_) {
+                return true;
+            }
+        }
+    }
+
+  private:
+    // Moves the unconverted bytes to the front and fills the rest of the window.
+    bool Refill() {
+        if (pos_ > 0) {
+            std::memmove(w_.data(), w_.data() + pos_, end_ - pos_);
+            windowAt_ += pos_;
+            end_ -= pos_;
+            pos_ = 0;
+        }
+        std::size_t got = 0;
+        if (!ReadChannel(kInput, w_.data() + end_, w_.size() - end_, got)) return false;
+        end_ += got;
+        eof_ = got == 0 || end_ < w_.size();
+        return true;
+    }
+
+    // The record that starts the full window: found and classified in a first pass that keeps
+    // only a few bytes of each window, then read again piece by piece for its line.
+    bool ConvertLongRecord(Tally& tally) {
+        const uint64_t start = windowAt_;
+        const unsigned char first = static_cast<unsigned char>(w_[0]);
+        const unsigned char second = static_cast<unsigned char>(w_[1]);
+        RecordMarks marks;
+        bool inQuotes = false;
+        uint64_t at = 0;        // the record offset of the window's first byte
+        std::size_t fresh = 0;  // bytes of the window not looked through yet
+        uint64_t size = 0;
+        uint64_t next = 0;  // the file offset where the next field starts
+        unsigned char last = 0;
+        for (;;) {
+            const char* const base = w_.data();
+            const char* q = base + fresh;
+            const char* fieldEnd = nullptr;
+            for (; q < base + end_; ++q) {
+                q = FindFirstOf(q, base + end_, kFieldStops);
+                if (q == base + end_) break;
+                if (*q == '"') {
+                    inQuotes = !inQuotes;
+                } else if (*q != ',' || !inQuotes) {
+                    fieldEnd = *q == '\n' && q[-1] == '\r' ? q - 1 : q;
+                    break;
+                }
+            }
+            if (fieldEnd != nullptr || eof_) {
+                if (fieldEnd == nullptr) fieldEnd = base + end_;
+                const auto n = static_cast<std::size_t>(fieldEnd - base);
+                marks.Scan(std::string_view(base, n), fresh, at);
+                size = at + n;
+                last = static_cast<unsigned char>(fieldEnd[-1]);
+                next = windowAt_ + (fieldEnd == base + end_ ? end_ : (q - base) + 1);
+                break;
+            }
+            marks.Scan(std::string_view(base, end_), fresh, at);
+            const std::size_t keep = RecordMarks::Overlap(end_);
+            std::memmove(w_.data(), base + end_ - keep, keep);
+            at += end_ - keep;
+            windowAt_ += end_ - keep;
+            fresh = keep;
+            end_ = keep;
+            std::size_t got = 0;
+            if (!ReadChannel(kInput, w_.data() + end_, w_.size() - end_, got)) return false;
+            end_ += got;
+            eof_ = got == 0;
+        }
+
+        const RecordKind kind = marks.Resolve(size);
+        out_.Put(page::kLineStart);
+        bool ok = true;
+        auto put = [&](uint64_t from, uint64_t to) {
+            ok = ok && PutEscapedAgain(start + from, start + to);
+        };
+        if (kind.IsHeader()) {
+            const uint64_t name = kind.nameAt;
+            out_.Put(page::kTermOpen);
+            out_.Put(page::kAnchorNameOpen);
+            put(0, name > 0 && EndsInBlank(marks.BeforeName()) ? name - 1 : name);
+            out_.Put(page::kAttributeClose);
+            put(0, name);
+            out_.Put(page::kAnchorClose);
+            out_.Put(page::kNameLabel);
+            out_.Put(page::kNameOpen);
+            put(name + sizeof page::kNameLabel - 1, kind.dateAt);
+            out_.Put(page::kNameClose);
+            out_.Put(std::string_view(kind.placeholder));
+            out_.Put(page::kTermClose);
+        } else {
+            out_.Put(page::kDescriptionOpen);
+            if (first == '>' && second == '>') {
+                const uint64_t numberEnd = EndsInBlank(last) ? size - 1 : size;
+                out_.Put(page::kAnchorHrefOpen);
+                put(2, numberEnd);
+                out_.Put(page::kAttributeClose);
+                out_.Put(page::kReplyText);
+                put(2, numberEnd);
+                out_.Put(page::kAnchorClose);
+            } else {
+                put(0, size);
+            }
+            out_.Put(page::kDescriptionClose);
+        }
+        out_.PutLine(page::kBreak);
+        ++tally.records;
+        if (kind.IsHeader()) ++tally.posts;
+
+        // Go on after the record, with an empty window.
+        if (!ok || !SeekChannel(kInput, next)) return false;
+        windowAt_ = next;
+        pos_ = end_ = 0;
+        hook_.window = w_.data();
+        hook_.windowAt = next;
+        halted_ = !hook_.After({}, w_.data(), tally);
+        return true;
+    }
+
+    // Reads the file's bytes [from, to) again and writes them escaped.
+    bool PutEscapedAgain(uint64_t from, uint64_t to) {
+        if (!SeekChannel(kInput, from)) return false;
+        while (from < to) {
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<uint64_t>(to - from, w_.size()));
+            std::size_t got = 0;
+            if (!ReadChannel(kInput, w_.data(), want, got) || got == 0) return false;
+            out_.PutEscaped(std::string_view(w_.data(), got));
+            from += got;
+        }
+        return true;
+    }
+
+    std::vector<char>& w_;
+    std::size_t pos_ = 0;
+    std::size_t end_;
+    uint64_t windowAt_;
+    bool eof_ = false;
+    bool halted_ = false;  // the hook stopped the conversion after a long record
+    PageWriter& out_;
+    RecordHook& hook_;
+};
+
+// The conversion of a large thread on two threads. The thread is read in chunks cut after
+// their last line end or zero byte, where a field always ends: each chunk converts alone to
+// the same lines as in the whole. Chunks are read in order and written in order, and a thread
+// converts its chunk while the other writes or reads, so both cores work.
+class ChunkedConversion {
+  public:
+    ChunkedConversion(ConversionListener& listener, uint64_t total, const ClassicTuning& tuning)
+        : listener_(listener), total_(total), tuning_(tuning) {}
+
+    // Converts every chunk; false when a read failed.
+    bool Run(Tally& tally) {
+        std::thread helper;
+        try {
+            helper = std::thread([this] { Work(); });
+        } catch (const std::system_error&) {
+            // No second thread: the first converts every chunk alone.
+        }
+        Work();
+        if (helper.joinable()) helper.join();
+        if (error_) std::rethrow_exception(error_);
+        tally = tally_;
+        return !readFailed_;
+    }
+
+    bool Stopped() const { return stoppedByListener_; }
+
+  private:
+    // Each thread's loop: take the next chunk, convert it, wait for its turn, write it.
+    void Work() {
+        try {
+            std::vector<char> chunk(tuning_.chunkBytes);
+            Turn turn(*this);
+            PageWriter out(&turn, tuning_.chunkPageBytes);
+            while (!halt_) {
+                std::size_t size = 0;
+                uint64_t endsAt = 0;
+                bool rest = false;  // no line end in a full chunk: the rest goes record by record
+                {
+                    std::lock_guard lock(readMutex_);
+                    if (readDone_ || halt_) return;
+                    turn.ticket = nextTicket_++;
+                    size = Read(chunk, rest);
+                    endsAt = ChannelPosition(kInput) - carry_.size();
+                }
+                turn.held = false;
+                Tally tally;
+                if (rest) {
+                    turn.Wait();
+                    RecordHook hook{listener_, false, total_};
+                    WindowConversion window(chunk, size, endsAt - size, out, hook);
+                    if (!window.Run(tally)) readFailed_ = true;
+                    stoppedByListener_ = hook.stopped;
+                    halt_ = halt_ || hook.stopped;
+                    endsAt = total_;
+                } else {
+                    ConvertRecords(chunk.data(), chunk.data() + size, true, out, tally, nullptr);
+                }
+                out.Flush();
+                turn.Wait();
+                if (!halt_) {  // a chunk after a stop is dropped
+                    tally_.records += tally.records;
+                    tally_.posts += tally.posts;
+                    listener_.Progress(endsAt, total_);
+                    if (listener_.StopRequested()) {
+                        stoppedByListener_ = true;
+                        halt_ = true;
+                    }
+                    if (GetChannelStatus(kOutput) != ChannelStatus::Open) halt_ = true;
+                }
+                turn.Pass();
+            }
+        } catch (const Broken&) {
+            // The other thread failed and reports it.
+        } catch (...) {
+            std::lock_guard lock(turnMutex_);
+            if (!error_) error_ = std::current_exception();
+            halt_ = true;
+            broken_ = true;
+            turnChanged_.notify_all();
+        }
+    }
+
+    // Fills chunk with the bytes left over from the last chunk and what follows them; returns
+    // how many of them form whole lines, keeping the rest for the next chunk. Called with the
+    // read lock held.
+    std::size_t Read(std::vector<char>& chunk, bool& rest) {
+        const std::size_t carried = carry_.size();
+        std::memcpy(chunk.data(), carry_.data(), carried);
+        carry_.clear();
+        std::size_t got = 0;
+        if (!ReadChannel(kInput, chunk.data() + carried, chunk.size() - carried, got)) {
+            readFailed_ = true;
+            readDone_ = true;
+            return 0;
+        }
+        const std::size_t size = carried + got;
+        if (size < chunk.size()) {  // the end of the input
+            readDone_ = true;
+            return size;
+        }
+        std::size_t cut = size;
+        while (cut > 0 && chunk[cut - 1] != '\n' && chunk[cut - 1] != '\0') --cut;
+        if (cut == 0) {
+            rest = true;
+            readDone_ = true;
+            return size;
+        }
+        carry_.assign(chunk.data() + cut, size - cut);
+        return cut;
+    }
+
+    struct Broken {};  // the other thread failed: this one gives up its chunk
+
+    // A thread's place in the order of writing, and the sink of its page writer: its bytes
+    // go out only once every earlier chunk is written.
+    struct Turn : PageSink {
+        explicit Turn(ChunkedConversion& c) : conversion(c) {}
+        void Take(std::string_view bytes) override {
+            Wait();
+            if (!conversion.halt_) WriteChannel(kOutput, bytes);
+        }
+        void Wait() {
+            if (held) return;
+            std::unique_lock lock(conversion.turnMutex_);
+            conversion.turnChanged_.wait(
+                lock, [this] { return conversion.written_ == ticket || conversion.broken_; });
+            if (conversion.broken_) throw Broken();
+            held = true;
+        }
+        void Pass() {
+            Wait();
+            std::lock_guard lock(conversion.turnMutex_);
+            conversion.written_ = ticket + 1;
+            held = false;
+            conversion.turnChanged_.notify_all();
+        }
+        ChunkedConversion& conversion;
+        uint64_t ticket = 0;
+        bool held = false;
+    };
+
+    ConversionListener& listener_;
+    const uint64_t total_;
+    const ClassicTuning& tuning_;
+
+    std::mutex readMutex_;  // reading: the channel, the carry, the tickets
+    std::string carry_;
+    uint64_t nextTicket_ = 0;
+    bool readDone_ = false;
+
+    std::mutex turnMutex_;  // writing: whose turn it is
+    std::condition_variable turnChanged_;
+    uint64_t written_ = 0;
+    bool broken_ = false;
+    std::exception_ptr error_;
+
+    // Touched only by the thread whose turn it is (halt_ is also read by the others).
+    std::atomic<bool> halt_{false};
+    std::atomic<bool> readFailed_{false};
+    bool stoppedByListener_ = false;
+    Tally tally_;
+};
+
+ConversionResult ConvertClassic(ConversionListener& listener, const ClassicTuning& tuning) {
+    ConversionResult result;
+    const uint64_t total = ChannelSizeAtOpen(kInput);
+    bool readOk = true;
+    {
+        PageWriter out;
+        out.PutLine(page::kHtmlOpen);
+        out.PutLine(page::kBodyOpen);
+        out.PutLine(page::kListOpen);
+        out.Flush();
+
+        Tally tally;
+        const bool echo = listener.WantsEcho();
+        if (!echo && tuning.threads > 1 && total > tuning.chunkBytes) {
+            ChunkedConversion chunked(listener, total, tuning);
+            readOk = chunked.Run(tally);
+            if (chunked.Stopped()) result.outcome = ConversionOutcome::Stopped;
+        } else {
+            std::vector<char> window(tuning.chunkBytes);
+            RecordHook hook{listener, echo, total};
+            WindowConversion conversion(window, 0, 0, out, hook);
+            readOk = conversion.Run(tally);
+            listener.Progress(ChannelPosition(kInput), total);
+            if (hook.stopped) result.outcome = ConversionOutcome::Stopped;
+        }
+        result.records = tally.records;
+        result.posts = tally.posts;
+
+        out.PutLine(page::kListClose);
+        out.PutLine(page::kBodyClose);
+        out.PutLine(page::kHtmlClose);
+    }
+    result.bytesWritten = ChannelPosition(kOutput);
+    readOk = readOk && GetChannelStatus(kInput) == ChannelStatus::Open;
+    const bool written = CloseChannel(kOutput);
+    CloseChannel(kInput);
+    if (result.outcome == ConversionOutcome::Done) {
+        if (!readOk) {
+            result.outcome = ConversionOutcome::ReadFailed;
+        } else if (!written) {
+            result.outcome = ConversionOutcome::WriteFailed;
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+ConversionResult ConvertClassicChannels(ConversionListener& listener, const ClassicTuning& tuning) {
+    if (GetChannelStatus(kInput) != ChannelStatus::Open ||
+        GetChannelStatus(kOutput) != ChannelStatus::Open) {
+        ConversionResult result;
+        result.outcome = GetChannelStatus(kInput) != ChannelStatus::Open
+                             ? ConversionOutcome::InputNotOpened
+                             : ConversionOutcome::OutputNotCreated;
+        CloseChannel(kOutput);
+        CloseChannel(kInput);
+        return result;
+    }
+    // A window must hold more than the few bytes kept between the windows of a long record.
+    ClassicTuning sized = tuning;
+    sized.chunkBytes = std::max<std::size_t>(sized.chunkBytes, 64);
+    try {
+        return ConvertClassic(listener, sized);
+    } catch (const std::bad_alloc&) {
+        // Out of memory: the page is incomplete, and the caller removes it.
+        CloseChannel(kOutput);
+        CloseChannel(kInput);
+        ConversionResult result;
+        result.outcome = ConversionOutcome::OutOfMemory;
+        return result;
+    }
+}
+
+}  // namespace horofu
