@@ -12,7 +12,9 @@
 #include <string>
 #include <string_view>
 
+#include "converter/ClassicPage.h"
 #include "converter/ConvertThreadFile.h"
+#include "runtime/Channels.h"
 #include "runtime/Utf8.h"
 
 namespace {
@@ -224,11 +226,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (lines != counter.records || lines != result.records) Fail("one line per record", "");
 
+    // Cut into small chunks on two threads (no echo), the page must be the same bytes as the
+    // one converted record by record for the echo above.
+    horofu::ConversionListener quiet;
+    horofu::OpenChannel(Text(in), 1, 1);
+    horofu::OpenChannel(Text(out), 2, 2);
+    horofu::ConvertClassicChannels(quiet, horofu::ClassicTuning{64, 128, 2});
+    std::ifstream chunked(out, std::ios::binary);
+    if (std::string{std::istreambuf_iterator<char>(chunked), {}} != bytes) {
+        Fail("chunked page differs", "");
+    }
+
     // The modern page of the same bytes, read as a .dat now and then.
     horofu::PageOptions modern;
     modern.kind = horofu::PageKind::Modern;
     modern.title = Text(size > 0 && data[0] % 4 == 0 ? "fuzz.dat" : "fuzz.txt");
-    horofu::ConversionListener quiet;
     if (horofu::ConvertThreadFile(Text(in), Text(out), quiet, modern).outcome !=
         horofu::ConversionOutcome::Done) {
         Fail("modern conversion failed", "");
