@@ -24,6 +24,7 @@ namespace horofu {
 namespace {
 
 constexpr uint64_t kProgressEvery = 4096;  // records between progress reports
+constexpr int kRecordCopy = 4;             // a long record from a pipe, copied to be read twice
 
 struct Tally {
     uint64_t records = 0;
@@ -86,13 +87,18 @@ const char* ConvertRecords(const char* p, const char* end, bool final, PageWrite
 
 // The thread read through a window of bytes, converted record by record. A record longer than
 // the window is classified in one pass and written in a second over the same bytes, so memory
-// stays bounded; where the input cannot be read twice (a pipe), or the record is echoed, the
-// window grows to hold it.
+// stays bounded; where the input cannot seek (a pipe) the record is copied to a scratch file as
+// it is read. An echoed record is held whole: the window grows to hold it.
 class WindowConversion {
   public:
     WindowConversion(std::vector<char>& window, std::size_t filled, uint64_t windowAt,
-                     PageWriter& out, RecordHook& hook)
-        : w_(window), end_(filled), windowAt_(windowAt), out_(out), hook_(hook) {}
+                     PageWriter& out, RecordHook& hook, bool copyLongRecords)
+        : w_(window),
+          end_(filled),
+          windowAt_(windowAt),
+          copyLongRecords_(copyLongRecords),
+          out_(out),
+          hook_(hook) {}
 
     // Converts up to the end of the input; false when a read failed.
     bool Run(Tally& tally) {
@@ -106,10 +112,12 @@ class WindowConversion {
             pos_ = static_cast<std::size_t>(stop - w_.data());
             if (eof_ && pos_ == end_) return true;
             if (pos_ > 0 || end_ < w_.size()) continue;
-            // A record fills the whole window.
-            if (hook_.echo || !SeekChannel(kInput, windowAt_ + end_)) {
+            // A record fills the whole window: read it twice, from the input where it can
+            // seek, else from a copy. An echoed record is shown whole, so it is held whole.
+            const int source = hook_.echo ? 0 : SecondReading();
+            if (source == 0) {
                 w_.resize(w_.size() * 2);
-            } else if (!ConvertLongRecord(tally)) {
+            } else if (!ConvertLongRecord(tally, source)) {
                 return false;
             } else if (halted_) {
                 return true;
@@ -133,10 +141,22 @@ class WindowConversion {
         return true;
     }
 
+    // Where a long record can be read again: the input itself where it can seek, else a
+    // scratch copy made while it is read the first time (a pipe); 0 when neither can be had.
+    int SecondReading() {
+        if (!copyLongRecords_ && SeekChannel(kInput, windowAt_ + end_)) return kInput;
+        if (GetChannelStatus(kRecordCopy) != ChannelStatus::Open) {
+            AttachChannel(OpenScratchFile(), 0, kRecordCopy);
+        }
+        return GetChannelStatus(kRecordCopy) == ChannelStatus::Open ? kRecordCopy : 0;
+    }
+
     // The record that starts the full window: found and classified in a first pass that keeps
-    // only a few bytes of each window, then read again piece by piece for its line.
-    bool ConvertLongRecord(Tally& tally) {
-        const uint64_t start = windowAt_;
+    // only a few bytes of each window, then read again from source piece by piece for its
+    // line. The bytes after it stay in the window.
+    bool ConvertLongRecord(Tally& tally, int source) {
+        const bool copy = source != kInput;
+        const uint64_t start = copy ? ChannelPosition(source) : windowAt_;
         const unsigned char first = static_cast<unsigned char>(w_[0]);
         const unsigned char second = static_cast<unsigned char>(w_[1]);
         RecordMarks marks;
@@ -144,7 +164,6 @@ class WindowConversion {
         uint64_t at = 0;        // the record offset of the window's first byte
         std::size_t fresh = 0;  // bytes of the window not looked through yet
         uint64_t size = 0;
-        uint64_t next = 0;  // the file offset where the next field starts
         unsigned char last = 0;
         for (;;) {
             const char* const base = w_.data();
@@ -163,12 +182,15 @@ class WindowConversion {
             if (fieldEnd != nullptr || eof_) {
                 if (fieldEnd == nullptr) fieldEnd = base + end_;
                 const auto n = static_cast<std::size_t>(fieldEnd - base);
+                if (copy && n > fresh)
+                    WriteChannel(source, std::string_view(base + fresh, n - fresh));
                 marks.Scan(std::string_view(base, n), fresh, at);
                 size = at + n;
                 last = static_cast<unsigned char>(fieldEnd[-1]);
-                next = windowAt_ + (fieldEnd == base + end_ ? end_ : (q - base) + 1);
+                pos_ = q == base + end_ ? end_ : static_cast<std::size_t>(q - base) + 1;
                 break;
             }
+            if (copy) WriteChannel(source, std::string_view(base + fresh, end_ - fresh));
             marks.Scan(std::string_view(base, end_), fresh, at);
             const std::size_t keep = RecordMarks::Overlap(end_);
             std::memmove(w_.data(), base + end_ - keep, keep);
@@ -186,7 +208,7 @@ class WindowConversion {
         out_.Put(page::kLineStart);
         bool ok = true;
         auto put = [&](uint64_t from, uint64_t to) {
-            ok = ok && PutEscapedAgain(start + from, start + to);
+            ok = ok && PutEscapedAgain(source, start + from, start + to);
         };
         if (kind.IsHeader()) {
             const uint64_t name = kind.nameAt;
@@ -221,36 +243,39 @@ class WindowConversion {
         ++tally.records;
         if (kind.IsHeader()) ++tally.posts;
 
-        // Go on after the record, with an empty window.
-        if (!ok || !SeekChannel(kInput, next)) return false;
-        windowAt_ = next;
-        pos_ = end_ = 0;
+        // Go on with the bytes after the record, from where the first reading stopped.
+        if (!ok || (!copy && !SeekChannel(kInput, windowAt_ + end_))) return false;
         hook_.window = w_.data();
-        hook_.windowAt = next;
-        halted_ = !hook_.After({}, w_.data(), tally);
+        hook_.windowAt = windowAt_;
+        halted_ = !hook_.After({}, w_.data() + pos_, tally);
         return true;
     }
 
-    // Reads the file's bytes [from, to) again and writes them escaped.
-    bool PutEscapedAgain(uint64_t from, uint64_t to) {
-        if (!SeekChannel(kInput, from)) return false;
+    // Reads the bytes [from, to) of source again and writes them escaped.
+    bool PutEscapedAgain(int source, uint64_t from, uint64_t to) {
+        if (!SeekChannel(source, from)) return false;
+        again_.resize(kAgainBytes);
         while (from < to) {
             const std::size_t want =
-                static_cast<std::size_t>(std::min<uint64_t>(to - from, w_.size()));
+                static_cast<std::size_t>(std::min<uint64_t>(to - from, again_.size()));
             std::size_t got = 0;
-            if (!ReadChannel(kInput, w_.data(), want, got) || got == 0) return false;
-            out_.PutEscaped(std::string_view(w_.data(), got));
+            if (!ReadChannel(source, again_.data(), want, got) || got == 0) return false;
+            out_.PutEscaped(std::string_view(again_.data(), got));
             from += got;
         }
         return true;
     }
 
+    static constexpr std::size_t kAgainBytes = 64 * 1024;
+
     std::vector<char>& w_;
     std::size_t pos_ = 0;
     std::size_t end_;
     uint64_t windowAt_;
+    bool copyLongRecords_;
     bool eof_ = false;
-    bool halted_ = false;  // the hook stopped the conversion after a long record
+    bool halted_ = false;      // the hook stopped the conversion after a long record
+    std::vector<char> again_;  // a long record's bytes read the second time
     PageWriter& out_;
     RecordHook& hook_;
 };
@@ -304,7 +329,8 @@ class ChunkedConversion {
                 if (rest) {
                     turn.Wait();
                     RecordHook hook{listener_, false, total_};
-                    WindowConversion window(chunk, size, endsAt - size, out, hook);
+                    WindowConversion window(chunk, size, endsAt - size, out, hook,
+                                            tuning_.copyLongRecords);
                     if (!window.Run(tally)) readFailed_ = true;
                     stoppedByListener_ = hook.stopped;
                     halt_ = halt_ || hook.stopped;
@@ -438,7 +464,7 @@ ConversionResult ConvertClassic(ConversionListener& listener, const ClassicTunin
         } else {
             std::vector<char> window(tuning.chunkBytes);
             RecordHook hook{listener, echo, total};
-            WindowConversion conversion(window, 0, 0, out, hook);
+            WindowConversion conversion(window, 0, 0, out, hook, tuning.copyLongRecords);
             readOk = conversion.Run(tally);
             listener.Progress(ChannelPosition(kInput), total);
             if (hook.stopped) result.outcome = ConversionOutcome::Stopped;
@@ -454,6 +480,7 @@ ConversionResult ConvertClassic(ConversionListener& listener, const ClassicTunin
     readOk = readOk && GetChannelStatus(kInput) == ChannelStatus::Open;
     const bool written = CloseChannel(kOutput);
     CloseChannel(kInput);
+    CloseChannel(kRecordCopy);
     if (result.outcome == ConversionOutcome::Done) {
         if (!readOk) {
             result.outcome = ConversionOutcome::ReadFailed;
@@ -486,6 +513,7 @@ ConversionResult ConvertClassicChannels(ConversionListener& listener, const Clas
         // Out of memory: the page is incomplete, and the caller removes it.
         CloseChannel(kOutput);
         CloseChannel(kInput);
+        CloseChannel(kRecordCopy);
         ConversionResult result;
         result.outcome = ConversionOutcome::OutOfMemory;
         return result;

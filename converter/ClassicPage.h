@@ -11,6 +11,7 @@ struct ClassicTuning {
     std::size_t chunkBytes = 1024 * 1024;      // thread bytes read at once
     std::size_t chunkPageBytes = 4096 * 1024;  // page bytes a chunk gathers before writing
     int threads = 2;                           // 1: record by record on the caller's thread
+    bool copyLongRecords = false;  // read long records again from a copy, as from a pipe
 };
 
 // Reads the thread on channel 1 and writes its classic page on channel 2; closes both.

@@ -265,11 +265,13 @@ std::string RandomThread(std::mt19937& random, std::size_t pieces, bool longLine
 }
 
 // Pieces far smaller than the records, so that records are cut at every kind of byte and
-// many are longer than a piece (read twice), on one thread and on two.
+// many are longer than a piece (read twice, from the thread or from a copy as for a pipe), on
+// one thread and on two.
 TEST(Convert, EveryWayOfCuttingGivesTheRecordByRecordPage) {
     TempFolder folder;
     std::mt19937 random(7);
-    const ClassicTuning tunings[] = {{64, 64, 2}, {67, 200, 2}, {100, 1000, 1}, {4096, 4096, 2}};
+    const ClassicTuning tunings[] = {
+        {64, 64, 2, false}, {67, 200, 2, true}, {100, 1000, 1, false}, {4096, 4096, 2, false}};
     for (int round = 0; round < 150; ++round) {
         const std::string in =
             folder.Write("t.txt", RandomThread(random, random() % 600, round % 2 == 1));
