@@ -55,27 +55,9 @@ inline constexpr char kOutputExists[] =
     "\xb5\x82\xdc\x82\xb7\x81\x69\x8f\xe3\x8f\x91\x82\xab\x82\xb7\x82\xe9\x82\xc9\x82\xcd -f\x81"
     "\x6a\x81\x42";
 
-// 他のプログラムが使用中です (why a file could not be opened: another program holds it)
-inline constexpr char kFileInUse[] =
-    "\x91\xbc\x82\xcc\x83\x76\x83\x8d\x83\x4f\x83\x89\x83\x80\x82\xaa\x8e\x67\x97\x70\x92\x86"
-    "\x82\xc5\x82\xb7";
-
-// ブロックデバイスには書き込めません (why a page was not written into a disk device)
-inline constexpr char kBlockDevice[] =
-    "\x83\x75\x83\x8d\x83\x62\x83\x4e\x83\x66\x83\x6f\x83\x43\x83\x58\x82\xc9\x82\xcd\x8f\x91"
-    "\x82\xab\x8d\x9e\x82\xdf\x82\xdc\x82\xb9\x82\xf1";
-
-// （ and ）, around the system's reason after a message
-inline constexpr char kReasonOpen[] = "\x81\x69";
-inline constexpr char kReasonClose[] = "\x81\x6a";
-
 // メモリが足りません。
 inline constexpr char kOutOfMemory[] =
     "\x83\x81\x83\x82\x83\x8a\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81\x42";
-
-// 上書きしますか？ [y/N]
-inline constexpr char kOverwriteQuestion[] =
-    "\x8f\xe3\x8f\x91\x82\xab\x82\xb5\x82\xdc\x82\xb7\x82\xa9\x81\x48 [y/N]";
 
 // HTMLへ変換するMabeliテキストファイルを選んでください (title of the open dialog)
 inline constexpr char kChooseInputTitle[] =
@@ -123,15 +105,22 @@ inline constexpr const char* kHelp = Translatable(
     "      --echo         show every record as it is read (on standard error when the\n"
     "                     page goes to standard output)\n"
     "  -q, --quiet        no progress bar and no summary\n"
+    "  -m, --modern       write a UTF-8 HTML5 page with reply previews instead; FILE may\n"
+    "                     also be FILE.dat, in Shift-JIS or UTF-8 (found by itself)\n"
+    "      --input-encoding=NAME  with --modern: read the thread in NAME (an iconv name)\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
     "\n"
-    "An existing page is replaced only after a yes on the terminal, or with --force. The page\n"
-    "is written beside its target and moved over it only when complete, so a failure never\n"
-    "leaves half a page. Messages are in Japanese under a Japanese locale and in English\n"
-    "otherwise, in the locale's encoding. The page keeps the thread's Shift-JIS bytes.\n"
+    "An existing page (any name there, a link included) is replaced only after a yes on the\n"
+    "terminal, or with --force. The page is written privately beside its target and put in\n"
+    "place only when complete, so a failure or an interrupt never leaves half a page or a\n"
+    "stray file. Messages are in Japanese under a Japanese locale and in English otherwise,\n"
+    "in the locale's encoding. The classic page keeps the thread's Shift-JIS bytes.\n"
     "\n"
-    "Exit status: 0 if every file was converted, 1 if any failed, 2 on a usage error.\n");
+    "Exit status: 0 if every file was converted, 1 if any failed, 2 on a usage error,\n"
+    "128+N when signal N ended the run.\n");
+inline constexpr const char* kEncodingNeedsModern = Translatable("--input-encoding needs --modern");
+inline constexpr const char* kUnknownEncoding = Translatable("unknown input encoding: %s");
 
 // What went wrong with one file, shown after "horofu: PATH: ".
 inline constexpr const char* kNotTextFile = Translatable("the chosen file is not a text file");
@@ -144,16 +133,23 @@ inline constexpr const char* kOutputExists =
     Translatable("the output file already exists (-f replaces it).");
 inline constexpr const char* kFileInUse = Translatable("another program is using it");
 inline constexpr const char* kBlockDevice = Translatable("cannot write into a block device");
+inline constexpr const char* kOutOfMemory = Translatable("not enough memory.");
 // A message (first %s) with the system's reason (second %s).
 inline constexpr const char* kWithReason = Translatable("%s (%s)");
 inline constexpr const char* kOverwriteQuestion = Translatable("replace it? [y/N]");
 inline constexpr const char* kNotOverwritten = Translatable("not replaced.");
 
-// The summary after a conversion on a terminal: "IN -> OUT: " and the three counts.
+// The summary after a conversion on a terminal: "IN -> OUT: " and the counts, for the modern
+// page with the bytes that could not be decoded.
 inline constexpr const char* kSummary = Translatable("%s -> %s: %s, %s, %s");
+inline constexpr const char* kModernSummary = Translatable("%s -> %s: %s, %s, %s, %s");
 inline constexpr Plural kRecords = TranslatablePlural("%llu record", "%llu records");
 inline constexpr Plural kPosts = TranslatablePlural("%llu post", "%llu posts");
 inline constexpr Plural kBytes = TranslatablePlural("%llu byte", "%llu bytes");
+inline constexpr Plural kUndecodable = TranslatablePlural("%llu undecodable", "%llu undecodable");
+// Told after a modern page even without the summary.
+inline constexpr Plural kUndecodableShown = TranslatablePlural(
+    "%llu undecodable byte shown as U+FFFD", "%llu undecodable bytes shown as U+FFFD");
 
 // The file question on a terminal, in place of the open dialog.
 inline constexpr const char* kChooseInput =

@@ -6,7 +6,9 @@ horofu=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-export LC_ALL=C.UTF-8
+# Messages follow the locale: Japanese here, English where a check says LC_ALL=C.UTF-8.
+export LC_ALL=ja_JP.UTF-8
+unset LANGUAGE
 passed=0 failed=0
 
 check() {  # check NAME COMMAND...: the command must succeed
@@ -49,7 +51,11 @@ check "the next name still converts" test -f UPPER.html
 check "-o takes one input" status_is $? 2
 "$horofu" --help >out
 check "--help" status_is $? 0
-check "--help text" contains out "Usage: horofu"
+check "--help text" contains out "使い方: horofu"
+LC_ALL=C.UTF-8 "$horofu" --help notes.doc >out
+check "English help under another locale" contains out "Usage: horofu"
+LC_ALL=C.UTF-8 "$horofu" notes.doc 2>err
+check "English messages too" contains err "horofu: notes.doc: the chosen file is not a text file"
 check "--version" test "$("$horofu" --version)" = "horofu 1.0.0"
 "$horofu" --bogus 2>err
 check "an unknown option" status_is $? 2
@@ -70,13 +76,17 @@ check "the question is asked" contains out "上書きしますか？ [y/N]"
 check "no keeps the page" test "$(cat t.html)" = "old page"
 printf 'y\n' | script -qec "$horofu t.txt" /dev/null >out 2>&1
 check "yes replaces the page" test "$(od -An -tx1 <t.html)" = "$expected"
-check "a summary on the terminal" contains out "3 records, 1 posts"
+check "a summary on the terminal" contains out "3 レコード、1 投稿"
 
-# No file named on a terminal: the command asks for one; an empty answer cancels.
+# No file named on a terminal: the command asks for one, listing the folder's text files, until
+# a name exists; *.TXT is a filter; an empty answer or Ctrl-D cancels.
 rm -f t.html
-printf 't.txt\n' | script -qec "$horofu" /dev/null >out 2>&1
-check "the file question shows the types" contains out "TEXTファイル(*.txt)  *.txt"
+printf 'nope\n*.TXT\nt\n' | script -qec "$horofu" /dev/null >out 2>&1
+check "the file question lists the text files" contains out "  UPPER.TXT"
+check "a wrong name is asked again" contains out "/nope.txt: ファイルが見つかりません"
 check "a typed name converts" test "$(od -An -tx1 <t.html)" = "$expected"
+printf '' | script -qec "$horofu; echo status=\$?" /dev/null >out 2>&1
+check "Ctrl-D cancels, ending the question's line" grep -qx 'status=0' <(tr -d '\r' <out)
 rm -f t.html
 printf '\n' | script -qec "$horofu; echo status=\$?" /dev/null >out 2>&1
 check "an empty answer cancels" contains out "status=0"

@@ -22,15 +22,19 @@ namespace command = message::command;
 // Up to this many matching files are listed without being asked for.
 constexpr std::size_t kFewFiles = 20;
 
-// The names of the files (not folders) in folder whose names match pattern in any case,
-// hidden ones left out, in byte order.
-std::vector<std::string> MatchingFiles(const Text& folder, const std::string& pattern) {
+// The names of the files (not folders) in folder whose names match one of the patterns in any
+// case, hidden ones left out, in byte order.
+std::vector<std::string> MatchingFiles(const Text& folder,
+                                       const std::vector<std::string>& patterns) {
     std::vector<std::string> names;
     DIR* dir = ::opendir(folder.Bytes().c_str());
     if (dir == nullptr) return names;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
-        if (::fnmatch(pattern.c_str(), name.c_str(), FNM_PERIOD | FNM_CASEFOLD) != 0) continue;
+        const bool matches = std::any_of(patterns.begin(), patterns.end(), [&](auto& pattern) {
+            return ::fnmatch(pattern.c_str(), name.c_str(), FNM_PERIOD | FNM_CASEFOLD) == 0;
+        });
+        if (!matches) continue;
         struct stat info {};
         if (::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode)) {
             names.push_back(name);
@@ -53,12 +57,13 @@ bool Exists(const Text& path) {
 
 class FileQuestion {
   public:
-    FileQuestion(std::FILE* in, std::FILE* out, TerminalText& text)
-        : in_(in), out_(out), text_(text) {}
+    FileQuestion(std::FILE* in, std::FILE* out, const std::vector<std::string>& types,
+                 TerminalText& text)
+        : in_(in), out_(out), types_(types), text_(text) {}
 
     Text Ask(Text folder) {
         Say(Translated(command::kChooseInput));
-        ShowFolder(folder, "*.txt", false);
+        ShowFolder(folder, types_, false);
         for (;;) {
             std::fputs(Translated(command::kFileQuestion), out_);
             std::fflush(out_);
@@ -77,13 +82,13 @@ class FileQuestion {
             if (name.View().find_first_of("*?[") != std::string_view::npos) {
                 if (IsFolder(typedFolder)) {
                     folder = typedFolder;
-                    ShowFolder(folder, name.Bytes(), true);
+                    ShowFolder(folder, {name.Bytes()}, true);
                 } else {
                     Say(Formatted(Translated(command::kNoSuchFile), Shown(typedFolder).c_str()));
                 }
             } else if (IsFolder(typed)) {
                 folder = typed;
-                ShowFolder(folder, "*.txt", false);
+                ShowFolder(folder, types_, false);
             } else if (Exists(path)) {
                 return path;
             } else {
@@ -100,16 +105,21 @@ class FileQuestion {
 
     std::string Shown(const Text& path) { return text_.ShowControls(path.Bytes()); }
 
-    // The folder and the files in it that match pattern: all of them when the user asked,
-    // else only when there are few.
-    void ShowFolder(const Text& folder, const std::string& pattern, bool asked) {
+    // The folder and the files in it that match the patterns: all of them when the user
+    // asked, else only when there are few.
+    void ShowFolder(const Text& folder, const std::vector<std::string>& patterns, bool asked) {
         Say(Translated(command::kFolder) + Shown(DirectoryWithSeparator(folder, '/')));
-        const std::vector<std::string> names = MatchingFiles(folder, pattern);
-        const std::string shownPattern = text_.ShowControls(pattern);
+        const std::vector<std::string> names = MatchingFiles(folder, patterns);
+        std::string shownPattern;
+        for (const std::string& pattern : patterns) {
+            if (!shownPattern.empty()) shownPattern += ' ';
+            shownPattern += text_.ShowControls(pattern);
+        }
         if (names.empty()) {
             Say(Formatted(Translated(command::kNoMatch), shownPattern.c_str()));
         } else if (asked || names.size() <= kFewFiles) {
-            for (const std::string& name : names) Say("  " + text_.ShowControls(name));
+            for (const std::string& name : names)
+                Say(std::string(2, ' ').append(Shown(Text(name))));
         } else {
             const auto& many = command::kManyMatch;
             Say(Formatted(TranslatedForm(many, names.size()), names.size(), shownPattern.c_str(),
@@ -133,13 +143,15 @@ class FileQuestion {
 
     std::FILE* in_;
     std::FILE* out_;
+    const std::vector<std::string>& types_;
     TerminalText& text_;
 };
 
 }  // namespace
 
-Text AskForThreadFile(std::FILE* in, std::FILE* out, const Text& folder, TerminalText& text) {
-    return FileQuestion(in, out, text).Ask(folder);
+Text AskForThreadFile(std::FILE* in, std::FILE* out, const Text& folder,
+                      const std::vector<std::string>& types, TerminalText& text) {
+    return FileQuestion(in, out, types, text).Ask(folder);
 }
 
 }  // namespace horofu

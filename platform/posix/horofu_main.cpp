@@ -14,14 +14,13 @@
 #include "converter/ConvertIntoPlace.h"
 #include "converter/Messages.h"
 #include "converter/StartupPaths.h"
+#include "platform/posix/FileQuestion.h"
+#include "platform/posix/MessageCatalog.h"
 #include "platform/posix/ProgressBar.h"
 #include "platform/posix/TerminalText.h"
 #include "runtime/Channels.h"
 #include "runtime/CurrentDirectory.h"
-#include "runtime/FileDialogRequest.h"
-#include "runtime/PathParts.h"
 #include "runtime/PlatformFile.h"
-#include "runtime/TerminalFileChoice.h"
 #include "runtime/TextDecoder.h"
 
 #ifndef HOROFU_VERSION
@@ -31,36 +30,7 @@
 namespace horofu {
 namespace {
 
-// 上書きしませんでした。
-constexpr char kNotOverwritten[] =
-    "\x8f\xe3\x8f\x91\x82\xab\x82\xb5\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81\x42";
-
-constexpr char kUsage[] = "Usage: horofu [OPTION]... FILE.txt...\n";
-constexpr char kHelp[] =
-    "Convert saved bulletin-board threads (Shift-JIS text) into HTML pages.\n"
-    "Each FILE.txt becomes FILE.html beside it. FILE '-', or no FILE with standard input\n"
-    "not a terminal, reads the thread from standard input and writes the page to standard\n"
-    "output. No FILE on a terminal asks for one; an empty answer cancels.\n"
-    "\n"
-    "  -o, --output=PATH  write the page to PATH ('-' for standard output); one FILE only\n"
-    "  -f, --force        replace an existing page without asking\n"
-    "      --echo         show every record as it is read (on standard error when the\n"
-    "                     page goes to standard output)\n"
-    "  -q, --quiet        no progress bar and no summary\n"
-    "  -m, --modern       write a UTF-8 HTML5 page with reply previews instead; FILE may\n"
-    "                     also be FILE.dat, in Shift-JIS or UTF-8 (found by itself)\n"
-    "      --input-encoding=NAME  with --modern: read the thread in NAME (an iconv name)\n"
-    "  -h, --help         show this help and exit\n"
-    "  -V, --version      show the version and exit\n"
-    "\n"
-    "An existing page (any name there, a link included) is replaced only after a yes on the\n"
-    "terminal, or with --force. The page is written privately beside its target and put in\n"
-    "place only when complete, so a failure or an interrupt never leaves half a page or a\n"
-    "stray file. Messages follow the locale: Shift-JIS where its codeset is Shift-JIS\n"
-    "or CP932, UTF-8 otherwise. The page keeps the thread's Shift-JIS bytes.\n"
-    "\n"
-    "Exit status: 0 if every file was converted, 1 if any failed, 2 on a usage error,\n"
-    "128+N when signal N ended the run.\n";
+namespace text = message::command;
 
 struct Options {
     std::string output;  // empty: beside each input
@@ -83,8 +53,9 @@ class Command {
     bool MayReplace(const std::string& output);
     bool StandardOutputIsInput(const std::string& input);
     std::string Shown(const std::string& localeText, std::FILE* to);
-    void Report(const std::string& path, const char* shiftJisMessage, int systemError = 0,
-                const char* shiftJisReason = nullptr);
+    void Report(const std::string& path, const char* message, int systemError = 0,
+                const char* reason = nullptr);
+    void Usage(const char* message);
 
     TerminalText text_;
     Options options_;
@@ -128,23 +99,24 @@ class CommandListener : public ConversionListener {
     ProgressBar* bar_;
 };
 
-// One message on standard error: the path, the fixed text, and after it the reason when there
-// is one (a fixed one, or the system's in the locale's language).
-void Command::Report(const std::string& path, const char* shiftJisMessage, int systemError,
-                     const char* shiftJisReason) {
-    std::string reason;
-    if (systemError == EWOULDBLOCK) shiftJisReason = message::kFileInUse;
-    if (shiftJisReason != nullptr) {
-        reason = text_.Convert(shiftJisReason);
+// One message on standard error: the path, the message (one of message::command's), and after
+// it the reason when there is one (one of ours, or the system's), in the locale's language.
+void Command::Report(const std::string& path, const char* message, int systemError,
+                     const char* reason) {
+    if (systemError == EWOULDBLOCK) reason = text::kFileInUse;
+    std::string told = Translated(message);
+    if (reason != nullptr) {
+        told = Formatted(Translated(text::kWithReason), told.c_str(), Translated(reason));
     } else if (systemError != 0) {
-        reason = std::strerror(systemError);
+        told = Formatted(Translated(text::kWithReason), told.c_str(), std::strerror(systemError));
     }
-    std::string line = "horofu: " + path + ": " + text_.Convert(shiftJisMessage);
-    if (!reason.empty()) {
-        line += text_.Convert(message::kReasonOpen) + reason + text_.Convert(message::kReasonClose);
-    }
-    line = Shown(line, stderr) + "\n";
+    const std::string line = Shown("horofu: " + path + ": " + told, stderr) + "\n";
     std::fputs(line.c_str(), stderr);
+}
+
+// A usage error on standard error.
+void Command::Usage(const char* message) {
+    std::fputs(("horofu: " + std::string(message) + "\n").c_str(), stderr);
 }
 
 int Command::ParseOptions(int argc, char** argv) {
@@ -183,14 +155,14 @@ int Command::ParseOptions(int argc, char** argv) {
                 if (options_.inputEncoding.empty()) options_.inputEncoding = "-";
                 break;
             case 'h':
-                std::fputs(kUsage, stdout);
-                std::fputs(kHelp, stdout);
+                std::fputs(Translated(text::kUsage), stdout);
+                std::fputs(Translated(text::kHelp), stdout);
                 return 0;
             case 'V':
                 std::printf("horofu %s\n", HOROFU_VERSION);
                 return 0;
             default:
-                std::fputs("Try 'horofu --help' for more information.\n", stderr);
+                std::fputs(Translated(text::kTryHelp), stderr);
                 return 2;
         }
     }
@@ -198,17 +170,18 @@ int Command::ParseOptions(int argc, char** argv) {
     if (!options_.inputEncoding.empty()) {
         const std::string& name = options_.inputEncoding;
         if (!options_.modern) {
-            std::fputs("horofu: --input-encoding needs --modern\n", stderr);
+            Usage(Translated(text::kEncodingNeedsModern));
             return 2;
         }
         if (name != "UTF-8" && name != "utf-8" && name != "UTF8" && name != "utf8" &&
             !OpenPlatformDecoder(name)) {
-            std::fprintf(stderr, "horofu: unknown input encoding: %s\n", name.c_str());
+            Usage(
+                Formatted(Translated(text::kUnknownEncoding), Shown(name, stderr).c_str()).c_str());
             return 2;
         }
     }
     if (outputGiven && options_.output.empty()) {
-        std::fputs("horofu: -o needs a path\n", stderr);
+        Usage(Translated(text::kOutputNeedsPath));
         return 2;
     }
     if (options_.inputs.empty()) {
@@ -219,7 +192,7 @@ int Command::ParseOptions(int argc, char** argv) {
         }
     }
     if (outputGiven && options_.inputs.size() > 1) {
-        std::fputs("horofu: -o takes one input file only\n", stderr);
+        Usage(Translated(text::kOutputTakesOneInput));
         return 2;
     }
     // The desktop program refuses anything but a text file (or, for the modern page, a .dat
@@ -228,7 +201,7 @@ int Command::ParseOptions(int argc, char** argv) {
         const bool accepted =
             options_.modern ? IsThreadFilePath(Text(input)) : IsTextFilePath(Text(input));
         if (input == "-" || accepted) return false;
-        Report(input, message::kNotTextFile);
+        Report(input, text::kNotTextFile);
         refusedSome_ = true;
         return true;
     };
@@ -237,28 +210,13 @@ int Command::ParseOptions(int argc, char** argv) {
     return -1;
 }
 
-// With no file named on a terminal, asks for one as the desktop program's open dialog does:
-// its title, the file types, the folder, and "*.txt" proposed. An empty answer cancels.
-// Returns -1 when a file was chosen (now the one input), else the exit status.
+// With no file named on a terminal, asks for one as the desktop program's open dialog does
+// (see AskForThreadFile). Returns -1 when a file was chosen (now the one input), else the exit
+// status: 0 when the user cancelled.
 int Command::AskForInput() {
-    const FileDialogRequest request =
-        BuildFileDialogRequest(Text("txt"), Text("*.txt"), Text(message::kChooseInputTitle), true,
-                               CurrentDirectory(), kPosixSeparator);
-    const TerminalFilePrompt prompt = FilePromptLines(request);
-    auto show = [this](const PromptLine& line) {
-        const std::string shown =
-            Shown(text_.Convert(line.text.View()) + line.path.Bytes(), stderr);
-        std::fwrite(shown.data(), 1, shown.size(), stderr);
-    };
-    for (const PromptLine& line : prompt.lines) {
-        show(line);
-        std::fputc('\n', stderr);
-    }
-    show(prompt.question);
-    std::fflush(stderr);
-    std::string answer;
-    for (int c; (c = std::fgetc(stdin)) != EOF && c != '\n';) answer += static_cast<char>(c);
-    const Text chosen = FilePromptAnswer(request, Text(answer), kPosixSeparator);
+    std::vector<std::string> types = {"*.txt"};
+    if (options_.modern) types.push_back("*.dat");
+    const Text chosen = AskForThreadFile(stdin, stderr, CurrentDirectory(), types, text_);
     if (chosen.Empty()) return 0;
     options_.inputs.push_back(chosen.Bytes());
     return -1;
@@ -271,11 +229,11 @@ bool Command::MayReplace(const std::string& output) {
         IsTerminal(STDIN_FILENO) && IsTerminal(STDERR_FILENO) &&
         std::find(options_.inputs.begin(), options_.inputs.end(), "-") == options_.inputs.end();
     if (!canAsk) {
-        Report(output, message::kOutputExists);
+        Report(output, text::kOutputExists);
         return false;
     }
-    const std::string question = Shown(
-        "horofu: " + output + ": " + text_.Convert(message::kOverwriteQuestion) + " ", stderr);
+    const std::string question =
+        Shown("horofu: " + output + ": " + Translated(text::kOverwriteQuestion) + " ", stderr);
     std::fputs(question.c_str(), stderr);
     std::fflush(stderr);
     char answer[64] = {};
@@ -305,7 +263,7 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
     bool mayReplace = false;
     if (toStdout) {
         if (StandardOutputIsInput(input)) {
-            Report(input, message::kSameAsInput);
+            Report(input, text::kSameAsInput);
             return 1;
         }
     } else {
@@ -314,16 +272,16 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
             case PageTarget::Stream:
                 break;
             case PageTarget::Refused:
-                Report(output, message::kOutputNotCreated, 0, message::kBlockDevice);
+                Report(output, text::kOutputNotCreated, 0, text::kBlockDevice);
                 return 1;
             case PageTarget::Existing:
                 if (IsSameFile(inputPath, outputPath)) {
-                    Report(output, message::kSameAsInput);
+                    Report(output, text::kSameAsInput);
                     return 1;
                 }
                 if (!MayReplace(output)) {
                     if (!options_.force && IsTerminal(STDIN_FILENO)) {
-                        Report(output, kNotOverwritten);
+                        Report(output, text::kNotOverwritten);
                     }
                     return 1;
                 }
@@ -365,25 +323,25 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
         case ConversionOutcome::Done:
             break;
         case ConversionOutcome::InputNotOpened:
-            Report(input, message::kInputNotOpened, result.systemError);
+            Report(input, text::kInputNotOpened, result.systemError);
             return 1;
         case ConversionOutcome::ReadFailed:
-            Report(input, message::kReadFailed);
+            Report(input, text::kReadFailed);
             return 1;
         case ConversionOutcome::OutputNotCreated:
-            Report(output, message::kOutputNotCreated, result.systemError);
+            Report(output, text::kOutputNotCreated, result.systemError);
             return 1;
         case ConversionOutcome::WriteFailed:
-            Report(output, message::kWriteFailed);
+            Report(output, text::kWriteFailed);
             return 1;
         case ConversionOutcome::SameAsInput:
-            Report(output, message::kSameAsInput);
+            Report(output, text::kSameAsInput);
             return 1;
         case ConversionOutcome::OutputExists:
-            Report(output, message::kOutputExists);
+            Report(output, text::kOutputExists);
             return 1;
         case ConversionOutcome::OutOfMemory:
-            Report(input, message::kOutOfMemory);
+            Report(input, text::kOutOfMemory);
             return 1;
         case ConversionOutcome::Stopped:
             return 1;
@@ -391,16 +349,20 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
     // Bytes the modern page could not decode are told even without the summary.
     const auto undecodable = static_cast<unsigned long long>(result.undecodable);
     if (showProgress) {
+        const std::string records = TranslatedCount(text::kRecords, result.records);
+        const std::string posts = TranslatedCount(text::kPosts, result.posts);
+        const std::string bytes = TranslatedCount(text::kBytes, result.bytesWritten);
         const std::string summary =
-            "horofu: " + input + " -> " + output + ": " + std::to_string(result.records) +
-            " records, " + std::to_string(result.posts) + " posts, " +
-            std::to_string(result.bytesWritten) + " bytes" +
-            (options_.modern ? ", " + std::to_string(undecodable) + " undecodable" : "");
-        std::fputs((Shown(summary, stderr) + "\n").c_str(), stderr);
+            options_.modern
+                ? Formatted(Translated(text::kModernSummary), input.c_str(), output.c_str(),
+                            records.c_str(), posts.c_str(), bytes.c_str(),
+                            TranslatedCount(text::kUndecodable, undecodable).c_str())
+                : Formatted(Translated(text::kSummary), input.c_str(), output.c_str(),
+                            records.c_str(), posts.c_str(), bytes.c_str());
+        std::fputs((Shown("horofu: " + summary, stderr) + "\n").c_str(), stderr);
     } else if (undecodable > 0 && !options_.quiet) {
-        const std::string told = "horofu: " + input + ": " + std::to_string(undecodable) +
-                                 " undecodable bytes shown as U+FFFD";
-        std::fputs((Shown(told, stderr) + "\n").c_str(), stderr);
+        const std::string told = TranslatedCount(text::kUndecodableShown, undecodable);
+        std::fputs((Shown("horofu: " + input + ": " + told, stderr) + "\n").c_str(), stderr);
     }
     return 0;
 }
@@ -425,6 +387,7 @@ int Command::Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    horofu::OpenMessageCatalog();
     horofu::Command command;
     return command.Run(argc, argv);
 }
