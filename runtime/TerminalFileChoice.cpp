@@ -1,22 +1,12 @@
-// Showing a dialog request as terminal lines, and reading the typed answer as a path.
+// Reading the answer typed on a terminal as a path, as a dialog would take it.
 #include "runtime/TerminalFileChoice.h"
 
 #include <string_view>
 
-#include "runtime/FileFilter.h"
 #include "runtime/PathParts.h"
 
 namespace horofu {
 namespace {
-
-// ファイルの場所:
-constexpr char kDirectoryLabel[] = "\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xcc\x8f\xea\x8f\x8a: ";
-// ファイル名:
-constexpr char kNameLabel[] = "\x83\x74\x83\x40\x83\x43\x83\x8b\x96\xbc: ";
-// ファイル名を入力してください (空欄で取り消し):
-constexpr char kQuestion[] =
-    "\x83\x74\x83\x40\x83\x43\x83\x8b\x96\xbc\x82\xf0\x93\xfc\x97\xcd\x82\xb5\x82\xc4\x82\xad"
-    "\x82\xbe\x82\xb3\x82\xa2 (\x8b\xf3\x97\x93\x82\xc5\x8e\xe6\x82\xe8\x8f\xc1\x82\xb5): ";
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -38,18 +28,6 @@ bool IsAbsolute(std::string_view path, char separator) {
 }
 
 }  // namespace
-
-TerminalFilePrompt FilePromptLines(const FileDialogRequest& request) {
-    TerminalFilePrompt prompt;
-    if (!request.title.Empty()) prompt.lines.push_back({request.title, Text()});
-    for (const FilterEntry& entry : FilterEntries(request.filter)) {
-        prompt.lines.push_back({entry.display + Text("  ") + entry.pattern, Text()});
-    }
-    prompt.lines.push_back({Text(kDirectoryLabel), request.initialDirectory});
-    prompt.lines.push_back({Text(kNameLabel), FileNameInBuffer(request.fileName)});
-    prompt.question = {Text(kQuestion), Text()};
-    return prompt;
-}
 
 Text FilePromptAnswer(const FileDialogRequest& request, const Text& answer, char separator) {
     Text path(Trimmed(answer.View()));

@@ -173,26 +173,6 @@ TEST(FileDialogRequest, LongNamesAreCutToLeaveTheTerminatingZero) {
     EXPECT_EQ(Len(FileNameInBuffer(full)), 260);
 }
 
-TEST(TerminalFileChoice, ShowsTitleEntriesDirectoryAndName) {
-    const FileDialogRequest r = BuildFileDialogRequest(Text("txt"), Text("*.txt"), Text("title"),
-                                                       true, Text("/home/u"), kPosixSeparator);
-    const TerminalFilePrompt p = FilePromptLines(r);
-    ASSERT_EQ(p.lines.size(), 5u);
-    EXPECT_EQ(p.lines[0].text, Text("title"));
-    // TEXTファイル(*.txt)  *.txt and すべてのファイル(*.*)  *.*
-    EXPECT_EQ(p.lines[1].text, Text("TEXT\x83\x74\x83\x40\x83\x43\x83\x8b(*.txt)  *.txt"));
-    EXPECT_EQ(p.lines[2].text,
-              Text("\x82\xb7\x82\xd7\x82\xc4\x82\xcc\x83\x74\x83\x40\x83\x43\x83\x8b(*.*)  *.*"));
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(p.lines[i].path.Empty());
-    // ファイルの場所: and ファイル名: with the paths apart, as the file system spells them.
-    EXPECT_EQ(p.lines[3].text, Text("\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xcc\x8f\xea\x8f\x8a: "));
-    EXPECT_EQ(p.lines[3].path, Text("/home/u/"));
-    EXPECT_EQ(p.lines[4].text, Text("\x83\x74\x83\x40\x83\x43\x83\x8b\x96\xbc: "));
-    EXPECT_EQ(p.lines[4].path, Text("*.txt"));
-    EXPECT_FALSE(p.question.text.Empty());
-    EXPECT_TRUE(p.question.path.Empty());
-}
-
 TEST(TerminalFileChoice, AnswerBecomesAPathInTheInitialDirectory) {
     const FileDialogRequest r = BuildFileDialogRequest(Text("txt"), Text("*.txt"), Text("t"), true,
                                                        Text("/home/u"), kPosixSeparator);
