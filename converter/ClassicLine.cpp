@@ -114,10 +114,32 @@ RecordKind ClassifyRecord(std::string_view record) {
     // Most records are body lines without "名前：": one scan tells.
     const auto begin = reinterpret_cast<Bytes>(record.data());
     const Bytes end = begin + record.size();
-    if (FindMark(begin, end, 6, kName[0], kName[1], NameAt) == end) return {};
-    RecordMarks marks;
-    marks.Scan(record, 0, 0);
-    return marks.Resolve(record.size());
+    const Bytes name = FindMark(begin, end, 6, kName[0], kName[1], NameAt);
+    if (name == end) return {};
+    RecordKind kind;
+    const Bytes date = FindMark(begin, end, 6, kDate[0], kDate[1],
+                                [&](Bytes q) { return DateAt(begin, q, false); });
+    Bytes at = end;
+    if (date != end) {
+        // The first date label decides; the name must stand wholly before it.
+        at = date;
+        kind.placeholder = page::kLabelledDate;
+    } else if (record.size() > sizeof kColonZero + 1) {
+        // The last "：0" after the first byte that does not end the record.
+        auto colonAt = [&](Bytes q) {
+            return q[2] == kColonZero[2] && IsTrail(begin, q + 1, false);
+        };
+        for (Bytes q = begin + 1;; q += sizeof kColonZero) {
+            q = FindMark(q, end - 1, sizeof kColonZero, kColonZero[0], kColonZero[1], colonAt);
+            if (q == end - 1) break;
+            at = q;
+        }
+        kind.placeholder = page::kBareDate;
+    }
+    if (at == end || name + sizeof kName > at) return {};
+    kind.nameAt = static_cast<uint64_t>(name - begin);
+    kind.dateAt = static_cast<uint64_t>(at - begin);
+    return kind;
 }
 
 bool PutClassicLine(PageWriter& out, std::string_view record) {
