@@ -457,7 +457,7 @@ ConversionResult ConvertClassic(ConversionListener& listener, const ClassicTunin
 
         Tally tally;
         const bool echo = listener.WantsEcho();
-        if (!echo && tuning.threads > 1 && total > tuning.chunkBytes) {
+        if (!echo && tuning.threads > 1 && (total > tuning.chunkBytes || total == 0)) {
             ChunkedConversion chunked(listener, total, tuning);
             readOk = chunked.Run(tally);
             if (chunked.Stopped()) result.outcome = ConversionOutcome::Stopped;
