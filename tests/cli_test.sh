@@ -8,7 +8,7 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 # Messages follow the locale: Japanese here, English where a check says LC_ALL=C.UTF-8.
 export LC_ALL=ja_JP.UTF-8
-unset LANGUAGE
+unset LANGUAGE  # gettext would follow it over LC_ALL
 passed=0 failed=0
 
 check() {  # check NAME COMMAND...: the command must succeed

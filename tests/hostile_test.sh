@@ -13,6 +13,7 @@ cleanup() {
 trap cleanup EXIT
 cd "$work"
 export LC_ALL=ja_JP.UTF-8
+unset LANGUAGE  # gettext would follow it over LC_ALL
 passed=0 failed=0
 
 check() {  # check NAME COMMAND...: the command must succeed

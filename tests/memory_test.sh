@@ -8,6 +8,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 export LC_ALL=ja_JP.UTF-8
+unset LANGUAGE  # gettext would follow it over LC_ALL
 failed=0
 fail() {
     echo "FAILED: $*" >&2
