@@ -51,18 +51,13 @@ std::string Run(void* handle, std::string_view in, std::string_view replacement)
 
 TerminalText::TerminalText() {
     const char* codeset = ::nl_langinfo(CODESET);
-    if (codeset != nullptr && IsShiftJisCodeset(codeset)) {
-        iconv_t cd = ::iconv_open("CP932", "UTF-8");
-        if (cd != reinterpret_cast<iconv_t>(-1)) fromUtf8_ = cd;
-        return;
-    }
+    if (codeset != nullptr && IsShiftJisCodeset(codeset)) return;
     iconv_t cd = ::iconv_open("UTF-8", "CP932");
     if (cd != reinterpret_cast<iconv_t>(-1)) toLocale_ = cd;
 }
 
 TerminalText::~TerminalText() {
     if (toLocale_ != nullptr) ::iconv_close(static_cast<iconv_t>(toLocale_));
-    if (fromUtf8_ != nullptr) ::iconv_close(static_cast<iconv_t>(fromUtf8_));
 }
 
 std::string TerminalText::Convert(std::string_view shiftJis) {
@@ -93,11 +88,6 @@ std::string TerminalText::ShowControls(std::string_view localeText) const {
         }
     }
     return out;
-}
-
-std::string TerminalText::FromUtf8(std::string_view utf8) {
-    if (fromUtf8_ == nullptr) return std::string(utf8);
-    return Run(fromUtf8_, utf8, "?");
 }
 
 }  // namespace horofu

@@ -7,7 +7,7 @@
 
 namespace horofu {
 
-// Converts the program's Shift-JIS texts (messages, echoed records) for output. Where the
+// Converts Shift-JIS text (echoed records, file names) for output. Where the
 // locale's codeset is Shift-JIS or CP932 the bytes pass unchanged; everywhere else, the C
 // locale included, they become UTF-8. Bytes that are not valid CP932 become U+FFFD.
 class TerminalText {
@@ -19,12 +19,6 @@ class TerminalText {
     TerminalText& operator=(const TerminalText&) = delete;
 
     std::string Convert(std::string_view shiftJis);
-    // UTF-8 text of the program's own (help, summaries) in the same encoding.
-    std::string FromUtf8(std::string_view utf8);
-    void Write(std::FILE* stream, std::string_view shiftJis) {
-        const std::string out = Convert(shiftJis);
-        std::fwrite(out.data(), 1, out.size(), stream);
-    }
     bool PassesShiftJis() const { return toLocale_ == nullptr; }
     // Text already in the locale's encoding with its control bytes made visible, for a
     // terminal, which would otherwise obey them: C0 bytes but TAB, and DEL, as ^X; C1 code
@@ -33,7 +27,6 @@ class TerminalText {
 
   private:
     void* toLocale_ = nullptr;  // iconv_t from CP932 to UTF-8, or null
-    void* fromUtf8_ = nullptr;  // iconv_t from UTF-8 to CP932 where the locale is Shift-JIS
 };
 
 }  // namespace horofu
