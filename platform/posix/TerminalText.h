@@ -7,9 +7,9 @@
 
 namespace horofu {
 
-// Converts Shift-JIS text (echoed records, file names) for output. Where the
-// locale's codeset is Shift-JIS or CP932 the bytes pass unchanged; everywhere else, the C
-// locale included, they become UTF-8. Bytes that are not valid CP932 become U+FFFD.
+// Converts Shift-JIS text (the echoed records) for output. Where the locale's codeset is
+// Shift-JIS or CP932 the bytes pass unchanged; everywhere else, the C locale included, they
+// become UTF-8. Bytes that are not valid CP932 become U+FFFD.
 class TerminalText {
   public:
     // Reads the codeset of the locale set by setlocale(LC_ALL, "").
