@@ -327,7 +327,7 @@ class ChunkedConversion {
                 turn.held = false;
                 Tally tally;
                 if (rest) {
-                    turn.Wait();
+                    if (!turn.Wait()) return;
                     RecordHook hook{listener_, false, total_};
                     WindowConversion window(chunk, size, endsAt - size, out, hook,
                                             tuning_.copyLongRecords);
@@ -339,7 +339,7 @@ class ChunkedConversion {
                     ConvertRecords(chunk.data(), chunk.data() + size, true, out, tally, nullptr);
                 }
                 out.Flush();
-                turn.Wait();
+                if (!turn.Wait()) return;
                 if (!halt_) {  // a chunk after a stop is dropped
                     tally_.records += tally.records;
                     tally_.posts += tally.posts;
@@ -352,8 +352,6 @@ class ChunkedConversion {
                 }
                 turn.Pass();
             }
-        } catch (const Broken&) {
-            // The other thread failed and reports it.
         } catch (...) {
             std::lock_guard lock(turnMutex_);
             if (!error_) error_ = std::current_exception();
@@ -392,26 +390,24 @@ class ChunkedConversion {
         return cut;
     }
 
-    struct Broken {};  // the other thread failed: this one gives up its chunk
-
     // A thread's place in the order of writing, and the sink of its page writer: its bytes
     // go out only once every earlier chunk is written.
     struct Turn : PageSink {
         explicit Turn(ChunkedConversion& c) : conversion(c) {}
         void Take(std::string_view bytes) override {
-            Wait();
-            if (!conversion.halt_) WriteChannel(kOutput, bytes);
+            if (Wait() && !conversion.halt_) WriteChannel(kOutput, bytes);
         }
-        void Wait() {
-            if (held) return;
+        // False when the other thread failed: this one's bytes are dropped, and it gives up.
+        bool Wait() {
+            if (held) return true;
             std::unique_lock lock(conversion.turnMutex_);
             conversion.turnChanged_.wait(
                 lock, [this] { return conversion.written_ == ticket || conversion.broken_; });
-            if (conversion.broken_) throw Broken();
-            held = true;
+            held = !conversion.broken_;
+            return held;
         }
         void Pass() {
-            Wait();
+            if (!Wait()) return;
             std::lock_guard lock(conversion.turnMutex_);
             conversion.written_ = ticket + 1;
             held = false;
