@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 namespace horofu {
 namespace {
@@ -38,18 +39,19 @@ void ThreadIndex::Finish() {
     idOrdinal_.assign(count, 0);
     idTotal_.assign(count, 0);
     {
-        std::vector<uint32_t> order(count);
-        std::iota(order.begin(), order.end(), 0u);
-        std::stable_sort(order.begin(), order.end(),
-                         [&](uint32_t a, uint32_t b) { return idHashes_[a] < idHashes_[b]; });
-        for (std::size_t i = 0; i < count;) {
+        // Sorted by hash and then by place, each ID's posts stand together in thread order.
+        std::vector<std::pair<uint64_t, uint32_t>> order;
+        order.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (idHashes_[i] != 0) order.emplace_back(idHashes_[i], static_cast<uint32_t>(i));
+        }
+        std::sort(order.begin(), order.end());
+        for (std::size_t i = 0; i < order.size();) {
             std::size_t j = i;
-            while (j < count && idHashes_[order[j]] == idHashes_[order[i]]) ++j;
-            if (idHashes_[order[i]] != 0) {
-                for (std::size_t k = i; k < j; ++k) {
-                    idOrdinal_[order[k]] = static_cast<uint32_t>(k - i + 1);
-                    idTotal_[order[k]] = static_cast<uint32_t>(j - i);
-                }
+            while (j < order.size() && order[j].first == order[i].first) ++j;
+            for (std::size_t k = i; k < j; ++k) {
+                idOrdinal_[order[k].second] = static_cast<uint32_t>(k - i + 1);
+                idTotal_[order[k].second] = static_cast<uint32_t>(j - i);
             }
             i = j;
         }

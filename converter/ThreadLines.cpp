@@ -2,6 +2,7 @@
 #include "converter/ThreadLines.h"
 
 #include <cctype>
+#include <cstring>
 
 #include "runtime/ByteScan.h"
 #include "runtime/Channels.h"
@@ -14,6 +15,10 @@ constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr std::size_t kLookAhead = 64 * 1024;   // bytes that decide the encoding
 constexpr std::size_t kLongestPiece = 4 << 20;  // a longer line comes in pieces
 constexpr ByteSet kLineEnds{'\r', '\n'};
+constexpr std::size_t kPiecesAhead = 4;  // decoded pieces waiting at most
+// Room kept before each decoded piece for the unfinished line of the one before, so that a
+// piece becomes the text without being copied.
+constexpr std::size_t kHeadroom = 64 * 1024;
 
 bool IsUtf8Name(const std::string& name) {
     std::string upper;
@@ -73,37 +78,110 @@ ThreadLines::ThreadLines(int channel, std::string encoding, int copyTo)
     } else {
         decoder_ = OpenPlatformDecoder(encoding_);
     }
+    if (decoder_) {
+        reader_ = std::thread([this] { Decoding(); });
+    } else {
+        ended_ = true;
+    }
+}
+
+ThreadLines::~ThreadLines() {
+    EndDecoding();
+}
+
+void ThreadLines::EndDecoding() {
+    if (!reader_.joinable()) return;
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        quit_ = true;
+    }
+    changed_.notify_all();
+    reader_.join();
+}
+
+uint64_t ThreadLines::Undecodable() {
+    EndDecoding();
+    return decoder_ ? decoder_->Undecodable() : 0;
+}
+
+void ThreadLines::Decoding() {
+    bool ended = false;
+    while (!ended) {
+        std::string piece;
+        {
+            const std::lock_guard<std::mutex> hold(lock_);
+            if (!spare_.empty()) {
+                piece = std::move(spare_.back());
+                spare_.pop_back();
+            }
+        }
+        piece.assign(kHeadroom, '\0');
+        if (!head_.empty()) {
+            decoder_->Decode(head_, false, piece);
+            head_.clear();
+            head_.shrink_to_fit();
+        } else {
+            const std::string_view bytes = Read();
+            ended = bytes.empty();
+            decoder_->Decode(bytes, ended, piece);
+        }
+        std::unique_lock<std::mutex> hold(lock_);
+        changed_.wait(hold, [this] { return pieces_.size() < kPiecesAhead || quit_; });
+        if (quit_) break;
+        pieces_.push_back(std::move(piece));
+        hold.unlock();
+        changed_.notify_all();
+    }
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        readerDone_ = true;
+    }
+    changed_.notify_all();
 }
 
 bool ThreadLines::Fill() {
-    if (ended_ || !decoder_) return false;
-    text_.erase(0, pos_);
-    pos_ = 0;
-    const std::size_t before = text_.size();
-    if (!head_.empty()) {
-        decoder_->Decode(head_, false, text_);
-        head_.clear();
-        head_.shrink_to_fit();
+    if (ended_) return false;
+    std::string piece;
+    {
+        std::unique_lock<std::mutex> hold(lock_);
+        changed_.wait(hold, [this] { return !pieces_.empty() || readerDone_; });
+        if (pieces_.empty()) {
+            ended_ = true;
+            return false;
+        }
+        piece = std::move(pieces_.front());
+        pieces_.pop_front();
+    }
+    changed_.notify_all();
+    const std::size_t carried = text_.size() - pos_;
+    if (carried <= kHeadroom) {
+        std::memcpy(piece.data() + kHeadroom - carried, text_.data() + pos_, carried);
+        text_.swap(piece);
+        pos_ = kHeadroom - carried;
     } else {
-        const std::string_view bytes = Read();
-        if (bytes.empty()) ended_ = true;
-        decoder_->Decode(bytes, ended_, text_);
+        text_.erase(0, pos_);
+        text_.append(piece, kHeadroom);
+        pos_ = 0;
+    }
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        spare_.push_back(std::move(piece));
     }
     // Decoders hand out whole characters, so a mark at the start is there whole or not at all.
-    if (atStart_ && !text_.empty()) {
-        if (std::string_view(text_).substr(0, 3) == kByteOrderMark) text_.erase(0, 3);
+    if (atStart_ && text_.size() > pos_) {
+        if (std::string_view(text_).substr(pos_, 3) == kByteOrderMark) pos_ += 3;
         atStart_ = false;
     }
-    return text_.size() > before || !ended_;
+    return true;
 }
 
 bool ThreadLines::Next(std::string_view& line, bool& continues) {
     if (!decoder_) return false;
-    std::size_t searched = pos_;
+    std::size_t searched = 0;  // bytes after pos_ known to hold no line end
     for (;;) {
         const char* const data = text_.data();
         const char* const end = data + text_.size();
-        const char* stop = FindFirstOf(data + searched, end, kLineEnds);
+        const char* stop = FindFirstOf(data + pos_ + searched, end, kLineEnds);
         // A CR at the end of what is decoded may be the first half of CR LF: look further.
         const bool cutCr = stop + 1 == end && *stop == '\r' && !ended_;
         if (stop != end && !cutCr) {
@@ -129,7 +207,7 @@ bool ThreadLines::Next(std::string_view& line, bool& continues) {
             pos_ = text_.size();
             return true;
         }
-        searched = text_.size() - pos_;  // Fill moves the text to the start
+        searched = text_.size() - pos_;
         if (cutCr) --searched;
         Fill();
     }

@@ -1,11 +1,18 @@
 // A thread's physical lines in UTF-8: its bytes read from a channel, their encoding found and
-// decoded, and cut at each line end (CR LF, LF or a lone CR).
+// decoded, and cut at each line end (CR LF, LF or a lone CR). Reading and decoding run on a
+// thread of their own, a few pieces ahead of the lines handed out.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "runtime/TextDecoder.h"
 
@@ -21,6 +28,9 @@ class ThreadLines {
     // Reads channel from where it stands, writing each byte read to channel copyTo as well
     // when copyTo is not 0. encoding as for ChooseEncoding.
     ThreadLines(int channel, std::string encoding, int copyTo = 0);
+    ~ThreadLines();
+    ThreadLines(const ThreadLines&) = delete;
+    ThreadLines& operator=(const ThreadLines&) = delete;
 
     // The next line without its line end. A line longer than a few megabytes comes in pieces:
     // continues is then true for each piece but the last. False at the end of the thread.
@@ -30,11 +40,14 @@ class ThreadLines {
     bool Usable() const { return decoder_ != nullptr; }
     const std::string& Encoding() const { return encoding_; }
     uint64_t BytesRead() const { return bytesRead_; }
-    uint64_t Undecodable() const { return decoder_ ? decoder_->Undecodable() : 0; }
+    // The bytes shown as U+FFFD; ends the reading, so it is asked once all lines are taken.
+    uint64_t Undecodable();
 
   private:
-    bool Fill();              // decodes more of the thread into text_; false at its end
+    bool Fill();              // takes the next decoded piece into text_; false at the end
     std::string_view Read();  // the next bytes of the channel, copied when asked
+    void Decoding();          // the reading thread: reads and decodes the rest of the thread
+    void EndDecoding();       // stops the reading thread and waits for it
 
     int channel_;
     int copyTo_;
@@ -45,7 +58,15 @@ class ThreadLines {
     std::size_t pos_ = 0;
     bool ended_ = false;
     bool atStart_ = true;
-    uint64_t bytesRead_ = 0;
+    std::atomic<uint64_t> bytesRead_{0};
+
+    std::thread reader_;
+    std::mutex lock_;  // guards what follows
+    std::condition_variable changed_;
+    std::deque<std::string> pieces_;  // decoded, waiting to be taken
+    std::vector<std::string> spare_;  // taken, for reuse
+    bool readerDone_ = false;
+    bool quit_ = false;
 };
 
 }  // namespace horofu

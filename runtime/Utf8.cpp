@@ -86,12 +86,28 @@ bool LooksLikeUtf8(std::string_view bytes, bool complete) {
 }
 
 void Utf8Decoder::Decode(std::string_view bytes, bool last, std::string& out) {
-    std::string joined;
-    if (!pending_.empty()) {
-        joined = std::move(pending_);
+    // A character cut by the end of the last piece: finished with the first bytes of this one.
+    while (!pending_.empty() && !bytes.empty()) {
+        pending_ += bytes.front();
+        bytes.remove_prefix(1);
+        if (Utf8CharLength(pending_) == pending_.size()) {
+            out += pending_;
+            pending_.clear();
+        } else if (!IsCutCharacter(pending_)) {
+            // Not a character after all: its first byte is undecodable, the rest starts afresh.
+            std::string rest = pending_.substr(1);
+            pending_.clear();
+            out.append(kReplacementCharacter);
+            ++undecodable_;
+            Decode(rest, false, out);
+        }
+    }
+    if (!pending_.empty() && last) {
+        std::string rest = std::move(pending_);
         pending_.clear();
-        joined.append(bytes);
-        bytes = joined;
+        out.append(kReplacementCharacter);
+        ++undecodable_;
+        Decode(std::string_view(rest).substr(1), true, out);
     }
     out.reserve(out.size() + bytes.size());
     std::size_t i = 0;

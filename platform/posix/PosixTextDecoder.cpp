@@ -97,25 +97,27 @@ class IconvDecoder final : public TextDecoder {
 };
 
 // Shift-JIS through a table of every character, filled by asking iconv once per character:
-// Shift-JIS characters are one or two bytes and need no state, and a table lookup is many
-// times quicker than iconv's own loop over a long thread.
+// Shift-JIS characters are one or two bytes, need no state and lie in the Basic Multilingual
+// Plane (three UTF-8 bytes at most), and a table lookup is many times quicker than iconv's own
+// loop over a long thread.
 struct ShiftJisTable {
-    // A character's UTF-8 bytes in the order memory holds them; 0 for none. A zero byte's
-    // entry is kZeroByte: its low byte is 0 and the rest is never read.
-    static constexpr uint32_t kZeroByte = 0xFFFFFF00u;
+    // An entry holds a character's UTF-8 bytes in its low three bytes (in memory order) and
+    // their count in the high one; 0 for no character.
     std::vector<uint32_t> entries = std::vector<uint32_t>(256, 0);  // single bytes, then rows
     std::array<uint32_t, 256> rows{};                               // per lead byte
     std::array<bool, 256> lead{};
     bool asciiSame = true;  // ASCII bytes decode to themselves
 
-    static uint32_t Pack(const std::string& utf8) {
-        if (utf8.empty() || utf8.size() > 4) return 0;
-        uint32_t packed = 0;
-        std::memcpy(&packed, utf8.data(), utf8.size());
-        return packed == 0 ? kZeroByte : packed;
+    // False for a character this table cannot hold.
+    static bool Pack(const std::string& utf8, uint32_t& entry) {
+        if (utf8.size() > 3) return false;
+        entry = 0;
+        std::memcpy(&entry, utf8.data(), utf8.size());
+        entry |= static_cast<uint32_t>(utf8.size()) << 24;
+        return true;
     }
 
-    // False when iconv does not know the encoding.
+    // False when iconv does not know the encoding, or it is not one the table can hold.
     bool Build(const std::string& encoding) {
         Conversion conversion("UTF-8", encoding.c_str());
         if (!conversion.Usable()) return false;
@@ -125,15 +127,13 @@ struct ShiftJisTable {
             std::string_view in(&byte, 1);
             out.clear();
             if (conversion.Convert(in, out)) {
-                entries[b] = Pack(out);
+                if (!Pack(out, entries[b])) return false;
             } else {
                 lead[b] = errno == EINVAL;
                 out.clear();
                 conversion.Reset(out);
             }
-            if (b < 0x80 && (lead[b] || entries[b] != (b == 0 ? kZeroByte : b))) {
-                asciiSame = false;
-            }
+            if (b < 0x80 && (lead[b] || out != std::string(1, byte))) asciiSame = false;
         }
         for (unsigned b = 0; b < 256; ++b) {
             if (!lead[b]) continue;
@@ -144,7 +144,7 @@ struct ShiftJisTable {
                 std::string_view in(pair, 2);
                 out.clear();
                 if (conversion.Convert(in, out)) {
-                    entries[rows[b] + t] = Pack(out);
+                    if (!Pack(out, entries[rows[b] + t])) return false;
                 } else {
                     out.clear();
                     conversion.Reset(out);
@@ -155,17 +155,17 @@ struct ShiftJisTable {
     }
 
     // The table for encoding, built on first use and kept: it never changes once built.
+    // Null when there is none.
     static std::shared_ptr<const ShiftJisTable> For(const std::string& encoding) {
         static std::mutex lock;
         static std::map<std::string, std::shared_ptr<const ShiftJisTable>> built;
         const std::lock_guard<std::mutex> hold(lock);
-        auto& slot = built[encoding];
-        if (!slot) {
-            auto table = std::make_shared<ShiftJisTable>();
-            if (!table->Build(encoding)) return nullptr;
-            slot = std::move(table);
-        }
-        return slot;
+        const auto found = built.find(encoding);
+        if (found != built.end()) return found->second;
+        auto table = std::make_shared<ShiftJisTable>();
+        if (!table->Build(encoding)) table.reset();
+        built[encoding] = table;
+        return table;
     }
 };
 
@@ -175,64 +175,59 @@ class ShiftJisTableDecoder final : public TextDecoder {
         : table_(std::move(table)) {}
 
     void Decode(std::string_view bytes, bool last, std::string& out) override {
-        const ShiftJisTable& table = *table_;
-        std::string joined;
-        if (pending_ != 0) {
-            joined.assign(1, pending_);
-            joined.append(bytes);
-            pending_ = 0;
-            bytes = joined;
-        }
         const std::size_t used = out.size();
         out.resize(used + bytes.size() * 3 + 8);
         char* dst = out.data() + used;
         const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
         const unsigned char* const end = p + bytes.size();
+        if (pending_ >= 0 && p < end) {  // the lead byte the last piece ended with
+            dst = Put(table_->entries[table_->rows[pending_] + *p], dst);
+            if (table_->entries[table_->rows[pending_] + *p] != 0) ++p;
+            pending_ = -1;
+        }
+        const ShiftJisTable& table = *table_;
         while (p < end) {
-            // Eight ASCII bytes at a time: the same bytes in UTF-8.
-            if (table.asciiSame && end - p >= 8) {
-                uint64_t word;
-                std::memcpy(&word, p, 8);
-                if ((word & 0x8080808080808080ull) == 0) {
-                    std::memcpy(dst, p, 8);
-                    dst += 8;
-                    p += 8;
-                    continue;
-                }
-            }
             const unsigned b = *p;
-            uint32_t packed;
-            std::size_t taken = 1;
-            if (!table.lead[b]) {
-                packed = table.entries[b];
-            } else if (p + 1 < end) {
-                packed = table.entries[table.rows[b] + p[1]];
-                taken = 2;
-            } else if (!last) {
-                pending_ = static_cast<char>(b);
-                break;
-            } else {
-                packed = 0;
-            }
-            if (packed == 0) {
-                // Not a character: this byte is shown as U+FFFD; the next starts afresh.
-                std::memcpy(dst, kReplacementCharacter, 3);
-                dst += 3;
-                ++undecodable_;
+            if (b < 0x80 && table.asciiSame) {
+                *dst++ = static_cast<char>(b);
                 ++p;
-                continue;
+            } else if (!table.lead[b]) {
+                dst = Put(table.entries[b], dst);
+                ++p;
+            } else if (p + 1 == end) {
+                if (!last) {
+                    pending_ = static_cast<int>(b);
+                } else {
+                    dst = Put(0, dst);
+                }
+                ++p;
+            } else {
+                const uint32_t entry = table.entries[table.rows[b] + p[1]];
+                dst = Put(entry, dst);
+                p += entry != 0 ? 2 : 1;  // after a bad pair, its second byte starts afresh
             }
-            std::memcpy(dst, &packed, 4);
-            const auto first = static_cast<unsigned char>(packed);
-            dst += first < 0x80 ? 1 : first < 0xE0 ? 2 : first < 0xF0 ? 3 : 4;
-            p += taken;
+        }
+        if (last && pending_ >= 0) {
+            dst = Put(0, dst);
+            pending_ = -1;
         }
         out.resize(static_cast<std::size_t>(dst - out.data()));
     }
 
   private:
+    // Writes an entry's bytes, or U+FFFD (counted) for none.
+    char* Put(uint32_t entry, char* dst) {
+        if (entry == 0) {
+            std::memcpy(dst, kReplacementCharacter, 3);
+            ++undecodable_;
+            return dst + 3;
+        }
+        std::memcpy(dst, &entry, 4);  // the fourth byte is overwritten by what follows
+        return dst + (entry >> 24);
+    }
+
     std::shared_ptr<const ShiftJisTable> table_;
-    char pending_ = 0;
+    int pending_ = -1;  // a lead byte that ended the last piece
 };
 
 bool IsShiftJisName(std::string name) {
