@@ -9,8 +9,9 @@ namespace {
 constexpr std::string_view kWideMark = "\xEF\xBC\x9E";    // ＞
 constexpr std::string_view kWideHyphen = "\xEF\xBC\x8D";  // －
 constexpr std::string_view kWideComma = "\xEF\xBC\x8C";   // ，
-// What may start a link: '>', the first byte of full-width forms, the 't' of "ttp".
-constexpr ByteSet kStarts{'>', 0xEF, 't'};
+// What may start a link besides a full-width mark: '>', and the 't' of "ttp".
+constexpr ByteSet kStarts{'>', 't'};
+constexpr ByteSet kHalfWidthStarts{'>'};
 
 // Byte by byte: the marks are a few bytes, and this runs at every full-width character.
 bool At(std::string_view s, std::size_t at, std::string_view what) {
@@ -125,16 +126,30 @@ void ScanLine(std::string_view line, std::vector<LineLink>& links, std::vector<R
     if (ranges != nullptr) ranges->clear();
     const char* const data = line.data();
     const char* const end = data + line.size();
+    // Full-width marks are found by their last two bytes: the first, EF, starts every
+    // full-width character of Japanese text.
+    std::size_t wide = 0;  // where the next "＞" starts, or past it
+    bool wideKnown = false;
     std::size_t p = 0;
     while (p < line.size()) {
-        p = static_cast<std::size_t>(FindFirstOf(data + p, end, kStarts) - data);
-        if (p >= line.size()) break;
-        if (MarkAt(line, p) > 0) {
-            p = TakeReply(line, p, links, ranges);
-        } else if (urls && line[p] == 't' && At(line, p, "ttp")) {
-            p = TakeUrl(line, p, links);
+        if (!wideKnown || wide < p) {
+            // The mark's last two bytes lie at p + 1 or later when it starts at p or later.
+            const char* pair = FindPair(data + p + 1, end, 0xBC, 0x9E);
+            while (pair != end && static_cast<unsigned char>(pair[-1]) != 0xEF) {
+                pair = FindPair(pair + 1, end, 0xBC, 0x9E);
+            }
+            wide = pair == end ? line.size() : static_cast<std::size_t>(pair - data) - 1;
+            wideKnown = true;
+        }
+        const ByteSet& set = urls ? kStarts : kHalfWidthStarts;
+        std::size_t q = static_cast<std::size_t>(FindFirstOf(data + p, data + wide, set) - data);
+        if (q >= line.size()) break;
+        if (MarkAt(line, q) > 0) {
+            p = TakeReply(line, q, links, ranges);
+        } else if (line[q] == 't' && At(line, q, "ttp")) {
+            p = TakeUrl(line, q, links);
         } else {
-            ++p;
+            p = q + 1;
         }
     }
 }
