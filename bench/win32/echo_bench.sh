@@ -10,21 +10,9 @@ records=${2:-500}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 bench=$build/bench/win32/echo_bench.exe
 work=$(mktemp -d)
-xvfb=''
-trap '[[ -n $xvfb ]] && kill "$xvfb"; rm -rf "$work"' EXIT
-
-for n in 52 53 54 55 56 57 58 59; do
-    [[ -e /tmp/.X$n-lock ]] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
-    sleep 1
-    if kill -0 "$xvfb" 2>/dev/null; then
-        export DISPLAY=:$n
-        break
-    fi
-    xvfb=''
-done
-[[ -n $xvfb ]] || { echo "no free X display from :52 to :59" >&2; exit 1; }
+source "$root/tests/win32/wine-test-lib.sh"
+trap 'stop_xvfb; rm -rf "$work"' EXIT
+start_xvfb "$work" || { echo "no X display" >&2; exit 1; }
 
 cd "$work"
 "$root/tools/wine-run" "$bench" runs.txt runs

@@ -16,21 +16,8 @@ mkdir -p "$work"
 cd "$work" || exit 1
 rm -f report*.txt* pixels-*.ppm screen-*.png console.png
 
-passed=0 failed=0
-started=$SECONDS
-xvfb_pid='' probe_pid=''
-
-note() { printf '[%3ds] %s\n' $((SECONDS - started)) "$*"; }
-check() {  # check NAME COMMAND...: the command must succeed
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        note "FAILED: $name"
-    fi
-}
+source "$source_dir/tests/win32/wine-test-lib.sh"
+probe_pid=''
 finish() {
     note "$passed checks passed, $failed failed"
     ((failed == 0))
@@ -38,47 +25,16 @@ finish() {
 }
 cleanup() {
     [[ -n $probe_pid ]] && kill "$probe_pid" 2>/dev/null
-    [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
-    wait 2>/dev/null
+    stop_xvfb
 }
 trap cleanup EXIT
 
-# --- the display ---------------------------------------------------------------------------
-for n in 52 53 54 55 56 57 58 59; do
-    [[ -e /tmp/.X$n-lock ]] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 50); do
-        xdpyinfo -display ":$n" >/dev/null 2>&1 && break
-        sleep 0.1
-    done
-    if kill -0 "$xvfb_pid" 2>/dev/null && xdpyinfo -display ":$n" >/dev/null 2>&1; then
-        export DISPLAY=:$n
-        break
-    fi
-    xvfb_pid=''
-done
-if [[ -z $xvfb_pid ]]; then
-    note "no free X display from :52 to :59"
-    exit 1
-fi
+start_xvfb "$work" || { note "no X display"; exit 1; }
 note "display $DISPLAY"
-
-# The close box of a window manager, which Xvfb has none of: a tiny Xlib program.
 close_window=$work/close_window
-if [[ ! -x $close_window || $source_dir/tests/win32/close_window.c -nt $close_window ]]; then
-    cc -O2 -o "$close_window" "$source_dir/tests/win32/close_window.c" -lX11 || exit 1
-fi
+build_close_window "$source_dir" "$close_window" || exit 1
 
 value() { tr -d '\r' <"$2" | sed -n "s/^$1=//p" | tail -n 1; }  # value KEY REPORT
-wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
-    local until=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS >= until)) && return 1
-        sleep 0.5
-    done
-}
 window_shot() {  # window_shot FILE: the window's part of the screen
     local geometry
     geometry=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {x=$4}
@@ -92,7 +48,7 @@ same_pictures() { [[ $(compare -metric AE "$1" "$2" null: 2>&1) == 0 ]]; }
 note "starting the probe (the first run makes the Wine prefix: minutes)"
 "$wine_run" "$probe" report.txt &
 probe_pid=$!
-if ! wait_for 1500 grep -q '^printed=' report.txt 2>/dev/null; then
+if ! until_true 1500 grep -q '^printed=' report.txt 2>/dev/null; then
     note "the probe did not print; its report:"
     cat report.txt 2>/dev/null
     exit 1
@@ -109,7 +65,7 @@ check "the caption is BASIC PROMPT" [ "$(value caption report.txt)" = "BASIC PRO
 
 window=''
 find_window() { window=$(xdotool search --name '^BASIC PROMPT$' 2>/dev/null | head -n 1); [[ -n $window ]]; }
-if ! wait_for 60 find_window; then
+if ! until_true 60 find_window; then
     note "no window named BASIC PROMPT on the display"
     failed=$((failed + 1))
     finish
@@ -124,7 +80,7 @@ xdotool windowfocus --sync "$window" 2>/dev/null
 settled() {
     window_shot screen-a.png && sleep 1 && window_shot screen-b.png && same_pictures screen-a.png screen-b.png
 }
-check "the console's picture settles" wait_for 60 settled
+check "the console's picture settles" until_true 60 settled
 cp screen-b.png console.png
 xdotool key --window "$window" a b c Return space BackSpace Tab Escape F1 Left Down Delete
 sleep 3
@@ -133,14 +89,14 @@ check "typed keys change nothing on the screen" same_pictures console.png screen
 
 # --- the title -----------------------------------------------------------------------------
 touch report.txt.title
-check "SetConsoleTitle succeeds" wait_for 60 grep -q '^title_set=yes' report.txt
+check "SetConsoleTitle succeeds" until_true 60 grep -q '^title_set=yes' report.txt
 title_utf8=$'Horofu\xe3\x80\x80Ver. 1.00'  # the space is the full-width one
 title_is_set() { [[ $(xprop -id "$window" _NET_WM_NAME) == "_NET_WM_NAME(UTF8_STRING) = \"$title_utf8\"" ]]; }
-check "the caption becomes the program's title" wait_for 30 title_is_set
+check "the caption becomes the program's title" until_true 30 title_is_set
 
 # --- closing -------------------------------------------------------------------------------
 "$close_window" "$window"
-if wait_for 120 bash -c "! kill -0 $probe_pid 2>/dev/null"; then
+if until_true 120 bash -c "! kill -0 $probe_pid 2>/dev/null"; then
     wait "$probe_pid"
     status=$?
     probe_pid=''
@@ -156,16 +112,16 @@ fi
 # StartConsole must come back all the same.
 "$wine_run" "$probe" report-min.txt minimized >/dev/null 2>&1 &
 probe_pid=$!
-if wait_for 600 grep -q '^printed=' report-min.txt 2>/dev/null; then
+if until_true 600 grep -q '^printed=' report-min.txt 2>/dev/null; then
     check "a minimised console is taken as shown" [ "$(value iconic report-min.txt)" = yes ]
     note "StartConsole returned after $(value start_ms report-min.txt) ms, minimised"
     window=''
-    wait_for 60 find_window && "$close_window" "$window"
+    until_true 60 find_window && "$close_window" "$window"
 else
     note "StartConsole did not return for a minimised window"
     failed=$((failed + 1))
 fi
-wait_for 120 bash -c "! kill -0 $probe_pid 2>/dev/null" || kill "$probe_pid"
+until_true 120 bash -c "! kill -0 $probe_pid 2>/dev/null" || kill "$probe_pid"
 wait "$probe_pid"
 probe_pid=''
 "$wine_run" "$probe" report-taken.txt taken >/dev/null 2>&1
