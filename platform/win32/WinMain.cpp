@@ -97,6 +97,7 @@ void Tell(HWND owner, const Text& text) {
     if (output.Empty()) ExitProcess(0);
     PageOptions options;
     options.kind = PageKindOfSaveType(saveType, input);
+    options.title = input;  // the modern page's title when the thread has none; .dat or not
     options.title = input;  // the modern page's title, and a .dat read as one
 
     if (!stop.BeginConversion()) ExitProcess(0);  // the console is already closing

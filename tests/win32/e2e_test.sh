@@ -129,12 +129,13 @@ shows() {
     return 1
 }
 
-# type_into ID TEXT: replaces the dialog's file name with TEXT, typed, until the field holds it.
+# type_into ID TEXT: replaces the dialog's file name (Alt+N) with TEXT, typed, until the field
+# holds it.
 type_into() {
     local try
     for try in 1 2 3; do
         xdotool windowfocus --sync "$1" 2>/dev/null
-        xdotool key Home shift+End 2>/dev/null
+        xdotool key alt+n Home shift+End 2>/dev/null
         xdotool type --delay 30 "$2" 2>/dev/null
         window_texts | grep -q "^C Edit 1148 $(sjis_hex "$2")\$" && return 0
     done
@@ -163,7 +164,7 @@ type_list_shot() {
     sleep 1
     geometry=$(xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4}
         /Absolute upper-left Y/ {y=$4} /Width/ {w=$2} /Height/ {h=$2}
-        END {printf "%dx%d+%d+%d", w, h + 70, x, y}')
+        END {printf "%dx%d+%d+%d", w, h + 50, x, y}')
     import -window root -crop "$geometry" +repage "$work/shots/$2.png"
     xdotool key --window "$1" alt+Up 2>/dev/null
     sleep 0.5
@@ -288,7 +289,6 @@ run_one() {
             name=${pages%%=*}
             [[ $name == *.html ]] &&
                 check "$run: the page's name proposed" shows 'Edit 1148' "$(sjis_hex "$name")"
-            declare -F "save_$run" >/dev/null && "save_$run" "$save_id"
             dialog_steps "$save_id" "$save"
         fi
         if [[ $message != - ]] && await box "the message" 90 '^Horofu' "$console"; then
@@ -302,7 +302,11 @@ run_one() {
     fi
     local deadline=$((SECONDS + 60))
     while kill -0 "$horofu_pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.3; done
-    kill -0 "$horofu_pid" 2>/dev/null && { note "  Horofu.exe did not end"; kill "$horofu_pid"; }
+    if kill -0 "$horofu_pid" 2>/dev/null; then
+        note "  Horofu.exe did not end"
+        kill "$horofu_pid"
+        wineserver -k  # and its windows with it, which the next run would take for its own
+    fi
     wait "$horofu_pid"
     status=$?
     horofu_pid=''
@@ -316,8 +320,7 @@ run_one() {
     check "$run: nothing else left" holds_only "$dir" "${list[@]}"
 }
 
-# The first run's extras: screenshots of the save dialog and of the console's echo.
-save_quoted() { import -window "$1" "$work/shots/save-dialog.png"; }
+# The first run's extra: a screenshot of the console's echo.
 message_quoted() {
     xdotool windowmove "$1" 1000 900 2>/dev/null  # the message aside
     sleep 1
@@ -332,12 +335,12 @@ message_quoted() {
 # ソ is 83 5C, its second byte a backslash: the page's name must keep it whole. Unquoted,
 # Wine joins arguments without blanks of their own with one space and no quotes.
 runs="
-quoted      |My Threads |ソフト.txt=thread |@ソフト.txt |- |shows:classic,enter |done |0 |ソフト.html=classic;ソフト.txt=thread |ソフト.txt;ソフト.html
+quoted      |My Threads |ソフト.txt=thread |@ソフト.txt |- |shows:classic,list:save-dialog,enter |done |0 |ソフト.html=classic;ソフト.txt=thread |ソフト.txt;ソフト.html
 unquoted    |unquoted |A Thread.TXT=thread |@A;Thread.TXT |- |enter |done |0 |A Thread.html=classic |A Thread.TXT;A Thread.html
 chosen      |chosen |thread.txt=thread |- |type:@thread.txt,enter |enter |done |0 |thread.html=classic |thread.txt;thread.html
-modern      |modern |thread.txt=thread |@thread.txt |- |list:save-dialog-types,pick:modern,enter |done |0 |thread.html=modern:5 |thread.txt;thread.html
+modern      |modern |thread.txt=thread |@thread.txt |- |pick:modern,enter |done |0 |thread.html=modern:5 |thread.txt;thread.html
 dat         |dat |1162688531.dat=dat |@1162688531.dat |- |shows:modern,enter |done |0 |1162688531.html=modern:3 |1162688531.dat;1162688531.html
-dat_chosen  |dat chosen |1162688531.DAT=dat |- |list:open-dialog-types,type:@1162688531.DAT,enter |shows:modern,enter |done |0 |1162688531.html=modern:3 |1162688531.DAT;1162688531.html
+dat_chosen  |Threads |1162688531.DAT=dat;thread.txt=thread |- |list:open-dialog,type:@1162688531.DAT,enter |shows:modern,enter |done |0 |1162688531.html=modern:3 |1162688531.DAT;1162688531.html;thread.txt
 cancel_open |cancel-open |- |- |escape |- |- |0 |- |-
 cancel_save |cancel-save |thread.txt=thread |thread.txt |- |escape |- |0 |- |thread.txt
 refused     |refused |notes.doc=thread |@notes.doc |- |- |not_text |0 |- |notes.doc
