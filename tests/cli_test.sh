@@ -79,10 +79,11 @@ check "yes replaces the page" test "$(od -An -tx1 <t.html)" = "$expected"
 check "a summary on the terminal" contains out "3 レコード、1 投稿"
 
 # No file named on a terminal: the command asks for one, listing the folder's text files, until
-# a name exists; *.TXT is a filter; an empty answer or Ctrl-D cancels.
+# a name exists; a pattern is a filter; an empty answer or Ctrl-D cancels.
 rm -f t.html
-printf 'nope\n*.TXT\nt\n' | script -qec "$horofu" /dev/null >out 2>&1
-check "the file question lists the text files" contains out "  UPPER.TXT"
+printf 'nope\nU*.txt\nt\n' | script -qec "$horofu" /dev/null >out 2>&1
+check "the file question lists the text files" contains out "  t.txt"
+check "a pattern lists its matches alone" test "$(tr -d '\r' <out | grep -c '^  ')" = 3
 check "a wrong name is asked again" contains out "/nope.txt: ファイルが見つかりません"
 check "a typed name converts" test "$(od -An -tx1 <t.html)" = "$expected"
 printf '' | script -qec "$horofu; echo status=\$?" /dev/null >out 2>&1
