@@ -133,6 +133,19 @@ check "echo of every record" test "$(wc -l <out)" = 3
 "$horofu" --echo -o - t.txt 2>out >/dev/null
 check "echo moves to stderr" contains out "a <b>"
 
+# The modern page: a .dat accepted with -m only, the same page from a pipe, encodings named.
+printf '\x96\xbc\x96\xb3\x82\xb5<>sage<>2024/09/10 10:00 ID:a<> &gt;&gt;2 <>T\n<b>x</b><><>2024/09/10 10:01 ID:a<>\xff <>\n' >d.dat
+"$horofu" d.dat 2>/dev/null
+check "a .dat needs --modern" status_is $? 1
+"$horofu" -m d.dat 2>err
+check "modern page of a .dat" contains d.html '<article class="post" id="2">'
+check "undecodable bytes told" contains err "U+FFFD"
+check "modern page from a pipe" test "$("$horofu" -m -q <d.dat | sed 1,/h1/d)" = "$(sed 1,/h1/d d.html)"
+"$horofu" -m --input-encoding=NO-SUCH d.dat 2>/dev/null
+check "an unknown encoding is a usage error" status_is $? 2
+"$horofu" -m -q -f --input-encoding=EUC-JP d.dat
+check "any iconv encoding" status_is $? 0
+
 # Where the locale's codeset is Shift-JIS, messages pass as Shift-JIS bytes.
 mkdir -p "$work/locale"
 if localedef -c -i ja_JP -f SHIFT_JIS "$work/locale/ja_JP.SJIS" >/dev/null 2>&1 ||
