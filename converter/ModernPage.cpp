@@ -3,6 +3,7 @@
 // A thread that cannot be read twice (a pipe) is copied to a scratch file as it is read.
 #include "converter/ModernPage.h"
 
+#include <new>
 #include <string>
 
 #include "converter/DatThread.h"
@@ -178,9 +179,7 @@ std::string TitleFromFileName(const Text& path) {
     return name.empty() ? "thread" : name;
 }
 
-}  // namespace
-
-ConversionResult ConvertModernChannels(ConversionListener& listener, const PageOptions& options) {
+ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& options) {
     ConversionResult result;
     if (GetChannelStatus(kInput) != ChannelStatus::Open) {
         CloseChannel(kOutput);
@@ -252,6 +251,23 @@ ConversionResult ConvertModernChannels(ConversionListener& listener, const PageO
         result.outcome = ConversionOutcome::WriteFailed;
     }
     return result;
+}
+
+}  // namespace
+
+ConversionResult ConvertModernChannels(ConversionListener& listener, const PageOptions& options) {
+    try {
+        return ConvertModern(listener, options);
+    } catch (const std::bad_alloc&) {
+        // Out of memory (a line of hundreds of megabytes, say): the page is incomplete, and
+        // the caller removes it.
+        CloseChannel(kOutput);
+        CloseChannel(kInput);
+        CloseChannel(kSpool);
+        ConversionResult result;
+        result.outcome = ConversionOutcome::OutOfMemory;
+        return result;
+    }
 }
 
 }  // namespace horofu

@@ -105,6 +105,20 @@ uint64_t ThreadLines::Undecodable() {
 }
 
 void ThreadLines::Decoding() {
+    try {
+        DecodeAll();
+    } catch (...) {
+        const std::lock_guard<std::mutex> hold(lock_);
+        failure_ = std::current_exception();
+    }
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        readerDone_ = true;
+    }
+    changed_.notify_all();
+}
+
+void ThreadLines::DecodeAll() {
     bool ended = false;
     while (!ended) {
         std::string piece;
@@ -132,11 +146,6 @@ void ThreadLines::Decoding() {
         hold.unlock();
         changed_.notify_all();
     }
-    {
-        const std::lock_guard<std::mutex> hold(lock_);
-        readerDone_ = true;
-    }
-    changed_.notify_all();
 }
 
 bool ThreadLines::Fill() {
@@ -147,6 +156,7 @@ bool ThreadLines::Fill() {
         changed_.wait(hold, [this] { return !pieces_.empty() || readerDone_; });
         if (pieces_.empty()) {
             ended_ = true;
+            if (failure_) std::rethrow_exception(failure_);
             return false;
         }
         piece = std::move(pieces_.front());

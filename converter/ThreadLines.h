@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -34,6 +35,7 @@ class ThreadLines {
 
     // The next line without its line end. A line longer than a few megabytes comes in pieces:
     // continues is then true for each piece but the last. False at the end of the thread.
+    // What the reading thread threw (std::bad_alloc) is thrown here.
     bool Next(std::string_view& line, bool& continues);
 
     // False when the encoding is not known to this system (nothing is read then).
@@ -47,6 +49,7 @@ class ThreadLines {
     bool Fill();              // takes the next decoded piece into text_; false at the end
     std::string_view Read();  // the next bytes of the channel, copied when asked
     void Decoding();          // the reading thread: reads and decodes the rest of the thread
+    void DecodeAll();         // its work
     void EndDecoding();       // stops the reading thread and waits for it
 
     int channel_;
@@ -66,6 +69,7 @@ class ThreadLines {
     std::deque<std::string> pieces_;  // decoded, waiting to be taken
     std::vector<std::string> spare_;  // taken, for reuse
     bool readerDone_ = false;
+    std::exception_ptr failure_;  // what ended the reading thread early (memory running out)
     bool quit_ = false;
 };
 
