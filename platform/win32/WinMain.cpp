@@ -63,8 +63,8 @@ void Tell(HWND owner, const Text& text) {
 
 // The whole run, in order: console, title, input from the command line or the open dialog,
 // the extension check, the save dialog and its type (which page), the conversion with its
-// echo, the outcome told. Ends
-// the process with 0, or with 1 after a failure has been told. Called by WinMain.
+// echo, the outcome told. Ends the process with 0, or with 1 after a failure has been told.
+// Called by WinMain.
 [[noreturn]] void Run() {
     if (!StartConsole()) {
         // Without its window the program could neither echo nor be stopped by the user.
@@ -97,7 +97,6 @@ void Tell(HWND owner, const Text& text) {
     if (output.Empty()) ExitProcess(0);
     PageOptions options;
     options.kind = PageKindOfSaveType(saveType, input);
-    options.title = input;  // the modern page's title when the thread has none; .dat or not
     options.title = input;  // the modern page's title, and a .dat read as one
 
     if (!stop.BeginConversion()) ExitProcess(0);  // the console is already closing
