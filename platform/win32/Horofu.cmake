@@ -6,23 +6,44 @@ add_executable(Horofu WIN32
 )
 target_link_libraries(Horofu PRIVATE horofu_converter horofu_console_win32 comdlg32)
 
-# cmake --build BUILD --target horofu-zip: the program with its README and a sample thread.
+# cmake --build BUILD --target horofu-zip: the program with its Windows readme (Japanese and
+# English), the screenshots the readme shows and the sample threads. Only a Release build is
+# packed: the zip is what users run.
 set(HOROFU_ZIP_NAME Horofu-${PROJECT_VERSION}-win32)
 set(HOROFU_ZIP ${CMAKE_BINARY_DIR}/${HOROFU_ZIP_NAME}.zip)
 set(HOROFU_ZIP_STAGE ${CMAKE_BINARY_DIR}/zip-stage)
+set(HOROFU_ZIP_DIR ${HOROFU_ZIP_STAGE}/${HOROFU_ZIP_NAME})
+set(HOROFU_ZIP_FILES
+    ${CMAKE_CURRENT_SOURCE_DIR}/README.html
+    ${PROJECT_SOURCE_DIR}/docs/console-echo.png
+    ${PROJECT_SOURCE_DIR}/docs/save-dialog.png
+    ${PROJECT_SOURCE_DIR}/docs/open-dialog.png
+    ${PROJECT_SOURCE_DIR}/examples/sample-thread.txt
+    ${PROJECT_SOURCE_DIR}/examples/sample-thread.dat)
+if(NOT CMAKE_BUILD_TYPE STREQUAL "Release")
+    add_custom_target(horofu-zip
+        COMMAND ${CMAKE_COMMAND} -E echo
+            "horofu-zip packs a Release build: configure with -DCMAKE_BUILD_TYPE=Release"
+        COMMAND ${CMAKE_COMMAND} -E false
+        VERBATIM)
+    return()
+endif()
 add_custom_command(OUTPUT ${HOROFU_ZIP}
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${HOROFU_ZIP_STAGE}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${HOROFU_ZIP_STAGE}/${HOROFU_ZIP_NAME}/examples
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Horofu> ${PROJECT_SOURCE_DIR}/README.md
-        ${HOROFU_ZIP_STAGE}/${HOROFU_ZIP_NAME}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${HOROFU_ZIP_DIR}/images ${HOROFU_ZIP_DIR}/examples
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Horofu> ${CMAKE_CURRENT_SOURCE_DIR}/README.html
+        ${HOROFU_ZIP_DIR}
     # Without its symbols the program is less than half the size.
-    COMMAND ${CMAKE_STRIP} ${HOROFU_ZIP_STAGE}/${HOROFU_ZIP_NAME}/$<TARGET_FILE_NAME:Horofu>
+    COMMAND ${CMAKE_STRIP} ${HOROFU_ZIP_DIR}/$<TARGET_FILE_NAME:Horofu>
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/docs/console-echo.png
+        ${PROJECT_SOURCE_DIR}/docs/save-dialog.png ${PROJECT_SOURCE_DIR}/docs/open-dialog.png
+        ${HOROFU_ZIP_DIR}/images
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/examples/sample-thread.txt
-        ${HOROFU_ZIP_STAGE}/${HOROFU_ZIP_NAME}/examples
+        ${PROJECT_SOURCE_DIR}/examples/sample-thread.dat ${HOROFU_ZIP_DIR}/examples
     COMMAND ${CMAKE_COMMAND} -E rm -f ${HOROFU_ZIP}
     COMMAND ${CMAKE_COMMAND} -E chdir ${HOROFU_ZIP_STAGE}
         ${CMAKE_COMMAND} -E tar cf ${HOROFU_ZIP} --format=zip ${HOROFU_ZIP_NAME}
-    DEPENDS Horofu ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/examples/sample-thread.txt
+    DEPENDS Horofu ${HOROFU_ZIP_FILES}
     COMMENT "Packing ${HOROFU_ZIP_NAME}.zip"
     VERBATIM)
 add_custom_target(horofu-zip DEPENDS ${HOROFU_ZIP})

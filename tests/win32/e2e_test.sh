@@ -229,7 +229,7 @@ printf 'the old page\r\n' >"$work/old-page"
 cp "$source_dir/examples/sample-thread.txt" "$work/long-thread"
 for _ in $(seq 14); do cat "$work/long-thread" "$work/long-thread" >"$work/twice" && mv "$work/twice" "$work/long-thread"; done
 declare -A input=(
-    [thread]=$source_dir/examples/sample-thread.txt [dat]=$source_dir/tests/win32/sample-thread.dat
+    [thread]=$source_dir/examples/sample-thread.txt [dat]=$source_dir/examples/sample-thread.dat
     [long]=$work/long-thread [old]=$work/old-page
 )
 
