@@ -283,7 +283,8 @@ class WindowConversion {
 // The conversion of a large thread on two threads. The thread is read in chunks cut after
 // their last line end or zero byte, where a field always ends: each chunk converts alone to
 // the same lines as in the whole. Chunks are read in order and written in order, and a thread
-// converts its chunk while the other writes or reads, so both cores work.
+// converts its chunk while the other writes or reads, so both cores work. A chunk without any
+// line end (a line longer than a chunk) and all after it go record by record on one thread.
 class ChunkedConversion {
   public:
     ChunkedConversion(ConversionListener& listener, uint64_t total, const ClassicTuning& tuning)
@@ -452,6 +453,8 @@ ConversionResult ConvertClassic(ConversionListener& listener, const ClassicTunin
         out.Flush();
 
         Tally tally;
+        // Two threads for more than a chunk, or a pipe (size 0: unknown); echoed records are
+        // shown in order as they are read, so an echo keeps to one.
         const bool echo = listener.WantsEcho();
         if (!echo && tuning.threads > 1 && (total > tuning.chunkBytes || total == 0)) {
             ChunkedConversion chunked(listener, total, tuning);
