@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -41,6 +42,12 @@ class CanvasSurface : public ConsoleSurface {
         height_ = height;
     }
 
+    // Two redraws under way at once, from two threads, set overlapped.
+    bool BeginRedraw() override {
+        if (inside_.fetch_add(1) != 0) overlapped = true;
+        return true;
+    }
+    void EndRedraw() override { inside_.fetch_sub(1); }
     ConsoleSize ClientSize() override { return {width_, height_}; }
     int32_t TextWidth(const char* bytes, int32_t count) override {
         int32_t width = 0;
@@ -84,6 +91,7 @@ class CanvasSurface : public ConsoleSurface {
         return width_ == other.width_ && height_ == other.height_ && pixels_ == other.pixels_;
     }
 
+    std::atomic<bool> overlapped{false};
     bool refuseScroll = false;
     int32_t scrollsDone = 0;
 
@@ -99,6 +107,7 @@ class CanvasSurface : public ConsoleSurface {
                 pixels_[py * width_ + px] = make(px - x, py - y);
     }
 
+    std::atomic<int> inside_{0};
     int32_t cellWidth_, lineHeight_;
     bool scrolls_;
     int32_t width_ = 0, height_ = 0;

@@ -254,36 +254,16 @@ TEST(ConsoleScrolling, MovingPixelsGivesTheSamePicture) {
     EXPECT_GT(scrolls, 500);
 }
 
-// A window that notices two redraws under way at once.
-class OverlapSurface : public ConsoleSurface {
-  public:
-    bool BeginRedraw() override {
-        if (inside_.fetch_add(1) != 0) overlapped = true;
-        return true;
-    }
-    void EndRedraw() override { inside_.fetch_sub(1); }
-    ConsoleSize ClientSize() override { return {80 * kCell, 5 * kLine}; }
-    int32_t TextWidth(const char*, int32_t count) override { return count * kCell; }
-    void CopyBackground(int32_t, int32_t, int32_t, int32_t) override { std::this_thread::yield(); }
-    void DrawCharacter(int32_t, int32_t, const char*, int32_t, ConsoleColor,
-                       ConsoleColor) override {}
-
-    std::atomic<bool> overlapped{false};
-
-  private:
-    std::atomic<int> inside_{0};
-};
-
 // The main thread prints while the window's thread paints: one redraw at a time.
 TEST(ConsoleThreads, PrintAndPaintTakeTurns) {
     Console console;
-    OverlapSurface window;
+    CanvasSurface window(80 * kCell, 5 * kLine, kCell, kLine, true);
     console.SetMetrics({kCell, kLine});
     console.AttachWindow(&window);
     std::thread painter([&] {
-        for (int i = 0; i < 2000; ++i) console.Paint(window);
+        for (int i = 0; i < 500; ++i) console.Paint(window);
     });
-    for (int i = 0; i < 2000; ++i) console.Print(Text(Numbered("record ", i)));
+    for (int i = 0; i < 500; ++i) console.Print(Text(Numbered("record ", i)));
     painter.join();
     EXPECT_FALSE(window.overlapped);
     EXPECT_EQ(console.Buffer().cursorLine, 4);  // the lowest wholly visible line

@@ -146,8 +146,6 @@ TEST(FileDialogRequest, TheConvertersOpenAndSaveCalls) {
     const FileDialogRequest save = BuildFileDialogRequest(
         Text("html"), Text("D:\\log\\thread.html"), Text("title"), false, Text("C:\\work"), '\\');
     EXPECT_EQ(save.filter.Bytes(), kHtmlEntry + kAllEntry + std::string(1, '\0'));
-    EXPECT_EQ(save.initialDirectory, Text("D:\\log\\"));
-    EXPECT_EQ(FileNameInBuffer(save.fileName), Text("thread.html"));
     // A path without an extension gives "*" as the default extension.
     EXPECT_EQ(
         BuildFileDialogRequest(Text("html"), Text("readme"), Text(), false, Text("C:\\"), '\\')
@@ -179,11 +177,9 @@ TEST(TerminalFileChoice, AnswerBecomesAPathInTheInitialDirectory) {
     auto answer = [&](const char* typed) { return FilePromptAnswer(r, Text(typed), '/'); };
     EXPECT_EQ(answer(""), Text());
     EXPECT_EQ(answer(" \t\r\n"), Text());
-    EXPECT_EQ(answer("\"\"\n"), Text());
     EXPECT_EQ(answer("t.txt\n"), Text("/home/u/t.txt"));
     EXPECT_EQ(answer("/tmp/a.txt"), Text("/tmp/a.txt"));
     EXPECT_EQ(answer(" \"/tmp/a b.txt\" \n"), Text("/tmp/a b.txt"));
-    EXPECT_EQ(answer("logs/t.TXT"), Text("/home/u/logs/t.TXT"));
     // The default extension goes to a name without a dot, as the dialog adds it.
     EXPECT_EQ(answer("thread"), Text("/home/u/thread.txt"));
     EXPECT_EQ(answer("a.b/thread"), Text("/home/u/a.b/thread.txt"));
