@@ -1,14 +1,12 @@
 // Conversion into a new file that takes the target's place only when it is complete.
 #include "converter/ConvertIntoPlace.h"
 
+#include "converter/ConversionChannels.h"
 #include "runtime/Channels.h"
 #include "runtime/PlatformFile.h"
 
 namespace horofu {
 namespace {
-
-constexpr int kInput = 1;
-constexpr int kOutput = 2;
 
 ConversionResult Failed(ConversionOutcome outcome, int systemError) {
     ConversionResult result;

@@ -7,15 +7,12 @@
 #include <memory>
 #include <string_view>
 
+#include "converter/ConversionChannels.h"
 #include "converter/PageText.h"
 #include "runtime/ByteScan.h"
 #include "runtime/Channels.h"
 
 namespace horofu {
-
-// The channels every conversion uses: the thread is read on 1, the page written on 2.
-constexpr int kInput = 1;
-constexpr int kOutput = 2;
 
 // Where a page writer's bytes go when they are handed on.
 class PageSink {
