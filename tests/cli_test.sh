@@ -2,36 +2,16 @@
 # The horofu command as a user runs it: outputs, messages, exit codes, and what a failure
 # leaves behind. Usage: cli_test.sh PATH/TO/horofu
 set -u
-horofu=$(realpath "$1")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-# Messages follow the locale: Japanese here, English where a check says LC_ALL=C.UTF-8.
-export LC_ALL=ja_JP.UTF-8
-unset LANGUAGE  # gettext would follow it over LC_ALL
-passed=0 failed=0
-
-check() {  # check NAME COMMAND...: the command must succeed
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $name" >&2
-    fi
-}
-status_is() { [ "$1" = "$2" ] || { echo "  exit status $1, expected $2" >&2; return 1; }; }
-contains() { grep -qF -- "$2" "$1" || { echo "  $1 lacks: $2" >&2; cat "$1" >&2; return 1; }; }
-no_temporary() { [ -z "$(find . -name '.horofu-*')" ] || { find . -name '.horofu-*' >&2; return 1; }; }
+source "${BASH_SOURCE%/*}/test-lib.sh"
+start_horofu_test "$1"
+no_temporary() { [ -z "$(find . -name '.horofu-*')" ] || { find . -name '.horofu-*'; return 1; }; }
 
 # 1 名前：名無し 投稿日：05/01/28 12:00 / a <b> line / >>1
 printf '1 \x96\xbc\x91\x4f\x81\x46\x96\xbc\x96\xb3\x82\xb5 \x93\x8a\x8d\x65\x93\xfa\x81\x4605/01/28 12:00\r\na <b>\r\n>>1 \r\n' >t.txt
 expected=$(printf '<html>\r\n<body bgcolor=#F0FFE6 text=black link=blue alink=red vlink=#660099>\r\n\t<DL>\r\n\t\t<DT><a name="1">1 </a>\x96\xbc\x91\x4f\x81\x46<font color=green><b>\x96\xbc\x96\xb3\x82\xb5 </b></font>\x93\x8a\x8d\x65\x93\xfa --/--/--</DT><br>\r\n\t\t<DD>a &lt;b&gt;</DD><br>\r\n\t\t<DD><a href="#1">&gt;&gt;1</a></DD><br>\r\n\t</DL>\r\n</body>\r\n</html>\r\n' | od -An -tx1)
 
 # A page beside its thread, the same as on standard output and from standard input.
-"$horofu" t.txt 2>err
-check "converts beside the input" status_is $? 0
+runs 0 "converts beside the input" t.txt
 check "page bytes" test "$(od -An -tx1 <t.html)" = "$expected"
 check "quiet when not on a terminal" test ! -s err
 check "page on standard output" test "$("$horofu" -o - t.txt | od -An -tx1)" = "$expected"
@@ -42,13 +22,11 @@ check "an upper-case .TXT is a text file" test -f UPPER.html
 
 # Refusals and usage errors. A wrong-type name is refused alone; the others still convert.
 rm -f UPPER.html
-"$horofu" notes.doc UPPER.TXT 2>err
-check "a non-text file is refused" status_is $? 1
+runs 1 "a non-text file is refused" notes.doc UPPER.TXT
 check "refusal message in UTF-8" contains err "horofu: notes.doc: 選択されたファイルはテキストファイルではありません"
 check "nothing written for a refused file" test ! -e notes.html
 check "the next name still converts" test -f UPPER.html
-"$horofu" -o x.html t.txt UPPER.TXT 2>err
-check "-o takes one input" status_is $? 2
+runs 2 "-o takes one input" -o x.html t.txt UPPER.TXT
 "$horofu" --help >out
 check "--help" status_is $? 0
 check "--help text" contains out "使い方: horofu"
@@ -57,13 +35,11 @@ check "English help under another locale" contains out "Usage: horofu"
 LC_ALL=C.UTF-8 "$horofu" notes.doc 2>err
 check "English messages too" contains err "horofu: notes.doc: the chosen file is not a text file"
 check "--version" test "$("$horofu" --version)" = "horofu 1.0.0"
-"$horofu" --bogus 2>err
-check "an unknown option" status_is $? 2
+runs 2 "an unknown option" --bogus
 
 # An existing page is replaced only with --force (no terminal here to ask).
 printf 'old page' >t.html
-"$horofu" t.txt 2>err
-check "existing page without -f fails" status_is $? 1
+runs 1 "existing page without -f fails" t.txt
 check "existing page message" contains err "horofu: t.html: 出力ファイルが既に存在します"
 check "existing page kept" test "$(cat t.html)" = "old page"
 "$horofu" -f t.txt
@@ -96,26 +72,22 @@ check "nothing written on cancel" test ! -e t.html
 
 # The input is never its own output, under any name.
 cp t.txt keep.txt
-"$horofu" -f -o keep.txt keep.txt 2>err
-check "input as output fails" status_is $? 1
+runs 1 "input as output fails" -f -o keep.txt keep.txt
 check "input as output message" contains err "horofu: keep.txt: 入力ファイルと同じファイルには保存できません。"
 ln keep.txt link.html
-"$horofu" -f -o link.html keep.txt 2>err
-check "a second name of the input fails too" status_is $? 1
+runs 1 "a second name of the input fails too" -f -o link.html keep.txt
 check "input intact" cmp -s keep.txt t.txt
 
 # Failures name the path, leave no page and no temporary file, and the others still convert.
 cp t.txt good.txt
-"$horofu" missing.txt good.txt 2>err
-check "a missing input fails the run" status_is $? 1
-check "missing input message" contains err "horofu: missing.txt: 入力ファイルを開けませんでした。"
+runs 1 "a missing input fails the run" missing.txt good.txt
+check "missing input message, with the system's reason" contains err \
+    "horofu: missing.txt: 入力ファイルを開けませんでした。（そのようなファイルやディレクトリはありません）"
 check "the other input still converts" test -f good.html
 check "no page for the missing input" test ! -e missing.html
-"$horofu" -o no/such/dir.html t.txt 2>err
-check "an output that cannot be created" status_is $? 1
+runs 1 "an output that cannot be created" -o no/such/dir.html t.txt
 check "output message" contains err "horofu: no/such/dir.html: 出力ファイルを作成できませんでした。"
-"$horofu" -o /dev/full t.txt 2>err
-check "a full disk" status_is $? 1
+runs 1 "a full disk" -o /dev/full t.txt
 check "write failure message" contains err "horofu: /dev/full: 出力ファイルへの書き込みに失敗しました。"
 "$horofu" -o - t.txt >/dev/full 2>err
 check "a full standard output" status_is $? 1
@@ -135,16 +107,13 @@ check "echo moves to stderr" contains out "a <b>"
 
 # The modern page: a .dat accepted with -m only, the same page from a pipe, encodings named.
 printf '\x96\xbc\x96\xb3\x82\xb5<>sage<>2024/09/10 10:00 ID:a<> &gt;&gt;2 <>T\n<b>x</b><><>2024/09/10 10:01 ID:a<>\xff <>\n' >d.dat
-"$horofu" d.dat 2>/dev/null
-check "a .dat needs --modern" status_is $? 1
+runs 1 "a .dat needs --modern" d.dat
 "$horofu" -m d.dat 2>err
 check "modern page of a .dat" contains d.html '<article class="post" id="2">'
 check "undecodable bytes told" contains err "U+FFFD"
 check "modern page from a pipe" test "$("$horofu" -m -q <d.dat | sed 1,/h1/d)" = "$(sed 1,/h1/d d.html)"
-"$horofu" -m --input-encoding=NO-SUCH d.dat 2>/dev/null
-check "an unknown encoding is a usage error" status_is $? 2
-"$horofu" -m -q -f --input-encoding=EUC-JP d.dat
-check "any iconv encoding" status_is $? 0
+runs 2 "an unknown encoding is a usage error" -m --input-encoding=NO-SUCH d.dat
+runs 0 "any iconv encoding" -m -q -f --input-encoding=EUC-JP d.dat
 
 # Where the locale's codeset is Shift-JIS, messages pass as Shift-JIS bytes.
 mkdir -p "$work/locale"
@@ -155,5 +124,4 @@ if localedef -c -i ja_JP -f SHIFT_JIS "$work/locale/ja_JP.SJIS" >/dev/null 2>&1 
         "$(printf 'horofu: notes.doc: \x91\x49\x91\xf0\x82\xb3\x82\xea\x82\xbd\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xcd\x83\x65\x83\x4c\x83\x58\x83\x67\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xc5\x82\xcd\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1\n' | od -An -tx1 | tr -d ' \n')"
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

@@ -18,11 +18,6 @@ rm -f report*.txt* pixels-*.ppm screen-*.png console.png
 
 source "$source_dir/tests/win32/wine-test-lib.sh"
 probe_pid=''
-finish() {
-    note "$passed checks passed, $failed failed"
-    ((failed == 0))
-    exit
-}
 cleanup() {
     [[ -n $probe_pid ]] && kill "$probe_pid" 2>/dev/null
     stop_xvfb
@@ -68,7 +63,8 @@ find_window() { window=$(xdotool search --name '^BASIC PROMPT$' 2>/dev/null | he
 if ! until_true 60 find_window; then
     note "no window named BASIC PROMPT on the display"
     failed=$((failed + 1))
-    finish
+    finish console_window_test
+    exit
 fi
 check "X sees the caption BASIC PROMPT" \
     [ "$(xprop -id "$window" _NET_WM_NAME)" = '_NET_WM_NAME(UTF8_STRING) = "BASIC PROMPT"' ]
@@ -136,4 +132,4 @@ done
 check "pixels after scrolling are the same either way" cmp -s pixels-runs-1.ppm pixels-chars-1.ppm
 check "pixels with stray bytes are the same either way" cmp -s pixels-runs-2.ppm pixels-chars-2.ppm
 
-finish
+finish console_window_test

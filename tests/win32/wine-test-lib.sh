@@ -1,23 +1,9 @@
 # What the scripts that drive Windows programs under Wine share (tests/win32/*.sh,
-# bench/win32/echo_bench.sh): counting checks, waiting, an Xvfb display of their own, and the
-# close box of a window manager. Sourced; sets no shell options of its own.
+# bench/win32/echo_bench.sh): test-lib.sh's checks, waiting, an Xvfb display of their own,
+# and the close box of a window manager. Sourced; sets no shell options of its own.
 
-passed=0 failed=0
-started=$SECONDS
+source "${BASH_SOURCE%/*}/../test-lib.sh"
 xvfb_pid=''
-
-note() { printf '[%3ds] %s\n' $((SECONDS - started)) "$*"; }
-
-check() {  # check NAME COMMAND...: the command must succeed
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        note "FAILED: $name"
-    fi
-}
 
 until_true() {  # until_true SECONDS COMMAND...: runs the command every 0.3 s until it succeeds
     local until=$((SECONDS + $1))
