@@ -107,26 +107,15 @@ bool AllDigits(std::string_view s) {
 
 // Whether tag (from '<' to '>') is one the modern page writes in its body.
 bool IsModernTag(std::string_view tag, std::set<std::string>& ids) {
-    static const std::set<std::string_view> kFixed = {"</span>",
-                                                      "</a>",
-                                                      "</div>",
-                                                      "</article>",
-                                                      "</body>",
-                                                      "</html>",
-                                                      "<body>",
-                                                      "<h1>",
-                                                      "</h1>",
-                                                      "</head>",
-                                                      "<span class=\"pv\">",
-                                                      "<span class=\"ph\">"};
-    if (kFixed.count(tag) > 0) return true;
+    // The fixed tags, each between blanks.
+    static const std::string kFixed =
+        " </span> </a> </div> </article> </body> </html> <body> <h1> </h1> </head>"
+        " <span class=\"pv\"> <span class=\"ph\"> <div class=\"ph\"> <div class=\"text\">"
+        " <div class=\"lead\"> ";
+    if (kFixed.find(" " + std::string(tag) + " ") != std::string::npos) return true;
     for (std::string_view cls :
          {"num", "name", "trip", "mail", "date", "id", "be", "extra", "count", "refs"}) {
         if (tag == "<span class=\"" + std::string(cls) + "\">") return true;
-    }
-    if (tag == "<div class=\"ph\">" || tag == "<div class=\"text\">" ||
-        tag == "<div class=\"lead\">") {
-        return true;
     }
     auto between = [&](std::string_view open, std::string_view close) -> std::string_view {
         if (tag.size() < open.size() + close.size() || tag.substr(0, open.size()) != open ||

@@ -3,6 +3,7 @@
 
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "converter/ClassicPage.h"
@@ -61,6 +62,22 @@ std::string Page(const std::string& lines) {
     return kHead + lines + kTail;
 }
 
+// A body line's fragment, and a reply link's.
+std::string Dd(const std::string& text) {
+    return "\t\t<DD>" + text + "</DD><br>\r\n";
+}
+std::string Reply(const std::string& number) {
+    return Dd("<a href=\"#" + number + "\">&gt;&gt;" + number + "</a>");
+}
+// A header's fragment: the post number as written (its anchor without the blank after it),
+// the name, and the date's part.
+std::string Dt(const std::string& post, const std::string& name,
+               const std::string& date = kLabelledDate) {
+    const std::string anchor =
+        post.empty() || post.back() != ' ' ? post : post.substr(0, post.size() - 1);
+    return "\t\t<DT><a name=\"" + anchor + "\">" + post + "</a>" + kNameOpen + name + date;
+}
+
 TEST(Convert, TheWorkedExample) {
     const Converted c = Convert("1 " NAME_LABEL NANASHI " " DATE_LABEL COLON
                                 "05/01/28 12:00\r\n"
@@ -68,12 +85,8 @@ TEST(Convert, TheWorkedExample) {
                                 "\r\n"
                                 ">>1 \r\n"
                                 "\r\n");
-    EXPECT_EQ(c.page,
-              Page("\t\t<DT><a name=\"1\">1 </a>" + kNameOpen + NANASHI " " + kLabelledDate +  //
-                   "\t\t<DT><a name=\"2\">2 </a>" + kNameOpen + NANASHI + kBareDate +
-                   "\t\t<DD>" KONNICHIWA "</DD><br>\r\n"
-                   "\t\t<DD><a href=\"#1\">&gt;&gt;1</a></DD><br>\r\n"
-                   "\t\t<br>\r\n"));
+    EXPECT_EQ(c.page, Page(Dt("1 ", NANASHI " ") + Dt("2 ", NANASHI, kBareDate) + Dd(KONNICHIWA) +
+                           Reply("1") + "\t\t<br>\r\n"));
     EXPECT_EQ(c.result.outcome, ConversionOutcome::Done);
     EXPECT_EQ(c.result.records, 5u);
     EXPECT_EQ(c.result.posts, 2u);
@@ -84,79 +97,56 @@ TEST(Convert, TheWorkedExample) {
                             ">>1 \r\n", "\r\n"}));
 }
 
-TEST(Convert, ReplyLinksDropOnlyTheBlankAfterTheNumber) {
-    EXPECT_EQ(Convert(">>12 \r\n").page,
-              Page("\t\t<DD><a href=\"#12\">&gt;&gt;12</a></DD><br>\r\n"));
-    EXPECT_EQ(Convert(">>12\t\r\n").page,
-              Page("\t\t<DD><a href=\"#12\">&gt;&gt;12</a></DD><br>\r\n"));
-    // No blank: the number is kept whole, and a double-byte character is never cut.
-    EXPECT_EQ(Convert(">>12\r\n").page,
-              Page("\t\t<DD><a href=\"#12\">&gt;&gt;12</a></DD><br>\r\n"));
-    EXPECT_EQ(Convert(">>1\r\n").page, Page("\t\t<DD><a href=\"#1\">&gt;&gt;1</a></DD><br>\r\n"));
-    // >>1 な (0x82 0xC8)
-    EXPECT_EQ(Convert(">>1 \x82\xc8\r\n").page,
-              Page("\t\t<DD><a href=\"#1 \x82\xc8\">&gt;&gt;1 \x82\xc8</a></DD><br>\r\n"));
-    // ">>" alone is no reply; as body text its bytes are escaped.
-    EXPECT_EQ(Convert(">>\r\n").page, Page("\t\t<DD>&gt;&gt;</DD><br>\r\n"));
-    // The number is escaped in the link and in its text.
-    EXPECT_EQ(Convert(">>1\"><script> \r\n").page,
-              Page("\t\t<DD><a href=\"#1&quot;&gt;&lt;script&gt;\">&gt;&gt;1&quot;&gt;&lt;"
-                   "script&gt;</a></DD><br>\r\n"));
-}
-
-TEST(Convert, HeaderRules) {
-    // The date label wins over a later "：0"; the name runs up to the label, blanks included.
-    EXPECT_EQ(Convert("3 " NAME_LABEL " a  " DATE_LABEL COLON "0x " COLON "01\r\n").page,
-              Page("\t\t<DT><a name=\"3\">3 </a>" + kNameOpen + " a  " + kLabelledDate));
-    // "：0" only as the last three bytes, or only at the first byte, makes no header.
-    EXPECT_EQ(Convert("4 " NAME_LABEL "x" COLON "0\r\n").page,
-              Page("\t\t<DD>4 " NAME_LABEL "x" COLON "0</DD><br>\r\n"));
-    EXPECT_EQ(Convert(COLON "0 " NAME_LABEL "\r\n").page,
-              Page("\t\t<DD>" COLON "0 " NAME_LABEL "</DD><br>\r\n"));
-    // The label matches ignoring ASCII case only outside double-byte characters:
-    // 88 81 46 30 is a character and a lone F, which is no "：0".
-    EXPECT_EQ(Convert("5 " NAME_LABEL "x\x88\x81"
-                      "F0 1\r\n")
-                  .page,
-              Page("\t\t<DD>5 " NAME_LABEL "x\x88\x81"
-                   "F0 1</DD><br>\r\n"));
-    // A number with no blank before "名前：" keeps its last digit in the anchor.
-    EXPECT_EQ(Convert("12" NAME_LABEL "x " DATE_LABEL "\r\n").page,
-              Page("\t\t<DT><a name=\"12\">12</a>" + kNameOpen + "x " + kLabelledDate));
-    // "名前：" first: empty number and anchor.
-    EXPECT_EQ(Convert(NAME_LABEL "x " DATE_LABEL "\r\n").page,
-              Page("\t\t<DT><a name=\"\"></a>" + kNameOpen + "x " + kLabelledDate));
-}
-
-TEST(Convert, LinesThatMentionADateWithoutANameStayWhole) {
+TEST(Convert, RecordsBecomeHeadersRepliesOrBodyLines) {
     // 集合は10：00で / 投稿日は昨日です: no "名前：" before the date, so ordinary lines.
     const std::string meeting =
         "\x8f\x57\x8d\x87\x82\xcd"
         "10" COLON "00\x82\xc5";
     const std::string posted = DATE_LABEL "\x82\xcd\x8d\xf0\x93\xfa\x82\xc5\x82\xb7";
-    const Converted c = Convert(meeting + "\r\n" + posted + "\r\n");
-    EXPECT_EQ(c.page,
-              Page("\t\t<DD>" + meeting + "</DD><br>\r\n\t\t<DD>" + posted + "</DD><br>\r\n"));
-    EXPECT_EQ(c.result.posts, 0u);
-}
-
-TEST(Convert, RecordTextIsEscapedFixedTextIsNot) {
-    EXPECT_EQ(Convert("<b>Tom & \"Jerry\"</b>\r\n").page,
-              Page("\t\t<DD>&lt;b&gt;Tom &amp; &quot;Jerry&quot;&lt;/b&gt;</DD><br>\r\n"));
-    EXPECT_EQ(Convert("1<a " NAME_LABEL "<i>&" DATE_LABEL "\r\n").page,
-              Page("\t\t<DT><a name=\"1&lt;a\">1&lt;a </a>" + kNameOpen + "&lt;i&gt;&amp;" +
-                   kLabelledDate));
-    // A comma outside quotes splits the line; inside quotes it stays.
-    EXPECT_EQ(Convert("a,b\r\n\"c,d\"\r\n").page,
-              Page("\t\t<DD>a</DD><br>\r\n\t\t<DD>b</DD><br>\r\n"
-                   "\t\t<DD>&quot;c,d&quot;</DD><br>\r\n"));
+    const std::pair<std::string, std::string> cases[] = {
+        // A reply link drops only the blank after the number; without one the number is
+        // kept whole, and a double-byte character is never cut.
+        {">>12 \r\n", Reply("12")},
+        {">>12\t\r\n", Reply("12")},
+        {">>12\r\n", Reply("12")},
+        {">>1 \x82\xc8\r\n", Reply("1 \x82\xc8")},  // >>1 な
+        // ">>" alone is no reply; as body text its bytes are escaped.
+        {">>\r\n", Dd("&gt;&gt;")},
+        // The date label wins over a later "：0"; the name runs up to the label, blanks included.
+        {"3 " NAME_LABEL " a  " DATE_LABEL COLON "0x " COLON "01\r\n", Dt("3 ", " a  ")},
+        // "：0" only as the last three bytes, or only at the first byte, makes no header.
+        {"4 " NAME_LABEL "x" COLON "0\r\n", Dd("4 " NAME_LABEL "x" COLON "0")},
+        {COLON "0 " NAME_LABEL "\r\n", Dd(COLON "0 " NAME_LABEL)},
+        // The label matches ignoring ASCII case only outside double-byte characters:
+        // 88 81 46 30 is a character and a lone F, which is no "：0".
+        {"5 " NAME_LABEL "x\x88\x81"
+         "F0 1\r\n",
+         Dd("5 " NAME_LABEL "x\x88\x81"
+            "F0 1")},
+        // A number with no blank before "名前：" keeps its last digit in the anchor;
+        // "名前：" first gives an empty number and anchor.
+        {"12" NAME_LABEL "x " DATE_LABEL "\r\n", Dt("12", "x ")},
+        {NAME_LABEL "x " DATE_LABEL "\r\n", Dt("", "x ")},
+        {meeting + "\r\n" + posted + "\r\n", Dd(meeting) + Dd(posted)},
+        // Record text is escaped, fixed text is not, in the number and the link too.
+        {"<b>Tom & \"Jerry\"</b>\r\n", Dd("&lt;b&gt;Tom &amp; &quot;Jerry&quot;&lt;/b&gt;")},
+        {"1<a " NAME_LABEL "<i>&" DATE_LABEL "\r\n", Dt("1&lt;a ", "&lt;i&gt;&amp;")},
+        {">>1\"><script> \r\n", Reply("1&quot;&gt;&lt;script&gt;")},
+        // A comma outside quotes splits the line; inside quotes it stays.
+        {"a,b\r\n\"c,d\"\r\n", Dd("a") + Dd("b") + Dd("&quot;c,d&quot;")},
+    };
+    for (const auto& [thread, lines] : cases) {
+        const Converted c = Convert(thread);
+        EXPECT_EQ(c.page, Page(lines)) << thread;
+        EXPECT_EQ(c.result.posts, lines.find("<DT>") == std::string::npos ? 0u : 1u) << thread;
+    }
 }
 
 TEST(Convert, NothingIsWrittenForBlanksThatHoldNoRecord) {
     EXPECT_EQ(Convert("").page, Page(""));
     EXPECT_EQ(Convert(" \t ").page, Page(""));
     const Converted c = Convert("abc\r\n  ");
-    EXPECT_EQ(c.page, Page("\t\t<DD>abc</DD><br>\r\n"));
+    EXPECT_EQ(c.page, Page(Dd("abc")));
     EXPECT_EQ(c.echoed, (std::vector<std::string>{"abc\r\n"}));
     EXPECT_EQ(c.result.records, 1u);
 }

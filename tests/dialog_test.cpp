@@ -1,11 +1,9 @@
 // File dialog logic: filter text, initial directory and name, the request's fields.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "runtime/CurrentDirectory.h"
 #include "runtime/FileDialogRequest.h"
 #include "runtime/FileFilter.h"
 #include "runtime/PathParts.h"
@@ -188,10 +186,6 @@ TEST(TerminalFileChoice, AnswerBecomesAPathInTheInitialDirectory) {
     const FileDialogRequest root = BuildFileDialogRequest(Text("txt"), Text("*.txt"), Text("t"),
                                                           true, Text("/"), kPosixSeparator);
     EXPECT_EQ(FilePromptAnswer(root, Text("t.txt"), '/'), Text("/t.txt"));
-}
-
-TEST(CurrentDirectory, IsTheProcessDirectory) {
-    EXPECT_EQ(CurrentDirectory().Bytes(), std::filesystem::current_path().string());
 }
 
 }  // namespace

@@ -85,18 +85,6 @@ TEST(PlatformFile, AHeldFileCannotBeOpenedAgain) {
     EXPECT_TRUE(OpenPlatformFile(Text(path), OpenMode::Input));
 }
 
-TEST(PlatformFile, ChannelsRefuseTheFileAnotherChannelHolds) {
-    TempFolder folder;
-    const std::string path = folder.Write("thread.txt", "abc\r\n");
-    OpenChannel(Text(path), 1, 1);
-    OpenChannel(Text(path), 2, 2);
-    EXPECT_EQ(GetChannelStatus(2), ChannelStatus::OpenFailed);
-    WriteChannel(2, Text("<html>"));
-    EXPECT_FALSE(CloseChannel(2));
-    EXPECT_TRUE(CloseChannel(1));
-    EXPECT_EQ(Contents(path), "abc\r\n");
-}
-
 TEST(PlatformFile, ModesCreateEmptyAndAppend) {
     TempFolder folder;
     const std::string missing = folder.Path("missing.txt");
@@ -232,23 +220,6 @@ TEST(PlatformFile, APageTakesItsTargetsPlaceOnlyWhenAllowed) {
 }
 
 #ifndef _WIN32
-TEST(PlatformFile, ALinkInThePagesPlaceIsAnExistingPageAndIsReplacedAsALink) {
-    TempFolder folder;
-    const std::string target = folder.Path("page.html");
-    const std::string aimed = folder.Path("elsewhere.txt");
-    std::filesystem::create_symlink(aimed, target);  // dangling
-    EXPECT_EQ(ClassifyPageTarget(Text(target)), PageTarget::Existing);
-    EXPECT_EQ(WrittenPage(target, "page")->PutInPlace(false), PlaceResult::TargetExists);
-    EXPECT_TRUE(std::filesystem::is_symlink(target));
-    EXPECT_EQ(WrittenPage(target, "page")->PutInPlace(true), PlaceResult::Placed);
-    EXPECT_FALSE(std::filesystem::is_symlink(target));
-    EXPECT_FALSE(FileExists(Text(aimed)));
-    EXPECT_EQ(Contents(target), "page");
-
-    EXPECT_EQ(ClassifyPageTarget(Text(folder.Path("missing.html"))), PageTarget::None);
-    EXPECT_EQ(ClassifyPageTarget(Text("/dev/null")), PageTarget::Stream);
-}
-
 TEST(PlatformFile, ASignalThatEndsTheProgramRemovesANamedPageFile) {
     TempFolder folder;
     const std::string target = folder.Write("page.html", "old page");

@@ -55,28 +55,22 @@ TEST(StartupPaths, ShortOrMissingInputAsks) {
     EXPECT_EQ(InputFrom(R"(Horofu.exe x.txt)"), Text("x.txt"));
 }
 
-TEST(StartupPaths, ExtensionCheckIgnoresAsciiCase) {
-    EXPECT_TRUE(IsTextFilePath(Text(R"(D:\log\thread.txt)")));
-    EXPECT_TRUE(IsTextFilePath(Text(R"(D:\log\thread.Txt)")));
-    EXPECT_TRUE(IsTextFilePath(Text(".txt")));
-    EXPECT_FALSE(IsTextFilePath(Text("txt")));
-    EXPECT_FALSE(IsTextFilePath(Text("")));
-    EXPECT_FALSE(IsTextFilePath(Text(R"(D:\log\thread.txt.bak)")));
-    EXPECT_FALSE(IsTextFilePath(Text(R"(D:\log\thread_txt)")));
+// Text files end in .txt, thread files in .txt or .dat, in any ASCII case.
+TEST(StartupPaths, FileKindsByExtensionInAnyAsciiCase) {
+    for (const char* path : {R"(D:\log\thread.txt)", R"(D:\log\thread.Txt)", ".txt"}) {
+        EXPECT_TRUE(IsTextFilePath(Text(path)) && IsThreadFilePath(Text(path))) << path;
+    }
     // ｔ in full width (82 94) is not t.
-    EXPECT_FALSE(IsTextFilePath(Text("a.tx\x82\x94")));
-}
-
-TEST(StartupPaths, ThreadsAreTextOrDatInAnyCase) {
-    EXPECT_TRUE(IsThreadFilePath(Text(R"(D:\log\thread.txt)")));
-    EXPECT_TRUE(IsThreadFilePath(Text(R"(D:\log\thread.TXT)")));
-    EXPECT_TRUE(IsThreadFilePath(Text(R"(D:\log\1234567890.dat)")));
-    EXPECT_TRUE(IsThreadFilePath(Text(R"(D:\log\1234567890.DaT)")));
-    EXPECT_FALSE(IsThreadFilePath(Text(R"(D:\log\notes.doc)")));
-    EXPECT_FALSE(IsThreadFilePath(Text(R"(D:\log\a.data)")));
-    EXPECT_FALSE(IsThreadFilePath(Text("dat")));
-    EXPECT_FALSE(IsTextFilePath(Text("a.dat")));
-    EXPECT_TRUE(IsDatFilePath(Text("a.DAT")));
+    for (const char* path :
+         {"txt", "", R"(D:\log\thread.txt.bak)", R"(D:\log\thread_txt)", "a.tx\x82\x94", "a.dat"}) {
+        EXPECT_FALSE(IsTextFilePath(Text(path))) << path;
+    }
+    for (const char* path : {R"(D:\log\1234567890.dat)", R"(D:\log\1234567890.DaT)"}) {
+        EXPECT_TRUE(IsThreadFilePath(Text(path)) && IsDatFilePath(Text(path))) << path;
+    }
+    for (const char* path : {R"(D:\log\notes.doc)", R"(D:\log\a.data)", "dat"}) {
+        EXPECT_FALSE(IsThreadFilePath(Text(path))) << path;
+    }
     EXPECT_FALSE(IsDatFilePath(Text("a.txt")));
 }
 
@@ -87,6 +81,7 @@ TEST(StartupPaths, TheSaveTypeSaysWhichPage) {
     EXPECT_EQ(ProposedSaveType(txt), 1u);
     EXPECT_EQ(ProposedSaveType(dat), 2u);
     EXPECT_EQ(ProposedOutputPath(dat), Text(R"(D:\log\123.html)"));
+    EXPECT_EQ(ProposedOutputPath(Text(".txt")), Text(".html"));
     EXPECT_EQ(PageKindOfSaveType(ProposedSaveType(txt), txt), PageKind::Classic);
     EXPECT_EQ(PageKindOfSaveType(ProposedSaveType(dat), dat), PageKind::Modern);
     EXPECT_EQ(PageKindOfSaveType(2, txt), PageKind::Modern);
@@ -98,11 +93,6 @@ TEST(StartupPaths, TheSaveTypeSaysWhichPage) {
         FilterEntries(FilterText(Text(kSaveDialogTypes), PathExtension(ProposedOutputPath(txt))));
     ASSERT_EQ(types.size(), 3u);
     EXPECT_NE(types[1].display.View().find("UTF-8"), std::string_view::npos);
-}
-
-TEST(StartupPaths, ProposedOutputReplacesTheExtension) {
-    EXPECT_EQ(ProposedOutputPath(Text(R"(D:\log\thread.TXT)")), Text(R"(D:\log\thread.html)"));
-    EXPECT_EQ(ProposedOutputPath(Text(".txt")), Text(".html"));
 }
 
 }  // namespace
