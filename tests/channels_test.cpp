@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/Channels.h"
@@ -29,36 +30,31 @@ std::vector<std::string> Records(const std::string& bytes) {
 
 using Fields = std::vector<std::string>;
 
-TEST(FieldInput, RecordsEndAtLineEndsZeroBytesAndUnquotedCommas) {
-    EXPECT_EQ(Records("abc\r\ndef\r\n"), (Fields{"abc", "def"}));
-    EXPECT_EQ(Records("  abc  \r\n"), (Fields{"abc  "}));  // trailing blanks stay
-    EXPECT_EQ(Records("\t abc\r\n"), (Fields{"abc"}));
-    EXPECT_EQ(Records("a, b"), (Fields{"a", "b"}));
-    EXPECT_EQ(Records("a,,b"), (Fields{"a", "", "b"}));
-    EXPECT_EQ(Records("a\nb"), (Fields{"a", "b"}));
-    EXPECT_EQ(Records(std::string("a\0b", 3)), (Fields{"a", "b"}));
-    EXPECT_EQ(Records("\r\n"), (Fields{""}));
-    EXPECT_EQ(Records(""), (Fields{}));
-    // A line with a trailing comma gives one record more than it has commas.
-    EXPECT_EQ(Records("a,\r\nb\r\n"), (Fields{"a", "", "b"}));
-}
-
-TEST(FieldInput, QuotesProtectCommasUpToTheLineEnd) {
-    EXPECT_EQ(Records("\"a,b\",c\r\n"), (Fields{"\"a,b\"", "c"}));
-    EXPECT_EQ(Records("x\"y,z\r\n"), (Fields{"x\"y,z"}));
-    EXPECT_EQ(Records("\"a\r\nb\"\r\n"), (Fields{"\"a", "b\""}));
-}
-
-TEST(FieldInput, OnlyCrLfEndsALineALoneCrStays) {
-    EXPECT_EQ(Records("a\rb\r\n"), (Fields{"a\rb"}));
-    EXPECT_EQ(Records("a\r\rb\r\r\n"), (Fields{"a\r\rb\r"}));
-    EXPECT_EQ(Records("a\r"), (Fields{"a\r"}));  // a CR as the last byte is kept
-    EXPECT_EQ(Records("a\r,b"), (Fields{"a\r", "b"}));
-}
-
-TEST(FieldInput, BlanksAfterTheLastLineEndHoldNoField) {
-    EXPECT_EQ(Records("abc\r\n  \t"), (Fields{"abc", "<none>"}));
-    EXPECT_EQ(Records("   "), (Fields{"<none>"}));
+// Records end at CR LF, LF, zero bytes and unquoted commas; a lone CR stays; quotes protect
+// commas up to the line end; blanks after the last line end hold no field.
+TEST(FieldInput, WhereRecordsEnd) {
+    const std::pair<std::string, Fields> cases[] = {
+        {"abc\r\ndef\r\n", {"abc", "def"}},
+        {"  abc  \r\n", {"abc  "}},  // leading blanks go, trailing blanks stay
+        {"\t abc\r\n", {"abc"}},
+        {"a, b", {"a", "b"}},
+        {"a,,b", {"a", "", "b"}},
+        {"a\nb", {"a", "b"}},
+        {std::string("a\0b", 3), {"a", "b"}},
+        {"\r\n", {""}},
+        {"", {}},
+        {"a,\r\nb\r\n", {"a", "", "b"}},  // a trailing comma: one record more than commas
+        {"\"a,b\",c\r\n", {"\"a,b\"", "c"}},
+        {"x\"y,z\r\n", {"x\"y,z"}},
+        {"\"a\r\nb\"\r\n", {"\"a", "b\""}},
+        {"a\rb\r\n", {"a\rb"}},
+        {"a\r\rb\r\r\n", {"a\r\rb\r"}},
+        {"a\r", {"a\r"}},  // a CR as the last byte is kept
+        {"a\r,b", {"a\r", "b"}},
+        {"abc\r\n  \t", {"abc", "<none>"}},
+        {"   ", {"<none>"}},
+    };
+    for (const auto& [bytes, fields] : cases) EXPECT_EQ(Records(bytes), fields) << bytes;
 }
 
 TEST(FieldInput, LongLinesCrossTheReadBuffer) {
