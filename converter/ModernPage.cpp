@@ -195,7 +195,7 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
     }
     const uint64_t total = ChannelSizeAtOpen(kInput);
     // A thread that cannot be read again from its start is copied aside while first read.
-    const bool rewinds = RewindChannel(kInput);
+    const bool rewinds = SeekChannel(kInput, 0);
     if (!rewinds) AttachChannel(OpenScratchFile(), 0, kSpool);
     const bool spooled = !rewinds && GetChannelStatus(kSpool) == ChannelStatus::Open;
 
@@ -219,7 +219,7 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
     }
     const int source = spooled ? kSpool : kInput;
     readable = readable && GetChannelStatus(kInput) == ChannelStatus::Open &&
-               GetChannelStatus(source) == ChannelStatus::Open && RewindChannel(source);
+               GetChannelStatus(source) == ChannelStatus::Open && SeekChannel(source, 0);
 
     PageWriter out;
     ModernPosts posts(out, index, previews);

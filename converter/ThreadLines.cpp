@@ -13,6 +13,7 @@ namespace {
 
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr std::size_t kLookAhead = 64 * 1024;   // bytes that decide the encoding
+constexpr std::size_t kReadSize = 256 * 1024;   // bytes read and decoded at a time
 constexpr std::size_t kLongestPiece = 4 << 20;  // a longer line comes in pieces
 constexpr ByteSet kLineEnds{'\r', '\n'};
 constexpr std::size_t kPiecesAhead = 4;  // decoded pieces waiting at most
@@ -42,14 +43,16 @@ std::string ChooseEncoding(std::string_view start, bool complete, const std::str
 }
 
 std::string_view ThreadLines::Read() {
-    const std::string_view bytes = ReadChannelBytes(channel_);
-    bytesRead_ += bytes.size();
-    if (copyTo_ != 0 && !bytes.empty()) WriteChannel(copyTo_, bytes);
+    std::size_t got = 0;
+    ReadChannel(channel_, input_.get(), kReadSize, got);  // a failure shows in the channel
+    const std::string_view bytes(input_.get(), got);
+    bytesRead_ += got;
+    if (copyTo_ != 0) WriteChannel(copyTo_, bytes);
     return bytes;
 }
 
 ThreadLines::ThreadLines(int channel, std::string encoding, int copyTo)
-    : channel_(channel), copyTo_(copyTo) {
+    : channel_(channel), copyTo_(copyTo), input_(new char[kReadSize]) {
     // Read until the bytes seen hold enough beyond the first byte outside ASCII to tell.
     std::size_t firstWide = std::string::npos;
     bool complete = false;
@@ -129,7 +132,8 @@ void ThreadLines::DecodeAll() {
                 spare_.pop_back();
             }
         }
-        piece.assign(kHeadroom, '\0');
+        // What stands in the headroom is never read: only what is copied there.
+        piece.resize(kHeadroom);
         if (!head_.empty()) {
             decoder_->Decode(head_, false, piece);
             head_.clear();

@@ -47,7 +47,8 @@ class ThreadLines {
 
   private:
     bool Fill();              // takes the next decoded piece into text_; false at the end
-    std::string_view Read();  // the next bytes of the channel, copied when asked
+    std::string_view Read();  // the next bytes of the channel, copied when asked; valid until
+                              // the next call
     void Decoding();          // the reading thread: reads and decodes the rest of the thread
     void DecodeAll();         // its work
     void EndDecoding();       // stops the reading thread and waits for it
@@ -56,8 +57,9 @@ class ThreadLines {
     int copyTo_;
     std::string encoding_;
     std::unique_ptr<TextDecoder> decoder_;
-    std::string head_;  // bytes read to find the encoding, not yet decoded
-    std::string text_;  // decoded text from pos_ on not yet handed out
+    std::unique_ptr<char[]> input_;  // the bytes last read, before decoding
+    std::string head_;               // bytes read to find the encoding, not yet decoded
+    std::string text_;               // decoded text from pos_ on not yet handed out
     std::size_t pos_ = 0;
     bool ended_ = false;
     bool atStart_ = true;

@@ -165,7 +165,8 @@ class Channel {
     }
 
     void Write(std::string_view bytes) {
-        if (!file_) return;
+        // An empty view may hold a null pointer, which memcpy must not be given.
+        if (!file_ || bytes.empty()) return;
         if (readPos_ < readEnd_) {
             // Drop the read-ahead so the bytes land right after the last one consumed.
             filePos_ = Position();
@@ -185,22 +186,6 @@ class Channel {
         }
         std::memcpy(buffer_.data() + writeLen_, bytes.data(), bytes.size());
         writeLen_ += bytes.size();
-    }
-
-    std::string_view ReadBytes() {
-        if (!file_ || !canRead_) return {};
-        if (readPos_ == readEnd_ && Refill() <= 0) return {};
-        const std::string_view bytes(buffer_.data() + readPos_, readEnd_ - readPos_);
-        readPos_ = readEnd_;
-        return bytes;
-    }
-
-    bool Rewind() {
-        if (!file_ || state_ != ChannelStatus::Open || !FlushWrites()) return false;
-        if (!file_->SeekTo(0)) return false;
-        filePos_ = 0;
-        readPos_ = readEnd_ = 0;
-        return true;
     }
 
   private:
@@ -431,16 +416,6 @@ int ChannelAtEnd(int channel) {
 int InputFields(int channel, std::initializer_list<InputTarget> targets) {
     Channel* c = Slot(channel);
     return c == nullptr ? 0 : c->InputFields(targets);
-}
-
-std::string_view ReadChannelBytes(int channel) {
-    Channel* c = Slot(channel);
-    return c == nullptr ? std::string_view() : c->ReadBytes();
-}
-
-bool RewindChannel(int channel) {
-    Channel* c = Slot(channel);
-    return c != nullptr && c->Rewind();
 }
 
 bool ReadChannel(int channel, char* into, std::size_t size, std::size_t& got) {

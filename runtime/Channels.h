@@ -39,21 +39,14 @@ int ChannelAtEnd(int channel);
 // that target and the later ones keep their values.
 int InputFields(int channel, std::initializer_list<InputTarget> targets);
 
-// The next stretch of the channel's bytes as they are, consumed; empty at the end of the file
-// or after a read failure. Valid until the channel's next call.
-std::string_view ReadChannelBytes(int channel);
-
-// Moves the channel back to the start of its file, for a second reading; false when the file
-// cannot be moved in (a pipe, say) or the channel is not open.
-bool RewindChannel(int channel);
-
 // Reads up to size bytes at the channel's position, the read-ahead first, stopping short only
 // at the end of the file (got = 0 there). False when a read fails; the channel is then failed
-// for reading. Called by the converter, which cuts the thread into records itself.
+// for reading. Called by both pages, which cut the thread into records or lines themselves.
 bool ReadChannel(int channel, char* into, std::size_t size, std::size_t& got);
 
 // Moves a reading channel's position to position. False, with the position unchanged, where
-// the file cannot seek (a pipe). Called by the converter to read a very long record twice.
+// the file cannot seek (a pipe) or the channel cannot be read. Called by the classic page to
+// read a very long record twice, and by the modern page to read the thread again from 0.
 bool SeekChannel(int channel, uint64_t position);
 
 // Writes every byte of text at the channel's position; adds nothing.

@@ -106,8 +106,10 @@ TEST(Channels, WritesGoRightAfterTheLastByteConsumed) {
     EXPECT_TRUE(CloseChannel(3));
     EXPECT_EQ(TempFolder::Read(path), "first,SECOND\r\nthird\r\n");
 
-    // Append writes after the last byte; zero bytes are written too.
+    // Append writes after the last byte; zero bytes are written too, and nothing (a view
+    // with no bytes behind it) is nothing.
     OpenChannel(Text(path), 3, 4);
+    WriteChannel(4, std::string_view());
     WriteChannel(4, Text(std::string("\0x", 2)));
     EXPECT_TRUE(CloseChannel(4));
     EXPECT_EQ(TempFolder::Read(path), std::string("first,SECOND\r\nthird\r\n\0x", 23));
