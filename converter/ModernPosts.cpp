@@ -98,11 +98,23 @@ std::string PreviewBuilder::Take() {
 
 ModernPosts::ModernPosts(PageWriter& out, const ThreadIndex& index, PreviewMap& previews)
     : out_(out), index_(index), previews_(previews) {
-    for (std::size_t post = 0; post < index_.PostCount(); ++post) {
+    // In order of last replier, then of post: counted into place, as both are post indexes.
+    const std::size_t count = index_.PostCount();
+    std::vector<uint32_t> starts(count + 1, 0);
+    std::size_t total = 0;
+    for (std::size_t post = 0; post < count; ++post) {
         const std::size_t last = index_.LastReplier(post);
-        if (last != ThreadIndex::kNone) expiries_.emplace_back(last, post);
+        if (last != ThreadIndex::kNone) {
+            ++starts[last + 1];
+            ++total;
+        }
     }
-    std::sort(expiries_.begin(), expiries_.end());
+    for (std::size_t i = 1; i <= count; ++i) starts[i] += starts[i - 1];
+    expiries_.resize(total);
+    for (std::size_t post = 0; post < count; ++post) {
+        const std::size_t last = index_.LastReplier(post);
+        if (last != ThreadIndex::kNone) expiries_[starts[last]++] = {last, post};
+    }
 }
 
 void ModernPosts::Begin(std::string_view title) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -189,8 +190,17 @@ class ShiftJisTableDecoder final : public TextDecoder {
         while (p < end) {
             const unsigned b = *p;
             if (b < 0x80 && table.asciiSame) {
+                // A run of ASCII (digits, marks, the blanks of ASCII art) eight bytes at a time.
                 *dst++ = static_cast<char>(b);
                 ++p;
+                while (end - p >= 8) {
+                    uint64_t word;
+                    std::memcpy(&word, p, 8);
+                    if ((word & 0x8080808080808080ull) != 0) break;
+                    std::memcpy(dst, &word, 8);
+                    dst += 8;
+                    p += 8;
+                }
             } else if (!table.lead[b]) {
                 dst = Put(table.entries[b], dst);
                 ++p;
