@@ -96,6 +96,30 @@ class PageWriter {
         Reserve(bytes.size() * 6);
         const char* p = bytes.data();
         const char* const end = p + bytes.size();
+        if (bytes.size() < 16) {
+            // A header's parts and other short texts: a byte at a time, with no set-up.
+            char* out = data_.get() + size_;
+            for (; p != end; ++p) {
+                switch (*p) {
+                    case '&':
+                        out = Copy(out, "&amp;");
+                        break;
+                    case '<':
+                        out = Copy(out, "&lt;");
+                        break;
+                    case '>':
+                        out = Copy(out, "&gt;");
+                        break;
+                    case '"':
+                        out = Copy(out, "&quot;");
+                        break;
+                    default:
+                        *out++ = *p;
+                }
+            }
+            size_ = static_cast<std::size_t>(out - data_.get());
+            return;
+        }
         for (;;) {
             const char* const stop = FindFirstOf(p, end, kSpecial);
             std::memcpy(data_.get() + size_, p, static_cast<std::size_t>(stop - p));
@@ -117,6 +141,12 @@ class PageWriter {
             }
             p = stop + 1;
         }
+    }
+
+    template <std::size_t N>
+    static char* Copy(char* out, const char (&literal)[N]) {
+        std::memcpy(out, literal, N - 1);
+        return out + N - 1;
     }
 
     // Pieces are at most a slice (six once escaped), so this grows the buffer only when a

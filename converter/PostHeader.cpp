@@ -31,8 +31,9 @@ bool At(std::string_view s, std::size_t at, std::string_view what) {
 
 // The length of the blank (space, tab, ideographic space) at at, or 0.
 std::size_t BlankAt(std::string_view s, std::size_t at) {
-    if (at < s.size() && (s[at] == ' ' || s[at] == '\t')) return 1;
-    return At(s, at, kWideSpace) ? kWideSpace.size() : 0;
+    if (at >= s.size()) return 0;
+    if (s[at] == ' ' || s[at] == '\t') return 1;
+    return s[at] == kWideSpace[0] && At(s, at, kWideSpace) ? kWideSpace.size() : 0;
 }
 std::size_t SkipBlanks(std::string_view s, std::size_t at) {
     while (std::size_t n = BlankAt(s, at)) at += n;

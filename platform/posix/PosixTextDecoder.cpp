@@ -176,11 +176,13 @@ class ShiftJisTableDecoder final : public TextDecoder {
         : table_(std::move(table)) {}
 
     void Decode(std::string_view bytes, bool last, std::string& out) override {
-        const std::size_t used = out.size();
-        out.resize(used + bytes.size() * 3 + 8);
-        char* dst = out.data() + used;
+        // Decoded a block at a time into a buffer of its own, then appended: growing out to
+        // the most the bytes could become would fill three times their size with zeros.
+        out.reserve(out.size() + bytes.size() + bytes.size() / 2 + 16);
+        char buffer[3 * kBlock + 16];
         const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
         const unsigned char* const end = p + bytes.size();
+        char* dst = buffer;
         if (pending_ >= 0 && p < end) {  // the lead byte the last piece ended with
             dst = Put(table_->entries[table_->rows[pending_] + *p], dst);
             if (table_->entries[table_->rows[pending_] + *p] != 0) ++p;
@@ -188,40 +190,46 @@ class ShiftJisTableDecoder final : public TextDecoder {
         }
         const ShiftJisTable& table = *table_;
         while (p < end) {
-            const unsigned b = *p;
-            if (b < 0x80 && table.asciiSame) {
-                // A run of ASCII (digits, marks, the blanks of ASCII art) eight bytes at a time.
-                *dst++ = static_cast<char>(b);
-                ++p;
-                while (end - p >= 8) {
-                    uint64_t word;
-                    std::memcpy(&word, p, 8);
-                    if ((word & 0x8080808080808080ull) != 0) break;
-                    std::memcpy(dst, &word, 8);
-                    dst += 8;
-                    p += 8;
-                }
-            } else if (!table.lead[b]) {
-                dst = Put(table.entries[b], dst);
-                ++p;
-            } else if (p + 1 == end) {
-                if (!last) {
-                    pending_ = static_cast<int>(b);
+            // A block ends after at most kBlock bytes, or one more when a pair crosses it.
+            const unsigned char* const blockEnd = end - p > kBlock ? p + kBlock : end;
+            while (p < blockEnd) {
+                const unsigned b = *p;
+                if (b < 0x80 && table.asciiSame) {
+                    // A run of ASCII (digits, marks, the blanks of ASCII art) eight at a time.
+                    *dst++ = static_cast<char>(b);
+                    ++p;
+                    while (blockEnd - p >= 8) {
+                        uint64_t word;
+                        std::memcpy(&word, p, 8);
+                        if ((word & 0x8080808080808080ull) != 0) break;
+                        std::memcpy(dst, &word, 8);
+                        dst += 8;
+                        p += 8;
+                    }
+                } else if (!table.lead[b]) {
+                    dst = Put(table.entries[b], dst);
+                    ++p;
+                } else if (p + 1 == end) {
+                    if (!last) {
+                        pending_ = static_cast<int>(b);
+                    } else {
+                        dst = Put(0, dst);
+                    }
+                    ++p;
                 } else {
-                    dst = Put(0, dst);
+                    const uint32_t entry = table.entries[table.rows[b] + p[1]];
+                    dst = Put(entry, dst);
+                    p += entry != 0 ? 2 : 1;  // after a bad pair, its second byte starts afresh
                 }
-                ++p;
-            } else {
-                const uint32_t entry = table.entries[table.rows[b] + p[1]];
-                dst = Put(entry, dst);
-                p += entry != 0 ? 2 : 1;  // after a bad pair, its second byte starts afresh
             }
+            out.append(buffer, dst);
+            dst = buffer;
         }
         if (last && pending_ >= 0) {
             dst = Put(0, dst);
             pending_ = -1;
         }
-        out.resize(static_cast<std::size_t>(dst - out.data()));
+        out.append(buffer, dst);
     }
 
   private:
@@ -236,6 +244,7 @@ class ShiftJisTableDecoder final : public TextDecoder {
         return dst + (entry >> 24);
     }
 
+    static constexpr std::ptrdiff_t kBlock = 4096;  // input bytes decoded at a time
     std::shared_ptr<const ShiftJisTable> table_;
     int pending_ = -1;  // a lead byte that ended the last piece
 };
