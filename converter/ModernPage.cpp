@@ -13,6 +13,7 @@
 #include "converter/ReplyScan.h"
 #include "converter/ThreadIndex.h"
 #include "converter/ThreadLines.h"
+#include "converter/ThreadWalk.h"
 #include "runtime/Channels.h"
 #include "runtime/Utf8.h"
 
@@ -22,46 +23,6 @@ namespace {
 constexpr int kSpool = 3;                   // the scratch copy of a thread read from a pipe
 constexpr uint64_t kProgressEvery = 4096;   // lines between progress reports
 constexpr std::size_t kLongestRange = 100;  // posts of a range that get a back-link each
-
-// Goes through a thread's lines, telling visit each line as read and each header and body
-// line as understood. A first line shaped like a .dat line, or a .dat file name, makes the
-// thread a .dat. Returns false when visit asked to stop.
-template <typename Visit>
-bool WalkThread(ThreadLines& lines, bool& dat, Visit& visit) {
-    std::string_view line;
-    bool continues = false;
-    bool carried = false;  // the line is the rest of a long one
-    bool first = true;
-    uint32_t previous = 0;
-    uint32_t datLine = 0;
-    PostHeader header;
-    DatPost post;
-    while (lines.Next(line, continues)) {
-        if (!visit.Line(line, continues)) return false;
-        if (first && LooksLikeDatLine(line)) dat = true;
-        first = false;
-        const bool whole = !carried;
-        carried = continues;
-        if (dat && whole && !line.empty()) {
-            ParseDatLine(line, ++datLine, post);
-            if (datLine == 1 && !post.title.empty()) visit.Title(post.title);
-            visit.Header(post.header);
-            std::string_view body = post.body;
-            for (;;) {
-                const std::size_t end = body.find('\n');
-                visit.Body(body.substr(0, end), false);
-                if (end == std::string_view::npos) break;
-                body.remove_prefix(end + 1);
-            }
-        } else if (!dat && whole && ParseHeader(line, previous, header)) {
-            previous = header.number;
-            visit.Header(header);
-        } else {
-            visit.Body(line, continues);
-        }
-    }
-    return true;
-}
 
 // Progress over both readings, and stopping between lines.
 class Pacer {
@@ -153,6 +114,18 @@ struct SecondReading {
     void Body(std::string_view line, bool continues) { posts.Body(line, continues); }
 };
 
+// One reading of the thread: walked on a thread of its own when ahead is set (the lines then
+// carry their text only when lineTexts is set), else on this one.
+template <typename Visit>
+void Walk(ThreadLines& lines, bool& dat, Visit& visit, bool ahead, bool lineTexts) {
+    if (!ahead) {
+        WalkThread(lines, dat, visit);
+        return;
+    }
+    WalkAhead walk(lines, dat, lineTexts);
+    if (walk.Run(visit)) dat = walk.Dat();
+}
+
 bool HasNonAsciiByte(std::string_view bytes) {
     for (char c : bytes) {
         if (static_cast<unsigned char>(c) >= 0x80) return true;
@@ -210,7 +183,7 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
         ThreadLines lines(kInput, options.inputEncoding, spooled ? kSpool : 0);
         readable = lines.Usable();
         FirstReading first{pacer, lines, index, previews, {}, {}, 0, {}, {}};
-        if (readable) WalkThread(lines, dat, first);
+        if (readable) Walk(lines, dat, first, options.walkAhead, false);
         first.Finish();
         index.Finish();
         encoding = lines.Encoding();
@@ -229,7 +202,7 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
         std::unique_ptr<ShiftJisEncoder> encoder;
         if (listener.WantsEcho()) encoder = OpenShiftJisEncoder();
         SecondReading second{pacer, lines, total, posts, listener, encoder.get(), 0, 0, {}};
-        WalkThread(lines, dat, second);
+        Walk(lines, dat, second, options.walkAhead, encoder != nullptr);
         result.records = second.records;
         result.posts = second.headers;
         listener.Progress(total * 2, total * 2);

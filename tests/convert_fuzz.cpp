@@ -235,6 +235,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Fail("modern conversion failed", "");
     }
     std::ifstream modernPage(out, std::ios::binary);
-    CheckModernPage(std::string{std::istreambuf_iterator<char>(modernPage), {}});
+    const std::string page{std::istreambuf_iterator<char>(modernPage), {}};
+    CheckModernPage(page);
+
+    // Walked on the caller's thread rather than a second one, the page is the same.
+    modern.walkAhead = false;
+    horofu::ConvertThreadFile(Text(in), Text(out), quiet, modern);
+    std::ifstream here(out, std::ios::binary);
+    if (std::string{std::istreambuf_iterator<char>(here), {}} != page) {
+        Fail("modern page walked here differs", "");
+    }
     return 0;
 }
