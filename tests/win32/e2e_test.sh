@@ -102,18 +102,26 @@ title_is() {
     [[ $got == "$2" ]] || { note "  title '$got', expected '$2'"; return 1; }
 }
 
-# press KEY ID: sends the key until the window has gone (Wine now and then drops a key).
-press() {
-    local try
-    for try in 1 2 3 4 5; do
-        xdotool windowfocus --sync "$2" 2>/dev/null
-        xdotool key --window "$2" "$1" 2>/dev/null
-        until_true 8 bash -c "! xdotool search --onlyvisible --name . 2>/dev/null | grep -qx $2" &&
-            return 0
-    done
-    note "  $2 still there after $1"
+# retry TIMES FAILURE COMMAND...: the command until it succeeds, FAILURE noted when it never
+# does (Wine now and then drops a key, and typing may go astray).
+retry() {
+    local times=$1 failure=$2 try
+    shift 2
+    for ((try = 0; try < times; try++)); do "$@" && return 0; done
+    note "  $failure"
     return 1
 }
+# keys ID KEY...: the keys to window ID; with - for the first key, to its focused child.
+keys() {
+    xdotool windowfocus --sync "$1" 2>/dev/null
+    [[ $2 == - ]] && set -- "${@:3}" || set -- --window "$@"
+    xdotool key "$@" 2>/dev/null
+}
+gone() { ! visible_windows . | grep -qx "$1"; }
+
+# press KEY ID: sends the key until the window has gone.
+press() { retry 5 "$2 still there after $1" press_once "$@"; }
+press_once() { keys "$2" "$1"; until_true 8 gone "$2"; }
 
 # The texts of the visible Windows windows and their children (see window_texts.cpp).
 window_texts() { wine_ja wine "$texts_exe" 2>/dev/null | tr -d '\r'; }
@@ -131,36 +139,25 @@ shows() {
 
 # type_into ID TEXT: replaces the dialog's file name (Alt+N) with TEXT, typed, until the field
 # holds it.
-type_into() {
-    local try
-    for try in 1 2 3; do
-        xdotool windowfocus --sync "$1" 2>/dev/null
-        xdotool key alt+n Home shift+End 2>/dev/null
-        xdotool type --delay 30 "$2" 2>/dev/null
-        window_texts | grep -q "^C Edit 1148 $(sjis_hex "$2")\$" && return 0
-    done
-    note "  could not type $2"
-    return 1
+type_into() { retry 3 "could not type $2" type_once "$@"; }
+type_once() {
+    keys "$1" - alt+n Home shift+End
+    xdotool type --delay 30 "$2" 2>/dev/null
+    window_texts | grep -q "^C Edit 1148 $(sjis_hex "$2")\$"
 }
 
 # pick_type ID KIND: the dialog's file type list (Alt+T) moved down until it shows KIND.
-pick_type() {
-    local try
-    for try in 1 2 3 4; do
-        xdotool windowfocus --sync "$1" 2>/dev/null
-        xdotool key --window "$1" alt+t Home Down 2>/dev/null
-        sleep 0.5
-        window_texts | grep -q "^C ComboBox 1136 ${said[$2]}\$" && return 0
-    done
-    note "  the type list does not show $2"
-    return 1
+pick_type() { retry 4 "the type list does not show $2" pick_once "$@"; }
+pick_once() {
+    keys "$1" alt+t Home Down
+    sleep 0.5
+    window_texts | grep -q "^C ComboBox 1136 ${said[$2]}\$"
 }
 
 # type_list_shot ID NAME: the dialog with its file type list open, as WORK_DIR/shots/NAME.png.
 type_list_shot() {
     local geometry
-    xdotool windowfocus --sync "$1" 2>/dev/null
-    xdotool key --window "$1" alt+t alt+Down 2>/dev/null
+    keys "$1" alt+t alt+Down
     sleep 1
     geometry=$(xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4}
         /Absolute upper-left Y/ {y=$4} /Width/ {w=$2} /Height/ {h=$2}
@@ -172,18 +169,11 @@ type_list_shot() {
 
 # replace_existing ID: Enter in save dialog ID, which names an existing file, then yes to the
 # question whether to replace it (a window with the dialog's title).
-replace_existing() {
-    local question try
-    for try in 1 2 3 4; do
-        xdotool windowfocus --sync "$1" 2>/dev/null
-        xdotool key --window "$1" Return 2>/dev/null
-        if question=$(until_true 10 find_window '^HTML' "$1"); then
-            press Return "$question"
-            return
-        fi
-    done
-    note "  no question whether to replace"
-    return 1
+replace_existing() { retry 4 "no question whether to replace" replace_once "$1"; }
+replace_once() {
+    local question
+    keys "$1" Return
+    question=$(until_true 10 find_window '^HTML' "$1") && press Return "$question"
 }
 
 # How much of the console is lit: the mean brightness of its window, 0 for all black.
