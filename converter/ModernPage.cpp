@@ -53,8 +53,6 @@ struct FirstReading {
     std::string title;
     PreviewBuilder preview;
     std::size_t previewPost = 0;
-    std::vector<LineLink> links;
-    std::vector<ReplyRange> ranges;
 
     bool Line(std::string_view, bool) { return pacer.Step(lines, 0); }
     void Title(std::string_view text) { title.assign(text); }
@@ -65,16 +63,15 @@ struct FirstReading {
             preview.Start(header);
         }
     }
-    void Body(std::string_view line, bool) {
+    void Body(std::string_view line, bool, const BodyLinks& found) {
         if (preview.Collecting()) {
             preview.AddLine(line);
             if (!preview.Collecting()) previews.emplace(previewPost, preview.Take());
         }
-        ScanLine(line, links, &ranges, false);
-        for (const LineLink& link : links) {
+        for (const LineLink& link : found.links) {
             if (link.kind == LinkKind::Reply) index.AddReply(link.number);
         }
-        for (const ReplyRange& range : ranges) {
+        for (const ReplyRange& range : found.ranges) {
             if (range.to - range.from > kLongestRange) continue;
             for (uint32_t n = range.from + 1; n < range.to; ++n) index.AddReply(n);
         }
@@ -111,18 +108,20 @@ struct SecondReading {
         ++headers;
         posts.Header(header);
     }
-    void Body(std::string_view line, bool continues) { posts.Body(line, continues); }
+    void Body(std::string_view line, bool continues, const BodyLinks& found) {
+        posts.Body(line, continues, found.links);
+    }
 };
 
 // One reading of the thread: walked on a thread of its own when ahead is set (the lines then
 // carry their text only when lineTexts is set), else on this one.
 template <typename Visit>
-void Walk(ThreadLines& lines, bool& dat, Visit& visit, bool ahead, bool lineTexts) {
+void Walk(ThreadLines& lines, bool& dat, BodyScan scan, Visit& visit, bool ahead, bool lineTexts) {
     if (!ahead) {
-        WalkThread(lines, dat, visit);
+        WalkThread(lines, dat, scan, visit);
         return;
     }
-    WalkAhead walk(lines, dat, lineTexts);
+    WalkAhead walk(lines, dat, scan, lineTexts);
     if (walk.Run(visit)) dat = walk.Dat();
 }
 
@@ -182,8 +181,8 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
     if (readable) {
         ThreadLines lines(kInput, options.inputEncoding, spooled ? kSpool : 0);
         readable = lines.Usable();
-        FirstReading first{pacer, lines, index, previews, {}, {}, 0, {}, {}};
-        if (readable) Walk(lines, dat, first, options.walkAhead, false);
+        FirstReading first{pacer, lines, index, previews, {}, {}, 0};
+        if (readable) Walk(lines, dat, BodyScan{false, true}, first, options.walkAhead, false);
         first.Finish();
         index.Finish();
         encoding = lines.Encoding();
@@ -202,7 +201,7 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
         std::unique_ptr<ShiftJisEncoder> encoder;
         if (listener.WantsEcho()) encoder = OpenShiftJisEncoder();
         SecondReading second{pacer, lines, total, posts, listener, encoder.get(), 0, 0, {}};
-        Walk(lines, dat, second, options.walkAhead, encoder != nullptr);
+        Walk(lines, dat, BodyScan{true, false}, second, options.walkAhead, encoder != nullptr);
         result.records = second.records;
         result.posts = second.headers;
         listener.Progress(total * 2, total * 2);

@@ -36,8 +36,13 @@ class WalkAhead::Recorder {
         Add(WalkBatch::Kind::Header, header.idKey, false);
         b.steps.back().parts = static_cast<uint32_t>(header.parts.size());
     }
-    void Body(std::string_view line, bool continues) {
+    void Body(std::string_view line, bool continues, const BodyLinks& found) {
+        WalkBatch& b = *batch_;
         Add(WalkBatch::Kind::Body, line, continues);
+        b.steps.back().parts = static_cast<uint32_t>(found.links.size());
+        b.steps.back().ranges = static_cast<uint32_t>(found.ranges.size());
+        b.links.insert(b.links.end(), found.links.begin(), found.links.end());
+        b.ranges.insert(b.ranges.end(), found.ranges.begin(), found.ranges.end());
     }
     // Hands over the last batch.
     bool Finish() { return owner_.Hand(std::move(batch_)); }
@@ -48,7 +53,7 @@ class WalkAhead::Recorder {
         batch_->Clear();
     }
     void Add(WalkBatch::Kind kind, std::string_view text, bool continues) {
-        batch_->steps.push_back({kind, continues, 0, batch_->text.size(), text.size()});
+        batch_->steps.push_back({kind, continues, 0, 0, batch_->text.size(), text.size()});
         batch_->text.append(text);
     }
 
@@ -56,8 +61,8 @@ class WalkAhead::Recorder {
     std::unique_ptr<WalkBatch> batch_;
 };
 
-WalkAhead::WalkAhead(ThreadLines& lines, bool dat, bool lineTexts)
-    : lines_(lines), dat_(dat), lineTexts_(lineTexts) {
+WalkAhead::WalkAhead(ThreadLines& lines, bool dat, BodyScan scan, bool lineTexts)
+    : lines_(lines), dat_(dat), scan_(scan), lineTexts_(lineTexts) {
     walker_ = std::thread([this] { Walk(); });
 }
 
@@ -83,7 +88,7 @@ bool WalkAhead::Dat() {
 void WalkAhead::Walk() {
     try {
         Recorder recorder(*this);
-        if (WalkThread(lines_, dat_, recorder)) recorder.Finish();
+        if (WalkThread(lines_, dat_, scan_, recorder)) recorder.Finish();
     } catch (...) {
         const std::lock_guard<std::mutex> hold(lock_);
         failure_ = std::current_exception();

@@ -17,15 +17,34 @@
 
 #include "converter/DatThread.h"
 #include "converter/PostHeader.h"
+#include "converter/ReplyScan.h"
 #include "converter/ThreadLines.h"
 
 namespace horofu {
 
+// What a body line links to, as ScanLine finds it.
+struct BodyLinks {
+    std::vector<LineLink> links;
+    std::vector<ReplyRange> ranges;  // only when asked for
+};
+
+// How body lines are scanned: ScanLine's urls, and whether ranges are wanted.
+struct BodyScan {
+    bool urls;
+    bool ranges;
+};
+
 // Goes through a thread's lines, telling visit each line as read (Line) and each header, body
-// line and .dat title as understood. A first line shaped like a .dat line, or dat set on entry
-// (a .dat file name), makes the thread a .dat. Returns false when visit asked to stop.
+// line (with its links, scanned as asked) and .dat title as understood. A first line shaped
+// like a .dat line, or dat set on entry (a .dat file name), makes the thread a .dat. Returns
+// false when visit asked to stop.
 template <typename Visit>
-bool WalkThread(ThreadLines& lines, bool& dat, Visit& visit) {
+bool WalkThread(ThreadLines& lines, bool& dat, BodyScan scan, Visit& visit) {
+    BodyLinks found;
+    auto body = [&](std::string_view text, bool continues) {
+        ScanLine(text, found.links, scan.ranges ? &found.ranges : nullptr, scan.urls);
+        visit.Body(text, continues, found);
+    };
     std::string_view line;
     bool continues = false;
     bool carried = false;  // the line is the rest of a long one
@@ -44,18 +63,18 @@ bool WalkThread(ThreadLines& lines, bool& dat, Visit& visit) {
             ParseDatLine(line, ++datLine, post);
             if (datLine == 1 && !post.title.empty()) visit.Title(post.title);
             visit.Header(post.header);
-            std::string_view body = post.body;
+            std::string_view text = post.body;
             for (;;) {
-                const std::size_t end = body.find('\n');
-                visit.Body(body.substr(0, end), false);
+                const std::size_t end = text.find('\n');
+                body(text.substr(0, end), false);
                 if (end == std::string_view::npos) break;
-                body.remove_prefix(end + 1);
+                text.remove_prefix(end + 1);
             }
         } else if (!dat && whole && ParseHeader(line, previous, header)) {
             previous = header.number;
             visit.Header(header);
         } else {
-            visit.Body(line, continues);
+            body(line, continues);
         }
     }
     return true;
@@ -67,7 +86,9 @@ struct WalkBatch {
     struct Step {
         Kind kind;
         bool continues;
-        uint32_t parts;  // Header: its parts, which follow those of the headers before it
+        uint32_t parts;   // Header: its parts, which follow those of the headers before it;
+                          // Body: its links, likewise
+        uint32_t ranges;  // Body: its ranges, likewise
         std::size_t begin;
         std::size_t size;  // the step's text in text (Header: its idKey)
     };
@@ -80,12 +101,16 @@ struct WalkBatch {
     std::vector<Step> steps;
     std::vector<Part> parts;
     std::vector<uint32_t> numbers;  // the headers' post numbers
+    std::vector<LineLink> links;
+    std::vector<ReplyRange> ranges;
 
     void Clear() {
         text.clear();
         steps.clear();
         parts.clear();
         numbers.clear();
+        links.clear();
+        ranges.clear();
     }
 };
 
@@ -95,7 +120,7 @@ class WalkAhead {
   public:
     // Walks lines; dat as for WalkThread. Each Line step carries the line's text only when
     // lineTexts is set (the echo wants it), else an empty one.
-    WalkAhead(ThreadLines& lines, bool dat, bool lineTexts);
+    WalkAhead(ThreadLines& lines, bool dat, BodyScan scan, bool lineTexts);
     ~WalkAhead();
     WalkAhead(const WalkAhead&) = delete;
     WalkAhead& operator=(const WalkAhead&) = delete;
@@ -105,10 +130,13 @@ class WalkAhead {
     template <typename Visit>
     bool Run(Visit& visit) {
         PostHeader header;
+        BodyLinks found;
         while (std::unique_ptr<WalkBatch> batch = Take()) {
             const WalkBatch& b = *batch;
             std::size_t part = 0;
             std::size_t number = 0;
+            std::size_t link = 0;
+            std::size_t range = 0;
             for (const WalkBatch::Step& step : b.steps) {
                 const std::string_view text(b.text.data() + step.begin, step.size);
                 switch (step.kind) {
@@ -133,7 +161,13 @@ class WalkAhead {
                         visit.Header(header);
                         break;
                     case WalkBatch::Kind::Body:
-                        visit.Body(text, step.continues);
+                        found.links.assign(b.links.begin() + link,
+                                           b.links.begin() + link + step.parts);
+                        found.ranges.assign(b.ranges.begin() + range,
+                                            b.ranges.begin() + range + step.ranges);
+                        link += step.parts;
+                        range += step.ranges;
+                        visit.Body(text, step.continues, found);
                         break;
                 }
             }
@@ -156,6 +190,7 @@ class WalkAhead {
 
     ThreadLines& lines_;
     bool dat_;
+    BodyScan scan_;
     bool lineTexts_;
     std::thread walker_;
     std::mutex lock_;  // guards what follows
