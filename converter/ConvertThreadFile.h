@@ -46,9 +46,6 @@ struct PageOptions {
     // The thread's file name: the modern page's title when the thread names none, and a name
     // ending in ".dat" makes it read the thread as a .dat.
     Text title;
-    // The modern page reads and parses the thread's lines on a second thread; false keeps
-    // them on the caller's (tests compare the two pages).
-    bool walkAhead = true;
 };
 
 struct ConversionResult {

@@ -13,7 +13,6 @@
 #include "converter/ReplyScan.h"
 #include "converter/ThreadIndex.h"
 #include "converter/ThreadLines.h"
-#include "converter/ThreadWalk.h"
 #include "runtime/Channels.h"
 #include "runtime/Utf8.h"
 
@@ -23,6 +22,46 @@ namespace {
 constexpr int kSpool = 3;                   // the scratch copy of a thread read from a pipe
 constexpr uint64_t kProgressEvery = 4096;   // lines between progress reports
 constexpr std::size_t kLongestRange = 100;  // posts of a range that get a back-link each
+
+// Goes through a thread's lines, telling visit each line as read and each header and body
+// line as understood. A first line shaped like a .dat line, or a .dat file name, makes the
+// thread a .dat. Returns false when visit asked to stop.
+template <typename Visit>
+bool WalkThread(ThreadLines& lines, bool& dat, Visit& visit) {
+    std::string_view line;
+    bool continues = false;
+    bool carried = false;  // the line is the rest of a long one
+    bool first = true;
+    uint32_t previous = 0;
+    uint32_t datLine = 0;
+    PostHeader header;
+    DatPost post;
+    while (lines.Next(line, continues)) {
+        if (!visit.Line(line, continues)) return false;
+        if (first && LooksLikeDatLine(line)) dat = true;
+        first = false;
+        const bool whole = !carried;
+        carried = continues;
+        if (dat && whole && !line.empty()) {
+            ParseDatLine(line, ++datLine, post);
+            if (datLine == 1 && !post.title.empty()) visit.Title(post.title);
+            visit.Header(post.header);
+            std::string_view body = post.body;
+            for (;;) {
+                const std::size_t end = body.find('\n');
+                visit.Body(body.substr(0, end), false);
+                if (end == std::string_view::npos) break;
+                body.remove_prefix(end + 1);
+            }
+        } else if (!dat && whole && ParseHeader(line, previous, header)) {
+            previous = header.number;
+            visit.Header(header);
+        } else {
+            visit.Body(line, continues);
+        }
+    }
+    return true;
+}
 
 // Progress over both readings, and stopping between lines.
 class Pacer {
@@ -53,6 +92,8 @@ struct FirstReading {
     std::string title;
     PreviewBuilder preview;
     std::size_t previewPost = 0;
+    std::vector<LineLink> links;
+    std::vector<ReplyRange> ranges;
 
     bool Line(std::string_view, bool) { return pacer.Step(lines, 0); }
     void Title(std::string_view text) { title.assign(text); }
@@ -63,15 +104,16 @@ struct FirstReading {
             preview.Start(header);
         }
     }
-    void Body(std::string_view line, bool, const BodyLinks& found) {
+    void Body(std::string_view line, bool) {
         if (preview.Collecting()) {
             preview.AddLine(line);
             if (!preview.Collecting()) previews.emplace(previewPost, preview.Take());
         }
-        for (const LineLink& link : found.links) {
+        ScanLine(line, links, &ranges, false);
+        for (const LineLink& link : links) {
             if (link.kind == LinkKind::Reply) index.AddReply(link.number);
         }
-        for (const ReplyRange& range : found.ranges) {
+        for (const ReplyRange& range : ranges) {
             if (range.to - range.from > kLongestRange) continue;
             for (uint32_t n = range.from + 1; n < range.to; ++n) index.AddReply(n);
         }
@@ -108,22 +150,8 @@ struct SecondReading {
         ++headers;
         posts.Header(header);
     }
-    void Body(std::string_view line, bool continues, const BodyLinks& found) {
-        posts.Body(line, continues, found.links);
-    }
+    void Body(std::string_view line, bool continues) { posts.Body(line, continues); }
 };
-
-// One reading of the thread: walked on a thread of its own when ahead is set (the lines then
-// carry their text only when lineTexts is set), else on this one.
-template <typename Visit>
-void Walk(ThreadLines& lines, bool& dat, BodyScan scan, Visit& visit, bool ahead, bool lineTexts) {
-    if (!ahead) {
-        WalkThread(lines, dat, scan, visit);
-        return;
-    }
-    WalkAhead walk(lines, dat, scan, lineTexts);
-    if (walk.Run(visit)) dat = walk.Dat();
-}
 
 bool HasNonAsciiByte(std::string_view bytes) {
     for (char c : bytes) {
@@ -181,8 +209,8 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
     if (readable) {
         ThreadLines lines(kInput, options.inputEncoding, spooled ? kSpool : 0);
         readable = lines.Usable();
-        FirstReading first{pacer, lines, index, previews, {}, {}, 0};
-        if (readable) Walk(lines, dat, BodyScan{false, true}, first, options.walkAhead, false);
+        FirstReading first{pacer, lines, index, previews, {}, {}, 0, {}, {}};
+        if (readable) WalkThread(lines, dat, first);
         first.Finish();
         index.Finish();
         encoding = lines.Encoding();
@@ -201,7 +229,7 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
         std::unique_ptr<ShiftJisEncoder> encoder;
         if (listener.WantsEcho()) encoder = OpenShiftJisEncoder();
         SecondReading second{pacer, lines, total, posts, listener, encoder.get(), 0, 0, {}};
-        Walk(lines, dat, BodyScan{true, false}, second, options.walkAhead, encoder != nullptr);
+        WalkThread(lines, dat, second);
         result.records = second.records;
         result.posts = second.headers;
         listener.Progress(total * 2, total * 2);

@@ -231,7 +231,7 @@ void ModernPosts::PutLink(std::string_view line, const LineLink& link) {
     if (preview != previews_.end()) out_.Put(preview->second);
 }
 
-void ModernPosts::Body(std::string_view line, bool continues, std::span<const LineLink> links) {
+void ModernPosts::Body(std::string_view line, bool continues) {
     if (preview_.Collecting()) {
         preview_.AddLine(line);
         if (!preview_.Collecting()) StorePreview();
@@ -253,8 +253,9 @@ void ModernPosts::Body(std::string_view line, bool continues, std::span<const Li
     for (; emptyLines_ > 0; --emptyLines_) out_.Put("\n");
     joinNext_ = continues;
 
+    ScanLine(line, links_, nullptr);
     std::size_t done = 0;
-    for (const LineLink& link : links) {
+    for (const LineLink& link : links_) {
         out_.PutEscaped(line.substr(done, link.begin - done));
         PutLink(line, link);
         done = link.end;
@@ -262,7 +263,7 @@ void ModernPosts::Body(std::string_view line, bool continues, std::span<const Li
     out_.PutEscaped(line.substr(done));
     // The writer gathers its bytes until told to flush; a line adds at most a few times its
     // length (escapes, previews), so counting roughly is enough.
-    unflushed_ += line.size() * 2 + 64 + links.size() * 512;
+    unflushed_ += line.size() * 2 + 64 + links_.size() * 512;
     if (unflushed_ >= kFlushEvery) {
         out_.Flush();
         unflushed_ = 0;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -52,9 +51,8 @@ class ModernPosts {
 
     void Begin(std::string_view title);
     void Header(const PostHeader& header);
-    // One body line and its links (ScanLine's, addresses included); continues when the line
-    // goes on in the next call.
-    void Body(std::string_view line, bool continues, std::span<const LineLink> links);
+    // One body line; continues when the line goes on in the next call.
+    void Body(std::string_view line, bool continues);
     void End();
 
   private:
@@ -68,6 +66,7 @@ class ModernPosts {
     PreviewMap& previews_;
     std::vector<std::pair<std::size_t, std::size_t>> expiries_;  // (last replier, post)
     std::size_t nextExpiry_ = 0;
+    std::vector<LineLink> links_;
     PreviewBuilder preview_;
     std::size_t post_ = ThreadIndex::kNone;  // the post being written
     Block block_ = Block::None;

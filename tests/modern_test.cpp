@@ -169,8 +169,7 @@ Page Split(const std::string& page, ConversionResult result, std::string echoed)
     return {result, page.substr(0, cut), page.substr(cut), std::move(echoed)};
 }
 
-Page ConvertModern(const std::string& name, const std::string& thread, std::string encoding = "",
-                   bool walkAhead = true) {
+Page ConvertModern(const std::string& name, const std::string& thread, std::string encoding = "") {
     TempFolder folder;
     const std::string in = folder.Write(name, thread);
     const std::string out = folder.Path("page.html");
@@ -178,7 +177,6 @@ Page ConvertModern(const std::string& name, const std::string& thread, std::stri
     options.kind = PageKind::Modern;
     options.inputEncoding = std::move(encoding);
     options.title = Text(in);
-    options.walkAhead = walkAhead;
     Collector collector;
     const ConversionResult result = ConvertThreadFile(Text(in), Text(out), collector, options);
     return Split(TempFolder::Read(out), result, collector.echoed);
@@ -350,34 +348,6 @@ TEST(ModernPage, ThreadFromAPipeIsReadTwice) {
     EXPECT_EQ(Split(TempFolder::Read(out), result, "").body, kThreadBody);
 }
 #endif
-
-// The walk on a second thread tells the page what the walk on the caller's thread does: the
-// same page, counts and echo, over many batches, a line longer than a batch, and a .dat.
-TEST(ModernPage, WalkAheadMakesTheSamePage) {
-    std::string many;
-    for (int i = 1; i <= 12000; ++i) {
-        const std::string n = std::to_string(i);
-        many += n + " 名前：名無し [sage] 投稿日：2024/09/10(火) 07:22:22.16 ID:a" +
-                std::to_string(i % 7) + "\r\n>>" + std::to_string(i / 2 + 1) + "-" + n +
-                " http://x.invalid/" + n + "\r\n\r\n";
-    }
-    many += std::string(300000, 'x') + " >>5\r\n";
-    const std::string dat =
-        "名無し<>sage<>2024/09/10(火) 07:22:22.16 ID:abc<>一<br>&gt;&gt;1<>題\n"
-        "<b>x</b><><>2024/09/10(火) 07:23:00.00 ID:abc<> >>1 <>\n";
-    for (const auto& [name, thread] : {std::pair<std::string, std::string>{"many.txt", many},
-                                       {"thread.txt", ShiftJisThread()},
-                                       {"posts.dat", dat}}) {
-        const Page ahead = ConvertModern(name, thread, "", true);
-        const Page here = ConvertModern(name, thread, "", false);
-        // Not EXPECT_EQ: a diff of two pages of megabytes takes more memory than there is.
-        EXPECT_TRUE(ahead.head + ahead.body == here.head + here.body) << name;
-        EXPECT_TRUE(ahead.echoed == here.echoed) << name;
-        EXPECT_EQ(ahead.result.records, here.result.records) << name;
-        EXPECT_EQ(ahead.result.posts, here.result.posts) << name;
-        EXPECT_GT(here.result.posts, 1u) << name;
-    }
-}
 
 TEST(ModernPage, Utf8Checks) {
     EXPECT_TRUE(LooksLikeUtf8("a\xE3\x81\x82", true));
