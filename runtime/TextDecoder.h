@@ -23,7 +23,18 @@ class TextDecoder {
     uint64_t Undecodable() const { return undecodable_; }
 
   protected:
+    // The bytes to decode now: a character kept from the last piece joined to bytes (in
+    // joined), or bytes itself. Called by the platforms' Decode first.
+    std::string_view JoinCut(std::string_view bytes, std::string& joined) {
+        if (cut_.empty()) return bytes;
+        joined = std::move(cut_);
+        cut_.clear();
+        joined.append(bytes);
+        return joined;
+    }
+
     uint64_t undecodable_ = 0;
+    std::string cut_;  // the start of a character cut by the end of the last piece
 };
 
 // Turns UTF-8 into Shift-JIS (CP932) for the echo.

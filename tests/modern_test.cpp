@@ -1,5 +1,5 @@
 // The modern page: header forms, reply and address scanning, .dat reduction, and whole pages
-// for a Shift-JIS, a UTF-8 CR-only and a .dat thread, read from files and from a pipe.
+// for a Shift-JIS, a UTF-8 CR-only and a .dat thread (the command's tests read one from a pipe).
 #include <gtest/gtest.h>
 
 #include <set>
@@ -13,12 +13,6 @@
 #include "runtime/Channels.h"
 #include "runtime/Utf8.h"
 #include "tests/TempFolder.h"
-
-#ifndef _WIN32
-#include <unistd.h>
-
-#include <thread>
-#endif
 
 namespace horofu {
 namespace {
@@ -323,31 +317,6 @@ TEST(ModernPage, DatThread) {
     // The same lines under another name are found to be a .dat by their shape.
     EXPECT_EQ(ConvertModern("thread.txt", dat).body.substr(20, 60), page.body.substr(20, 60));
 }
-
-#ifndef _WIN32
-TEST(ModernPage, ThreadFromAPipeIsReadTwice) {
-    int ends[2];
-    ASSERT_EQ(::pipe(ends), 0);
-    const std::string thread = ShiftJisThread();
-    std::thread writer([&] {
-        (void)!::write(ends[1], thread.data(), thread.size());
-        ::close(ends[1]);
-    });
-    TempFolder folder;
-    const std::string out = folder.Path("page.html");
-    OpenChannel(Text("/dev/fd/" + std::to_string(ends[0])), 1, 1);
-    OpenChannel(Text(out), 2, 2);
-    PageOptions options;
-    options.kind = PageKind::Modern;
-    options.title = Text("thread.txt");
-    Collector collector;
-    const ConversionResult result = ConvertOpenChannels(collector, options);
-    writer.join();
-    ::close(ends[0]);
-    EXPECT_EQ(result.outcome, ConversionOutcome::Done);
-    EXPECT_EQ(Split(TempFolder::Read(out), result, "").body, kThreadBody);
-}
-#endif
 
 TEST(ModernPage, Utf8Checks) {
     EXPECT_TRUE(LooksLikeUtf8("a\xE3\x81\x82", true));

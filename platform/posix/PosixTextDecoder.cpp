@@ -73,15 +73,10 @@ class IconvDecoder final : public TextDecoder {
 
     void Decode(std::string_view bytes, bool last, std::string& out) override {
         std::string joined;
-        if (!pending_.empty()) {
-            joined = std::move(pending_);
-            pending_.clear();
-            joined.append(bytes);
-            bytes = joined;
-        }
+        bytes = JoinCut(bytes, joined);
         while (!conversion_.Convert(bytes, out)) {
             if (errno == EINVAL && !last) {  // a character cut by the end of the piece
-                pending_.assign(bytes);
+                cut_.assign(bytes);
                 return;
             }
             // An invalid sequence (or a cut one at the very end): its first byte is lost.
@@ -94,7 +89,6 @@ class IconvDecoder final : public TextDecoder {
 
   private:
     Conversion conversion_;
-    std::string pending_;
 };
 
 // Shift-JIS through a table of every character, filled by asking iconv once per character:

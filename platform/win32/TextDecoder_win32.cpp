@@ -44,12 +44,7 @@ class ShiftJisDecoder final : public TextDecoder {
   public:
     void Decode(std::string_view bytes, bool last, std::string& out) override {
         std::string joined;
-        if (!pending_.empty()) {
-            joined = std::move(pending_);
-            pending_.clear();
-            joined.append(bytes);
-            bytes = joined;
-        }
+        bytes = JoinCut(bytes, joined);
         // A lead byte at the very end waits for its trail byte.
         std::size_t whole = 0;
         while (whole < bytes.size()) {
@@ -57,7 +52,7 @@ class ShiftJisDecoder final : public TextDecoder {
             if (lead && whole + 1 == bytes.size()) break;
             whole += lead ? 2 : 1;
         }
-        if (whole < bytes.size() && !last) pending_.assign(bytes.substr(whole));
+        if (whole < bytes.size() && !last) cut_.assign(bytes.substr(whole));
         if (!last) bytes = bytes.substr(0, whole);
         if (DecodeWhole(bytes.data(), static_cast<int>(bytes.size()), wide_, out)) return;
         // Some byte is not Shift-JIS: one character at a time, each bad byte shown as U+FFFD.
@@ -76,7 +71,6 @@ class ShiftJisDecoder final : public TextDecoder {
     }
 
   private:
-    std::string pending_;
     std::wstring wide_;
 };
 
