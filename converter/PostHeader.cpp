@@ -1,6 +1,8 @@
 // Recognising post headers in the forms saved threads have had over the years.
 #include "converter/PostHeader.h"
 
+#include "runtime/ByteScan.h"
+
 namespace horofu {
 namespace {
 
@@ -20,20 +22,11 @@ bool IsLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// Byte by byte: the marks are a few bytes long.
-bool At(std::string_view s, std::size_t at, std::string_view what) {
-    if (at > s.size() || s.size() - at < what.size()) return false;
-    for (std::size_t i = 0; i < what.size(); ++i) {
-        if (s[at + i] != what[i]) return false;
-    }
-    return true;
-}
-
 // The length of the blank (space, tab, ideographic space) at at, or 0.
 std::size_t BlankAt(std::string_view s, std::size_t at) {
     if (at >= s.size()) return 0;
     if (s[at] == ' ' || s[at] == '\t') return 1;
-    return s[at] == kWideSpace[0] && At(s, at, kWideSpace) ? kWideSpace.size() : 0;
+    return s[at] == kWideSpace[0] && BytesAt(s, at, kWideSpace) ? kWideSpace.size() : 0;
 }
 std::size_t SkipBlanks(std::string_view s, std::size_t at) {
     while (std::size_t n = BlankAt(s, at)) at += n;
@@ -53,7 +46,7 @@ std::size_t BlanksBefore(std::string_view s, std::size_t at) {
 }
 std::size_t ColonAt(std::string_view s, std::size_t at) {
     if (at < s.size() && s[at] == ':') return 1;
-    return At(s, at, kWideColon) ? kWideColon.size() : 0;
+    return BytesAt(s, at, kWideColon) ? kWideColon.size() : 0;
 }
 // The start of a colon that ends s[0, at), or at.
 std::size_t ColonBefore(std::string_view s, std::size_t at) {
@@ -81,7 +74,8 @@ bool TailFits(std::string_view line, std::size_t at) {
     if (p == at) return false;
     if (p == line.size()) return true;
     const char c = line[p];
-    if (c == '[' || c == '(' || At(line, p, kWideOpen) || At(line, p, kSourceLabel)) return true;
+    if (c == '[' || c == '(' || BytesAt(line, p, kWideOpen) || BytesAt(line, p, kSourceLabel))
+        return true;
     std::size_t n = 0;
     while (p + n < line.size() && IsLetter(line[p + n]) && n <= 8) ++n;
     return n >= 1 && n <= 8 && ColonAt(line, p + n) > 0;
@@ -120,12 +114,12 @@ std::size_t DateLength(std::string_view s, bool timeOptional) {
     const std::size_t year = DigitsAt(s, 0);
     if (year != 2 && year != 4) return 0;
     std::size_t p = year;
-    if (!At(s, p, "/")) return 0;
+    if (!BytesAt(s, p, "/")) return 0;
     const std::size_t month = DigitsAt(s, ++p);
     if (month < 1 || month > 2) return 0;
     const unsigned m = ValueOf(s.substr(p, month));
     p += month;
-    if (!At(s, p, "/")) return 0;
+    if (!BytesAt(s, p, "/")) return 0;
     const std::size_t day = DigitsAt(s, ++p);
     if (day < 1 || day > 2) return 0;
     const unsigned d = ValueOf(s.substr(p, day));
@@ -133,13 +127,13 @@ std::size_t DateLength(std::string_view s, bool timeOptional) {
     if (m < 1 || m > 12 || d < 1 || d > 31) return 0;
     // A weekday in brackets: a few characters.
     bool weekday = false;
-    if (At(s, p, "(") || At(s, p, kWideOpen)) {
-        const std::size_t open = At(s, p, "(") ? 1 : kWideOpen.size();
+    if (BytesAt(s, p, "(") || BytesAt(s, p, kWideOpen)) {
+        const std::size_t open = BytesAt(s, p, "(") ? 1 : kWideOpen.size();
         const std::size_t inner = p + open;
         for (std::size_t q = inner; q < s.size() && q <= inner + 12; ++q) {
-            const std::size_t close = s[q] == ')'            ? 1
-                                      : At(s, q, kWideClose) ? kWideClose.size()
-                                                             : 0;
+            const std::size_t close = s[q] == ')'                 ? 1
+                                      : BytesAt(s, q, kWideClose) ? kWideClose.size()
+                                                                  : 0;
             if (close > 0 && q > inner) {
                 p = q + close;
                 weekday = true;
@@ -151,13 +145,13 @@ std::size_t DateLength(std::string_view s, bool timeOptional) {
     const std::size_t t = SkipBlanks(s, p);
     if (t == p && !weekday) return timeOptional ? dateEnd : 0;
     const std::size_t hour = DigitsAt(s, t);
-    if (hour < 1 || hour > 2 || !At(s, t + hour, ":") || DigitsAt(s, t + hour + 1) != 2) {
+    if (hour < 1 || hour > 2 || !BytesAt(s, t + hour, ":") || DigitsAt(s, t + hour + 1) != 2) {
         return timeOptional ? dateEnd : 0;
     }
     p = t + hour + 3;
-    if (At(s, p, ":") && DigitsAt(s, p + 1) == 2) {
+    if (BytesAt(s, p, ":") && DigitsAt(s, p + 1) == 2) {
         p += 3;
-        if (At(s, p, ".")) {
+        if (BytesAt(s, p, ".")) {
             const std::size_t fraction = DigitsAt(s, p + 1);
             if (fraction >= 1 && fraction <= 3) p += 1 + fraction;
         }
@@ -225,7 +219,7 @@ bool ParseHeader(std::string_view line, uint32_t previous, PostHeader& header) {
     std::size_t p = SkipBlanks(line, digits);
     bool separated = p > digits;
     bool labelled = false;
-    if (At(line, p, kNameLabel) && ColonAt(line, p + kNameLabel.size()) > 0) {
+    if (BytesAt(line, p, kNameLabel) && ColonAt(line, p + kNameLabel.size()) > 0) {
         p += kNameLabel.size() + ColonAt(line, p + kNameLabel.size());
         labelled = separated = true;
     } else if (const std::size_t colon = ColonAt(line, p)) {

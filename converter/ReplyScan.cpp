@@ -13,18 +13,9 @@ constexpr std::string_view kWideComma = "\xEF\xBC\x8C";   // ，
 constexpr ByteSet kStarts{'>', 't'};
 constexpr ByteSet kHalfWidthStarts{'>'};
 
-// Byte by byte: the marks are a few bytes, and this runs at every full-width character.
-bool At(std::string_view s, std::size_t at, std::string_view what) {
-    if (at > s.size() || s.size() - at < what.size()) return false;
-    for (std::size_t i = 0; i < what.size(); ++i) {
-        if (s[at + i] != what[i]) return false;
-    }
-    return true;
-}
-
 std::size_t MarkAt(std::string_view s, std::size_t at) {
     if (at < s.size() && s[at] == '>') return 1;
-    return At(s, at, kWideMark) ? kWideMark.size() : 0;
+    return BytesAt(s, at, kWideMark) ? kWideMark.size() : 0;
 }
 
 // The digits (ASCII or full-width) at at: their length in bytes and count, and their value.
@@ -70,8 +61,8 @@ std::size_t TakeReply(std::string_view s, std::size_t at, std::vector<LineLink>&
     links.push_back({LinkKind::Reply, at, p + length, static_cast<uint32_t>(value)});
     p += length;
     for (;;) {
-        const bool range = At(s, p, "-") || At(s, p, kWideHyphen);
-        const bool list = At(s, p, ",") || At(s, p, kWideComma);
+        const bool range = BytesAt(s, p, "-") || BytesAt(s, p, kWideHyphen);
+        const bool list = BytesAt(s, p, ",") || BytesAt(s, p, kWideComma);
         if (!range && !list) return p;
         const std::size_t sep = s[p] == '-' || s[p] == ',' ? 1 : 3;
         uint64_t next;
@@ -89,8 +80,8 @@ std::size_t TakeReply(std::string_view s, std::size_t at, std::vector<LineLink>&
 // The address whose "ttp" is at at, if one is; the end of what was taken.
 std::size_t TakeUrl(std::string_view s, std::size_t at, std::vector<LineLink>& links) {
     std::size_t p = at + 3;
-    if (At(s, p, "s")) ++p;
-    if (!At(s, p, "://")) return at + 1;
+    if (BytesAt(s, p, "s")) ++p;
+    if (!BytesAt(s, p, "://")) return at + 1;
     p += 3;
     const std::size_t hostBegin = p;
     while (p < s.size() && IsUrlByte(s[p])) ++p;
@@ -146,7 +137,7 @@ void ScanLine(std::string_view line, std::vector<LineLink>& links, std::vector<R
         if (q >= line.size()) break;
         if (MarkAt(line, q) > 0) {
             p = TakeReply(line, q, links, ranges);
-        } else if (line[q] == 't' && At(line, q, "ttp")) {
+        } else if (line[q] == 't' && BytesAt(line, q, "ttp")) {
             p = TakeUrl(line, q, links);
         } else {
             p = q + 1;

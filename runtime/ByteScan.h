@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <initializer_list>
+#include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -91,6 +92,17 @@ inline const char* FindPair(const char* p, const char* end, unsigned char first,
         }
     }
     return end;
+}
+
+// Whether what stands in s at at. Byte by byte: the marks compared are a few bytes long, and
+// the header and reply scans ask at every full-width character, where a call to memcmp costs
+// more than the comparison.
+inline bool BytesAt(std::string_view s, std::size_t at, std::string_view what) {
+    if (at > s.size() || s.size() - at < what.size()) return false;
+    for (std::size_t i = 0; i < what.size(); ++i) {
+        if (s[at + i] != what[i]) return false;
+    }
+    return true;
 }
 
 }  // namespace horofu
