@@ -105,8 +105,8 @@ inline constexpr const char* kHelp = Translatable(
     "      --echo         show every record as it is read (on standard error when the\n"
     "                     page goes to standard output)\n"
     "  -q, --quiet        no progress bar and no summary\n"
-    "  -m, --modern       write a UTF-8 HTML5 page with reply previews instead; FILE may\n"
-    "                     also be FILE.dat, in Shift-JIS or UTF-8 (found by itself)\n"
+    "  -m, --modern       write a UTF-8 HTML5 page with reply previews instead (the page\n"
+    "                     for threads saved today); a FILE.dat always gets this page\n"
     "      --input-encoding=NAME  with --modern: read the thread in NAME (an iconv name)\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
@@ -120,10 +120,12 @@ inline constexpr const char* kHelp = Translatable(
     "Exit status: 0 if every file was converted, 1 if any failed, 2 on a usage error,\n"
     "128+N when signal N ended the run.\n");
 inline constexpr const char* kEncodingNeedsModern = Translatable("--input-encoding needs --modern");
-inline constexpr const char* kUnknownEncoding = Translatable("unknown input encoding: %s");
+inline constexpr const char* kUnknownEncoding =
+    Translatable("unknown input encoding: %s ('iconv -l' lists the names known here)");
 
 // What went wrong with one file, shown after "horofu: PATH: ".
-inline constexpr const char* kNotTextFile = Translatable("the chosen file is not a text file");
+inline constexpr const char* kNotThreadFile =
+    Translatable("not a thread file: the names taken are FILE.txt and FILE.dat");
 inline constexpr const char* kInputNotOpened = Translatable("could not open the input file.");
 inline constexpr const char* kReadFailed = Translatable("reading the input file failed.");
 inline constexpr const char* kOutputNotCreated = Translatable("could not create the output file.");
@@ -147,6 +149,14 @@ inline constexpr Plural kRecords = TranslatablePlural("%llu record", "%llu recor
 inline constexpr Plural kPosts = TranslatablePlural("%llu post", "%llu posts");
 inline constexpr Plural kBytes = TranslatablePlural("%llu byte", "%llu bytes");
 inline constexpr Plural kUndecodable = TranslatablePlural("%llu undecodable", "%llu undecodable");
+// Told after a classic page that kept no post header of many lines, or of UTF-8 text: the
+// classic page reads Shift-JIS only, with the design's header forms.
+inline constexpr const char* kClassicLost = Translatable(
+    "the classic page found no post header in this thread (it may be UTF-8 or a form of "
+    "today's); try --modern (-m)");
+// Told after a modern page where many bytes could not be decoded.
+inline constexpr const char* kTryEncoding =
+    Translatable("if the page looks garbled, name the thread's encoding with --input-encoding");
 // Told after a modern page even without the summary.
 inline constexpr Plural kUndecodableShown = TranslatablePlural(
     "%llu undecodable byte shown as U+FFFD", "%llu undecodable bytes shown as U+FFFD");

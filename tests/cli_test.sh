@@ -23,7 +23,7 @@ check "an upper-case .TXT is a text file" test -f UPPER.html
 # Refusals and usage errors. A wrong-type name is refused alone; the others still convert.
 rm -f UPPER.html
 runs 1 "a non-text file is refused" notes.doc UPPER.TXT
-check "refusal message in UTF-8" contains err "horofu: notes.doc: 選択されたファイルはテキストファイルではありません"
+check "refusal message in UTF-8, naming the names taken" contains err "horofu: notes.doc: スレッドのファイルではありません: 変換できるのは FILE.txt と FILE.dat です"
 check "nothing written for a refused file" test ! -e notes.html
 check "the next name still converts" test -f UPPER.html
 runs 2 "-o takes one input" -o x.html t.txt UPPER.TXT
@@ -33,7 +33,7 @@ check "--help text" contains out "使い方: horofu"
 LC_ALL=C.UTF-8 "$horofu" --help notes.doc >out
 check "English help under another locale" contains out "Usage: horofu"
 LC_ALL=C.UTF-8 "$horofu" notes.doc 2>err
-check "English messages too" contains err "horofu: notes.doc: the chosen file is not a text file"
+check "English messages too" contains err "horofu: notes.doc: not a thread file: the names taken are FILE.txt and FILE.dat"
 check "--version" test "$("$horofu" --version)" = "horofu 1.0.0"
 runs 2 "an unknown option" --bogus
 
@@ -107,21 +107,31 @@ check "echo moves to stderr" contains out "a <b>"
 
 # The modern page: a .dat accepted with -m only, the same page from a pipe, encodings named.
 printf '\x96\xbc\x96\xb3\x82\xb5<>sage<>2024/09/10 10:00 ID:a<> &gt;&gt;2 <>T\n<b>x</b><><>2024/09/10 10:01 ID:a<>\xff <>\n' >d.dat
-runs 1 "a .dat needs --modern" d.dat
-"$horofu" -m d.dat 2>err
+runs 0 "a .dat gets the modern page without --modern" d.dat
 check "modern page of a .dat" contains d.html '<article class="post" id="2">'
+rm d.html
+"$horofu" -m d.dat 2>err
 check "undecodable bytes told" contains err "U+FFFD"
 check "modern page from a pipe" test "$("$horofu" -m -q <d.dat | sed 1,/h1/d)" = "$(sed 1,/h1/d d.html)"
 runs 2 "an unknown encoding is a usage error" -m --input-encoding=NO-SUCH d.dat
+check "it says where the names are" contains err "iconv -l"
+# A UTF-8 thread on the classic page loses every header: the page is still written (exit 0),
+# with the fix on standard error; -q keeps quiet.
+printf '1 名前：a 投稿日：2020/01/01(水) 10:00:00 ID:x\nhi\n2 名前：b 投稿日：2020/01/01(水) 10:01:00\n>>1\nyo\n' >u8.txt
+runs 0 "a UTF-8 thread on the classic page" u8.txt
+check "is told to try --modern" contains err "--modern (-m)"
+runs 0 "quietly with -q" -q -f u8.txt
+check "no hint with -q" test ! -s err
 runs 0 "any iconv encoding" -m -q -f --input-encoding=EUC-JP d.dat
 
 # Where the locale's codeset is Shift-JIS, messages pass as Shift-JIS bytes.
 mkdir -p "$work/locale"
 if localedef -c -i ja_JP -f SHIFT_JIS "$work/locale/ja_JP.SJIS" >/dev/null 2>&1 ||
     [ -d "$work/locale/ja_JP.SJIS" ]; then
+    # スレッドのファイルではありません: 変換できるのは FILE.txt と FILE.dat です
     LOCPATH=$work/locale LC_ALL=ja_JP.SJIS "$horofu" notes.doc 2>err
     check "Shift-JIS message bytes" test "$(od -An -tx1 <err | tr -d ' \n')" = \
-        "$(printf 'horofu: notes.doc: \x91\x49\x91\xf0\x82\xb3\x82\xea\x82\xbd\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xcd\x83\x65\x83\x4c\x83\x58\x83\x67\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xc5\x82\xcd\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1\n' | od -An -tx1 | tr -d ' \n')"
+        "$(printf 'horofu: notes.doc: \x83X\x83\x8c\x83b\x83h\x82\xcc\x83t\x83@\x83C\x83\x8b\x82\xc5\x82\xcd\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1: \x95\xcf\x8a\xb7\x82\xc5\x82\xab\x82\xe9\x82\xcc\x82\xcd FILE.txt \x82\xc6 FILE.dat \x82\xc5\x82\xb7\n' | od -An -tx1 | tr -d ' \n')"
 fi
 
 finish

@@ -32,6 +32,13 @@ namespace {
 
 namespace text = message::command;
 
+// A classic page with no post header among this many records has most likely lost its thread
+// (UTF-8 text, or a form of today's headers).
+constexpr uint64_t kManyRecords = 5;
+// A modern page with more than one undecodable byte in this many was likely read in the wrong
+// encoding.
+constexpr uint64_t kGarbledShare = 100;
+
 struct Options {
     std::string output;  // empty: beside each input
     bool force = false;
@@ -195,13 +202,11 @@ int Command::ParseOptions(int argc, char** argv) {
         Usage(Translated(text::kOutputTakesOneInput));
         return 2;
     }
-    // The desktop program refuses anything but a text file (or, for the modern page, a .dat
-    // file); so does the command, one name at a time: the other names are still converted.
+    // The desktop program refuses anything but a .txt or .dat thread; so does the command, one
+    // name at a time: the other names are still converted.
     auto notText = [this](const std::string& input) {
-        const bool accepted =
-            options_.modern ? IsThreadFilePath(Text(input)) : IsTextFilePath(Text(input));
-        if (input == "-" || accepted) return false;
-        Report(input, text::kNotTextFile);
+        if (input == "-" || IsThreadFilePath(Text(input))) return false;
+        Report(input, text::kNotThreadFile);
         refusedSome_ = true;
         return true;
     };
@@ -214,8 +219,7 @@ int Command::ParseOptions(int argc, char** argv) {
 // (see AskForThreadFile). Returns -1 when a file was chosen (now the one input), else the exit
 // status: 0 when the user cancelled.
 int Command::AskForInput() {
-    std::vector<std::string> types = {"*.txt"};
-    if (options_.modern) types.push_back("*.dat");
+    const std::vector<std::string> types = {"*.txt", "*.dat"};
     const Text chosen = AskForThreadFile(stdin, stderr, CurrentDirectory(), types, text_);
     if (chosen.Empty()) return 0;
     options_.inputs.push_back(chosen.Bytes());
@@ -295,8 +299,11 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
     ProgressBar bar(stderr, Shown(input, stderr));
     CommandListener listener(text_, echoTo, showProgress ? &bar : nullptr);
 
+    // A .dat gets the modern page whatever was asked: the classic page cannot read one, and
+    // the desktop program does the same.
+    const bool modern = options_.modern || IsDatFilePath(Text(input));
     PageOptions page;
-    if (options_.modern) {
+    if (modern) {
         page.kind = PageKind::Modern;
         page.inputEncoding = options_.inputEncoding;
         if (!fromStdin) page.title = Text(input);
@@ -353,16 +360,27 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
         const std::string posts = TranslatedCount(text::kPosts, result.posts);
         const std::string bytes = TranslatedCount(text::kBytes, result.bytesWritten);
         const std::string summary =
-            options_.modern
-                ? Formatted(Translated(text::kModernSummary), input.c_str(), output.c_str(),
-                            records.c_str(), posts.c_str(), bytes.c_str(),
-                            TranslatedCount(text::kUndecodable, undecodable).c_str())
-                : Formatted(Translated(text::kSummary), input.c_str(), output.c_str(),
-                            records.c_str(), posts.c_str(), bytes.c_str());
+            modern ? Formatted(Translated(text::kModernSummary), input.c_str(), output.c_str(),
+                               records.c_str(), posts.c_str(), bytes.c_str(),
+                               TranslatedCount(text::kUndecodable, undecodable).c_str())
+                   : Formatted(Translated(text::kSummary), input.c_str(), output.c_str(),
+                               records.c_str(), posts.c_str(), bytes.c_str());
         std::fputs((Shown("horofu: " + summary, stderr) + "\n").c_str(), stderr);
     } else if (undecodable > 0 && !options_.quiet) {
         const std::string told = TranslatedCount(text::kUndecodableShown, undecodable);
         std::fputs((Shown("horofu: " + input + ": " + told, stderr) + "\n").c_str(), stderr);
+    }
+    // Hints that stay quiet with -q: a page that lost its thread is still a page (exit 0).
+    if (!options_.quiet) {
+        struct stat thread {};
+        const uint64_t size =
+            !fromStdin && ::stat(input.c_str(), &thread) == 0 ? uint64_t(thread.st_size) : 0;
+        if (!modern && result.posts == 0 && result.records >= kManyRecords) {
+            Report(input, text::kClassicLost);
+        } else if (modern && options_.inputEncoding.empty() && undecodable * kGarbledShare > size &&
+                   size > 0) {
+            Report(input, text::kTryEncoding);
+        }
     }
     return 0;
 }
