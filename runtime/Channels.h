@@ -1,18 +1,22 @@
-// Numbered file channels: open a file on a number, read it field by field, write raw bytes,
-// test for its end, close it. The converter reads the thread on 1 and writes the page on 2.
+// The process's numbered file channels: open a file on a number, read it field by field,
+// write raw bytes, test for its end, close it. These work on one table for the whole process,
+// as programs written against them expect; a conversion uses a ChannelTable of its own, whose
+// operations mean the same.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 
+#include "runtime/ChannelTable.h"
 #include "runtime/InputTarget.h"
 #include "runtime/PlatformFile.h"
 #include "runtime/Text.h"
 
 namespace horofu {
 
-constexpr int kChannelCount = 256;
+// The table the functions below work on.
+ChannelTable& ProcessChannels();
 
 // Opens path on channel (1 to 256) in mode 0 to 3 (see OpenMode). A refused open, or a mode
 // outside 0 to 3, leaves the channel failed: reads then find nothing, writes write nothing
@@ -54,7 +58,6 @@ void WriteChannel(int channel, const Text& text);
 void WriteChannel(int channel, std::string_view bytes);
 
 // What went wrong on a channel since it was opened, for callers that report failures.
-enum class ChannelStatus { Empty, Open, OpenFailed, ReadFailed, WriteFailed };
 ChannelStatus GetChannelStatus(int channel);
 
 // Bytes consumed so far (the position) and the file's size when opened, for progress.
