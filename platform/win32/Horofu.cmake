@@ -1,13 +1,19 @@
 # Horofu.exe, the desktop program, and the zip it ships in. Included by this folder's
 # CMakeLists.txt.
+# Its icon and version information come from Horofu.rc, compiled by mingw's windres.
+enable_language(RC)
+set(HOROFU_ICON ${CMAKE_CURRENT_SOURCE_DIR}/Horofu.ico)
+configure_file(Horofu.rc.in Horofu.rc @ONLY)
+set_property(SOURCE ${CMAKE_CURRENT_BINARY_DIR}/Horofu.rc PROPERTY OBJECT_DEPENDS ${HOROFU_ICON})
 add_executable(Horofu WIN32
     WinMain.cpp
     FileDialogs.cpp
+    ${CMAKE_CURRENT_BINARY_DIR}/Horofu.rc
 )
 target_link_libraries(Horofu PRIVATE horofu_converter horofu_console_win32 comdlg32)
 
 # cmake --build BUILD --target horofu-zip: the program with its Windows readme (Japanese and
-# English), the screenshots the readme shows and the sample threads. Only a Release build is
+# English), its licence, the screenshots the readme shows and the sample threads. Only a Release build is
 # packed: the zip is what users run.
 set(HOROFU_ZIP_NAME Horofu-${PROJECT_VERSION}-win32)
 set(HOROFU_ZIP ${CMAKE_BINARY_DIR}/${HOROFU_ZIP_NAME}.zip)
@@ -15,6 +21,7 @@ set(HOROFU_ZIP_STAGE ${CMAKE_BINARY_DIR}/zip-stage)
 set(HOROFU_ZIP_DIR ${HOROFU_ZIP_STAGE}/${HOROFU_ZIP_NAME})
 set(HOROFU_ZIP_FILES
     ${CMAKE_CURRENT_SOURCE_DIR}/README.html
+    ${PROJECT_SOURCE_DIR}/LICENSE
     ${PROJECT_SOURCE_DIR}/docs/console-echo.png
     ${PROJECT_SOURCE_DIR}/docs/save-dialog.png
     ${PROJECT_SOURCE_DIR}/docs/open-dialog.png
@@ -33,6 +40,8 @@ add_custom_command(OUTPUT ${HOROFU_ZIP}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${HOROFU_ZIP_DIR}/images ${HOROFU_ZIP_DIR}/examples
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Horofu> ${CMAKE_CURRENT_SOURCE_DIR}/README.html
         ${HOROFU_ZIP_DIR}
+    # The licence as a .txt, which a double click on Windows opens.
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE ${HOROFU_ZIP_DIR}/LICENSE.txt
     # Without its symbols the program is less than half the size.
     COMMAND ${CMAKE_STRIP} ${HOROFU_ZIP_DIR}/$<TARGET_FILE_NAME:Horofu>
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/docs/console-echo.png
