@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "converter/ClassicLine.h"
+#include "converter/ConversionFailure.h"
 #include "converter/PageText.h"
 #include "converter/PageWriter.h"
 #include "runtime/Channels.h"
@@ -508,14 +509,12 @@ ConversionResult ConvertClassicChannels(ConversionListener& listener, const Clas
     sized.chunkBytes = std::max<std::size_t>(sized.chunkBytes, 64);
     try {
         return ConvertClassic(listener, sized);
-    } catch (const std::bad_alloc&) {
-        // Out of memory: the page is incomplete, and the caller removes it.
+    } catch (...) {
+        // Out of memory, or worse: the page is incomplete, and the caller removes it.
         CloseChannel(kOutput);
         CloseChannel(kInput);
         CloseChannel(kRecordCopy);
-        ConversionResult result;
-        result.outcome = ConversionOutcome::OutOfMemory;
-        return result;
+        return FailedConversion();
     }
 }
 

@@ -2,6 +2,7 @@
 #include "converter/ConvertIntoPlace.h"
 
 #include "converter/ConversionChannels.h"
+#include "converter/ConversionFailure.h"
 #include "runtime/Channels.h"
 #include "runtime/PlatformFile.h"
 
@@ -15,11 +16,9 @@ ConversionResult Failed(ConversionOutcome outcome, int systemError) {
     return result;
 }
 
-}  // namespace
-
-ConversionResult ConvertIntoPlace(const Text& inputPath, const Text& target,
-                                  ConversionListener& listener, const PageOptions& options,
-                                  bool mayReplace) {
+ConversionResult ConvertAndPlace(const Text& inputPath, const Text& target,
+                                 ConversionListener& listener, const PageOptions& options,
+                                 bool mayReplace) {
     if (IsSameFile(inputPath, target)) return Failed(ConversionOutcome::SameAsInput, 0);
     const PageTarget kind = ClassifyPageTarget(target);
     if (kind == PageTarget::Refused) return Failed(ConversionOutcome::OutputNotCreated, 0);
@@ -61,6 +60,22 @@ ConversionResult ConvertIntoPlace(const Text& inputPath, const Text& target,
             break;
     }
     return result;
+}
+
+}  // namespace
+
+ConversionResult ConvertIntoPlace(const Text& inputPath, const Text& target,
+                                  ConversionListener& listener, const PageOptions& options,
+                                  bool mayReplace) {
+    try {
+        return ConvertAndPlace(inputPath, target, listener, options, mayReplace);
+    } catch (...) {
+        // The last resort: the unfinished page went as the exception left ConvertAndPlace,
+        // and the failure is reported rather than ending the program.
+        CloseChannel(kOutput);
+        CloseChannel(kInput);
+        return FailedConversion();
+    }
 }
 
 }  // namespace horofu

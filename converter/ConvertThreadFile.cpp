@@ -2,6 +2,8 @@
 #include "converter/ConvertThreadFile.h"
 
 #include "converter/ClassicPage.h"
+#include "converter/ConversionChannels.h"
+#include "converter/ConversionFailure.h"
 #include "converter/ModernPage.h"
 #include "converter/PageWriter.h"
 
@@ -15,8 +17,16 @@ ConversionResult ConvertThreadFile(const Text& inputPath, const Text& outputPath
 }
 
 ConversionResult ConvertOpenChannels(ConversionListener& listener, const PageOptions& options) {
-    if (options.kind == PageKind::Modern) return ConvertModernChannels(listener, options);
-    return ConvertClassicChannels(listener, ClassicTuning{});
+    try {
+        if (options.kind == PageKind::Modern) return ConvertModernChannels(listener, options);
+        return ConvertClassicChannels(listener, ClassicTuning{});
+    } catch (...) {
+        // Each page handles its own failures; this is for what escapes even that (a page
+        // written to standard output has no ConvertIntoPlace around it).
+        CloseChannel(kOutput);
+        CloseChannel(kInput);
+        return FailedConversion();
+    }
 }
 
 }  // namespace horofu

@@ -35,6 +35,8 @@ enum class ConversionOutcome {
     SameAsInput,       // the page would have replaced its own thread text (ConvertIntoPlace)
     OutputExists,      // a page is already there and may not be replaced (ConvertIntoPlace)
     OutOfMemory,       // memory ran out; the page is incomplete
+    ThreadChanged,     // modern page: the thread changed between its two readings
+    Unexpected,        // something unforeseen ended it (systemError tells what, when known)
 };
 
 // Which page a conversion builds: the classic Shift-JIS page, or the modern UTF-8 one.

@@ -59,6 +59,18 @@ inline constexpr char kOutputExists[] =
 inline constexpr char kOutOfMemory[] =
     "\x83\x81\x83\x82\x83\x8a\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81\x42";
 
+// 読み込み中に入力ファイルが変更されました。もう一度変換してください。
+inline constexpr char kThreadChanged[] =
+    "\x93\xc7\x82\xdd\x8d\x9e\x82\xdd\x92\x86\x82\xc9\x93\xfc\x97\xcd\x83\x74\x83\x40\x83\x43"
+    "\x83\x8b\x82\xaa\x95\xcf\x8d\x58\x82\xb3\x82\xea\x82\xdc\x82\xb5\x82\xbd\x81\x42\x82\xe0"
+    "\x82\xa4\x88\xea\x93\x78\x95\xcf\x8a\xb7\x82\xb5\x82\xc4\x82\xad\x82\xbe\x82\xb3\x82\xa2"
+    "\x81\x42";
+
+// 変換が予期せず失敗しました。
+inline constexpr char kUnexpected[] =
+    "\x95\xcf\x8a\xb7\x82\xaa\x97\x5c\x8a\xfa\x82\xb9\x82\xb8\x8e\xb8\x94\x73\x82\xb5\x82\xdc"
+    "\x82\xb5\x82\xbd\x81\x42";
+
 // HTMLへ変換するMabeliテキストファイルを選んでください (title of the open dialog)
 inline constexpr char kChooseInputTitle[] =
     "HTML\x82\xd6\x95\xcf\x8a\xb7\x82\xb7\x82\xe9Mabeli\x83\x65\x83\x4c\x83\x58\x83\x67\x83\x74"
@@ -136,6 +148,9 @@ inline constexpr const char* kOutputExists =
 inline constexpr const char* kFileInUse = Translatable("another program is using it");
 inline constexpr const char* kBlockDevice = Translatable("cannot write into a block device");
 inline constexpr const char* kOutOfMemory = Translatable("not enough memory.");
+inline constexpr const char* kThreadChanged =
+    Translatable("the input file changed while it was read; convert it again.");
+inline constexpr const char* kUnexpected = Translatable("the conversion failed unexpectedly.");
 // A message (first %s) with the system's reason (second %s).
 inline constexpr const char* kWithReason = Translatable("%s (%s)");
 inline constexpr const char* kOverwriteQuestion = Translatable("replace it? [y/N]");

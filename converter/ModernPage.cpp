@@ -1,11 +1,14 @@
 // The modern page: the thread is read twice, first for what the page needs of the whole
 // thread (posts, replies, ID counts, previews of posts replied to ahead), then to write it.
-// A thread that cannot be read twice (a pipe) is copied to a scratch file as it is read.
+// A thread that cannot be read twice (a pipe) is copied to a scratch file as it is read. A
+// thread that another program changes between the readings fails rather than give a page
+// that contradicts itself.
 #include "converter/ModernPage.h"
 
 #include <new>
 #include <string>
 
+#include "converter/ConversionFailure.h"
 #include "converter/DatThread.h"
 #include "converter/ModernPosts.h"
 #include "converter/PageWriter.h"
@@ -206,6 +209,8 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
     bool readable = rewinds || spooled;
     std::string encoding;
     std::string title;
+    uint64_t firstBytes = 0;  // what the first reading saw: the second must see the same
+    uint64_t firstHash = 0;
     if (readable) {
         ThreadLines lines(kInput, options.inputEncoding, spooled ? kSpool : 0);
         readable = lines.Usable();
@@ -215,7 +220,9 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
         index.Finish();
         encoding = lines.Encoding();
         title = std::move(first.title);
-        result.undecodable = lines.Undecodable();
+        result.undecodable = lines.Undecodable();  // the reading thread ends here
+        firstBytes = lines.BytesRead();
+        firstHash = lines.BytesHash();
     }
     const int source = spooled ? kSpool : kInput;
     readable = readable && GetChannelStatus(kInput) == ChannelStatus::Open &&
@@ -224,12 +231,16 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
     PageWriter out;
     ModernPosts posts(out, index, previews);
     posts.Begin(title.empty() ? TitleFromFileName(options.title) : title);
+    bool changed = false;
     if (readable && !pacer.Stopped()) {
-        ThreadLines lines(source, encoding);
+        // What was added since the first reading is not read: the page shows the thread
+        // as the first reading found it, or fails.
+        ThreadLines lines(source, encoding, 0, firstBytes);
         std::unique_ptr<ShiftJisEncoder> encoder;
         if (listener.WantsEcho()) encoder = OpenShiftJisEncoder();
         SecondReading second{pacer, lines, total, posts, listener, encoder.get(), 0, 0, {}};
-        WalkThread(lines, dat, second);
+        const bool walked = WalkThread(lines, dat, second);
+        changed = walked && (lines.BytesRead() != firstBytes || lines.BytesHash() != firstHash);
         result.records = second.records;
         result.posts = second.headers;
         listener.Progress(total * 2, total * 2);
@@ -247,6 +258,8 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
         result.outcome = ConversionOutcome::Stopped;
     } else if (!readOk) {
         result.outcome = ConversionOutcome::ReadFailed;
+    } else if (changed) {
+        result.outcome = ConversionOutcome::ThreadChanged;
     } else if (!written) {
         result.outcome = ConversionOutcome::WriteFailed;
     }
@@ -258,15 +271,13 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
 ConversionResult ConvertModernChannels(ConversionListener& listener, const PageOptions& options) {
     try {
         return ConvertModern(listener, options);
-    } catch (const std::bad_alloc&) {
-        // Out of memory (a line of hundreds of megabytes, say): the page is incomplete, and
-        // the caller removes it.
+    } catch (...) {
+        // Out of memory (a line of hundreds of megabytes, say), or worse: the page is
+        // incomplete, and the caller removes it.
         CloseChannel(kOutput);
         CloseChannel(kInput);
         CloseChannel(kSpool);
-        ConversionResult result;
-        result.outcome = ConversionOutcome::OutOfMemory;
-        return result;
+        return FailedConversion();
     }
 }
 

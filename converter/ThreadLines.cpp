@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <system_error>
 
 #include "runtime/ByteScan.h"
 #include "runtime/Channels.h"
@@ -44,15 +45,19 @@ std::string ChooseEncoding(std::string_view start, bool complete, const std::str
 
 std::string_view ThreadLines::Read() {
     std::size_t got = 0;
-    ReadChannel(channel_, input_.get(), kReadSize, got);  // a failure shows in the channel
+    const uint64_t left = limit_ - bytesRead_;
+    if (left != 0) {  // a failure shows in the channel
+        ReadChannel(channel_, input_.get(), left < kReadSize ? left : kReadSize, got);
+    }
     const std::string_view bytes(input_.get(), got);
     bytesRead_ += got;
+    hash_.Add(bytes);
     if (copyTo_ != 0) WriteChannel(copyTo_, bytes);
     return bytes;
 }
 
-ThreadLines::ThreadLines(int channel, std::string encoding, int copyTo)
-    : channel_(channel), copyTo_(copyTo), input_(new char[kReadSize]) {
+ThreadLines::ThreadLines(int channel, std::string encoding, int copyTo, uint64_t limit)
+    : channel_(channel), copyTo_(copyTo), input_(new char[kReadSize]), limit_(limit) {
     // Read until the bytes seen hold enough beyond the first byte outside ASCII to tell.
     std::size_t firstWide = std::string::npos;
     bool complete = false;
@@ -81,10 +86,15 @@ ThreadLines::ThreadLines(int channel, std::string encoding, int copyTo)
     } else {
         decoder_ = OpenPlatformDecoder(encoding_);
     }
-    if (decoder_) {
-        reader_ = std::thread([this] { Decoding(); });
-    } else {
+    if (!decoder_) {
         ended_ = true;
+        return;
+    }
+    try {
+        reader_ = std::thread([this] { Decoding(); });
+    } catch (const std::system_error&) {
+        // No thread to be had (a process limit, no room for its stack): Fill decodes each
+        // piece on the caller's thread when it is wanted.
     }
 }
 
@@ -121,28 +131,32 @@ void ThreadLines::Decoding() {
     changed_.notify_all();
 }
 
+bool ThreadLines::DecodePiece(std::string& piece) {
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        if (!spare_.empty()) {
+            piece = std::move(spare_.back());
+            spare_.pop_back();
+        }
+    }
+    // What stands in the headroom is never read: only what is copied there.
+    piece.resize(kHeadroom);
+    if (!head_.empty()) {
+        decoder_->Decode(head_, false, piece);
+        head_.clear();
+        head_.shrink_to_fit();
+        return false;
+    }
+    const std::string_view bytes = Read();
+    decoder_->Decode(bytes, bytes.empty(), piece);
+    return bytes.empty();
+}
+
 void ThreadLines::DecodeAll() {
     bool ended = false;
     while (!ended) {
         std::string piece;
-        {
-            const std::lock_guard<std::mutex> hold(lock_);
-            if (!spare_.empty()) {
-                piece = std::move(spare_.back());
-                spare_.pop_back();
-            }
-        }
-        // What stands in the headroom is never read: only what is copied there.
-        piece.resize(kHeadroom);
-        if (!head_.empty()) {
-            decoder_->Decode(head_, false, piece);
-            head_.clear();
-            head_.shrink_to_fit();
-        } else {
-            const std::string_view bytes = Read();
-            ended = bytes.empty();
-            decoder_->Decode(bytes, ended, piece);
-        }
+        ended = DecodePiece(piece);
         std::unique_lock<std::mutex> hold(lock_);
         changed_.wait(hold, [this] { return pieces_.size() < kPiecesAhead || quit_; });
         if (quit_) break;
@@ -155,6 +169,12 @@ void ThreadLines::DecodeAll() {
 bool ThreadLines::Fill() {
     if (ended_) return false;
     std::string piece;
+    if (!reader_.joinable() && !readerDone_) {
+        // Without a reading thread, the next piece is decoded here.
+        std::string next;
+        readerDone_ = DecodePiece(next);
+        pieces_.push_back(std::move(next));
+    }
     {
         std::unique_lock<std::mutex> hold(lock_);
         changed_.wait(hold, [this] { return !pieces_.empty() || readerDone_; });

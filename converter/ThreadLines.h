@@ -1,6 +1,7 @@
 // A thread's physical lines in UTF-8: its bytes read from a channel, their encoding found and
 // decoded, and cut at each line end (CR LF, LF or a lone CR). Reading and decoding run on a
-// thread of their own, a few pieces ahead of the lines handed out.
+// thread of their own, a few pieces ahead of the lines handed out (on the caller's thread,
+// piece by piece, when no thread can be started).
 #pragma once
 
 #include <atomic>
@@ -15,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/ByteHash.h"
 #include "runtime/TextDecoder.h"
 
 namespace horofu {
@@ -27,8 +29,8 @@ std::string ChooseEncoding(std::string_view start, bool complete, const std::str
 class ThreadLines {
   public:
     // Reads channel from where it stands, writing each byte read to channel copyTo as well
-    // when copyTo is not 0. encoding as for ChooseEncoding.
-    ThreadLines(int channel, std::string encoding, int copyTo = 0);
+    // when copyTo is not 0, and no more than limit bytes. encoding as for ChooseEncoding.
+    ThreadLines(int channel, std::string encoding, int copyTo = 0, uint64_t limit = UINT64_MAX);
     ~ThreadLines();
     ThreadLines(const ThreadLines&) = delete;
     ThreadLines& operator=(const ThreadLines&) = delete;
@@ -42,6 +44,9 @@ class ThreadLines {
     bool Usable() const { return decoder_ != nullptr; }
     const std::string& Encoding() const { return encoding_; }
     uint64_t BytesRead() const { return bytesRead_; }
+    // The hash of the bytes read, asked once Next has returned false or Undecodable has
+    // ended the reading: two readings with the same hash and BytesRead saw the same bytes.
+    uint64_t BytesHash() const { return hash_.Value(); }
     // The bytes shown as U+FFFD; ends the reading, so it is asked once all lines are taken.
     uint64_t Undecodable();
 
@@ -51,7 +56,8 @@ class ThreadLines {
                               // the next call
     void Decoding();          // the reading thread: reads and decodes the rest of the thread
     void DecodeAll();         // its work
-    void EndDecoding();       // stops the reading thread and waits for it
+    bool DecodePiece(std::string& piece);  // reads and decodes one piece; true at the end
+    void EndDecoding();                    // stops the reading thread and waits for it
 
     int channel_;
     int copyTo_;
@@ -64,6 +70,8 @@ class ThreadLines {
     bool ended_ = false;
     bool atStart_ = true;
     std::atomic<uint64_t> bytesRead_{0};
+    uint64_t limit_;
+    ByteHash hash_;  // of the bytes read, on the reading thread
 
     std::thread reader_;
     std::mutex lock_;  // guards what follows

@@ -1,13 +1,22 @@
 // The background writer of an output channel: one buffer in flight, one being filled.
 #include "runtime/WriteBehind.h"
 
+#include <system_error>
 #include <utility>
 
 namespace horofu {
 
-WriteBehind::WriteBehind(PlatformFile& file) : file_(file), thread_([this] { Run(); }) {}
+WriteBehind::WriteBehind(PlatformFile& file) : file_(file) {
+    try {
+        thread_ = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        // No thread to be had (a process limit, no room for its stack): each buffer is then
+        // written by the caller as it is handed over.
+    }
+}
 
 WriteBehind::~WriteBehind() {
+    if (!thread_.joinable()) return;
     {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return !busy_; });
@@ -21,6 +30,10 @@ bool WriteBehind::Write(std::vector<char>& buffer, std::size_t size) {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return !busy_; });
     if (failed_) return false;
+    if (!thread_.joinable()) {
+        failed_ = !file_.Write(buffer.data(), size);
+        return !failed_;
+    }
     // The written-out buffer comes back to the caller for filling.
     pending_.swap(buffer);
     if (buffer.size() < pending_.size()) buffer.resize(pending_.size());

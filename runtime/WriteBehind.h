@@ -14,6 +14,7 @@ namespace horofu {
 // Owned by an output channel. Copying a large page into the system's file cache takes about
 // as long as building it; handing each full buffer to a thread of its own lets the two overlap.
 // Only for channels that never read, so no read or seek has to wait for the file position.
+// Where no thread can be started, the writes are made on the caller's thread instead.
 class WriteBehind {
   public:
     explicit WriteBehind(PlatformFile& file);

@@ -1,12 +1,17 @@
 // The conversion, byte for byte: classification, fragments, escaping, echo and failures.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <new>
 #include <random>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "converter/ClassicPage.h"
+#include "converter/ConversionChannels.h"
+#include "converter/ConvertIntoPlace.h"
 #include "converter/ConvertThreadFile.h"
 #include "runtime/Channels.h"
 #include "runtime/Split.h"
@@ -179,6 +184,40 @@ TEST(Convert, AListenerCanStopTheConversion) {
     const ConversionResult r = ConvertThreadFile(Text(in), Text(folder.Path("o.html")), stopper);
     EXPECT_EQ(r.outcome, ConversionOutcome::Stopped);
     EXPECT_EQ(r.records, 1u);
+}
+
+// What escapes a conversion (here thrown by the listener, as a thread that cannot be started or
+// memory running out would be) is reported, not left to end the program, and the unfinished
+// page goes: the old page stays and nothing is left beside it, for either page.
+TEST(Convert, AnExceptionIsReportedAndLeavesNoHalfPage) {
+    struct Thrower : ConversionListener {
+        int kind = 0;
+        bool WantsEcho() const override { return true; }
+        void Echo(const Text&) override {
+            if (kind == 0) throw std::system_error(std::make_error_code(std::errc::io_error));
+            if (kind == 1) throw std::bad_alloc();
+            throw 42;
+        }
+    };
+    for (const PageKind page : {PageKind::Classic, PageKind::Modern}) {
+        for (int kind = 0; kind < 3; ++kind) {
+            TempFolder folder;
+            const std::string in = folder.Write("in.txt", "a\r\nb\r\n");
+            const std::string out = folder.Write("in.html", "old page");
+            Thrower thrower;
+            thrower.kind = kind;
+            PageOptions options;
+            options.kind = page;
+            const ConversionResult r =
+                ConvertIntoPlace(Text(in), Text(out), thrower, options, true);
+            EXPECT_EQ(r.outcome,
+                      kind == 1 ? ConversionOutcome::OutOfMemory : ConversionOutcome::Unexpected);
+            EXPECT_EQ(r.systemError, kind == 0 ? static_cast<int>(std::errc::io_error) : 0);
+            EXPECT_EQ(TempFolder::Read(out), "old page");
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Root()), {}), 2);
+            EXPECT_EQ(GetChannelStatus(kInput), ChannelStatus::Empty);
+        }
+    }
 }
 
 std::string Escaped(const std::string& bytes) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Memory stays bounded whatever the thread: a 100 MB line converts exactly under a 48 MiB
-# address-space limit, and running out of memory is told, exit 1, with nothing left behind.
+# address-space limit, and running out of memory is told, exit 1, with nothing left behind;
+# where no thread can be started the work is done without one.
 # Usage: memory_test.sh PATH/TO/horofu
 set -u
 source "${BASH_SOURCE%/*}/test-lib.sh"
@@ -28,5 +29,18 @@ check "the page from a pipe is the same" cmp -s pipe.html line.html
 check "out of memory fails" status_is $? 1
 check "out of memory message" contains err 'メモリが足りません'
 check "nothing left after running out" test -z "$(find . -name '*echo*')"
+
+# No second thread to be had (its stack, as large as the stack limit, finds no room): every
+# page, into place or to standard output, is made on the one thread, the same as ever.
+nothread() { (ulimit -s 4000000 && ulimit -v 1000000 && "$@") 2>err || { cat err; return 1; }; }
+record=$'1 \x96\xbc\x91\x4f\x81\x46 \x93\x8a\x8d\x65\x93\xfa\x81\x4605/01/28 12:00\r\nline\r\n>>1\r\n'
+yes "$record" | head -c 5000000 >t.txt
+"$horofu" -q t.txt && "$horofu" -q -m -o t-m.html t.txt
+for page in "" -m; do
+    check "page $page without a thread" nothread "$horofu" -q -f $page -o one.html t.txt
+    check "page $page the same" cmp -s one.html "t${page:+-m}.html"
+    check "page $page to standard output" nothread bash -c '"$1" $2 -o - t.txt >one.html' - "$horofu" "$page"
+    check "the same on standard output" cmp -s one.html "t${page:+-m}.html"
+done
 
 finish

@@ -2,10 +2,13 @@
 // for a Shift-JIS, a UTF-8 CR-only and a .dat thread (the command's tests read one from a pipe).
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "converter/ConvertIntoPlace.h"
 #include "converter/ConvertThreadFile.h"
 #include "converter/DatThread.h"
 #include "converter/PostHeader.h"
@@ -316,6 +319,49 @@ TEST(ModernPage, DatThread) {
 )");
     // The same lines under another name are found to be a .dat by their shape.
     EXPECT_EQ(ConvertModern("thread.txt", dat).body.substr(20, 60), page.body.substr(20, 60));
+}
+
+// Another program rewrites, cuts or extends the thread once the first reading has seen all of
+// it (the last line, with no line end after it, comes only then): a page of a changed thread
+// fails and the old page stays; a thread that only grew gives the page of what was first read.
+TEST(ModernPage, AThreadChangedBetweenItsReadings) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a thread being read is held exclusively here: nobody can change it";
+#else
+    struct Changer : ConversionListener {
+        std::string path, changed;
+        int lines = 0;
+        bool StopRequested() override {
+            if (++lines == 10) std::ofstream(path, std::ios::binary | std::ios::trunc) << changed;
+            return false;
+        }
+    };
+    const std::string thread = ShiftJisThread() + "end";  // ten lines
+    const std::string grown = thread + "\r\n>>1\r\n";
+    for (const std::string& changed :
+         {thread.substr(0, thread.size() - 3) + "END", thread.substr(0, 100), grown}) {
+        TempFolder folder;
+        Changer changer;
+        changer.path = folder.Write("thread.txt", thread);
+        changer.changed = changed;
+        const std::string page = folder.Write("page.html", "old page");
+        PageOptions options;
+        options.kind = PageKind::Modern;
+        options.title = Text("thread.txt");
+        const ConversionResult r =
+            ConvertIntoPlace(Text(changer.path), Text(page), changer, options, true);
+        if (changed == grown) {
+            EXPECT_EQ(r.outcome, ConversionOutcome::Done);
+            EXPECT_EQ(r.records, 10u);
+            const Page first = ConvertModern("thread.txt", thread);
+            EXPECT_EQ(TempFolder::Read(page), first.head + first.body);
+        } else {
+            EXPECT_EQ(r.outcome, ConversionOutcome::ThreadChanged) << changed.size();
+            EXPECT_EQ(TempFolder::Read(page), "old page");
+        }
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Root()), {}), 2);
+    }
+#endif
 }
 
 TEST(ModernPage, Utf8Checks) {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "runtime/ByteHash.h"
 #include "runtime/ByteScan.h"
 #include "runtime/Split.h"
 #include "runtime/Text.h"
@@ -123,6 +124,30 @@ TEST(ByteScan, FindsWhatAPlainLoopFinds) {
                 EXPECT_EQ(FindPair(begin + from, end, ',', 0x46), pair) << size << " " << at;
             }
         }
+    }
+}
+
+// The hash of a thread read twice must not depend on how the reads cut it (a pipe gives odd
+// pieces, a file whole blocks), and must tell a single byte changed anywhere.
+TEST(ByteHash, SameHoweverCutAndChangedByAnyByte) {
+    std::string bytes(45, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 37 + 1);
+    ByteHash whole;
+    whole.Add(bytes);
+    for (std::size_t a = 0; a <= bytes.size(); ++a) {
+        for (std::size_t b = a; b <= bytes.size(); ++b) {
+            ByteHash cut;
+            cut.Add(std::string_view(bytes).substr(0, a));
+            cut.Add(std::string_view(bytes).substr(a, b - a));
+            cut.Add(std::string_view(bytes).substr(b));
+            EXPECT_EQ(cut.Value(), whole.Value()) << a << " " << b;
+        }
+        if (a == bytes.size()) break;
+        std::string changed = bytes;
+        changed[a] ^= 0x40;
+        ByteHash other;
+        other.Add(changed);
+        EXPECT_NE(other.Value(), whole.Value()) << a;
     }
 }
 

@@ -350,6 +350,14 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
         case ConversionOutcome::OutOfMemory:
             Report(input, text::kOutOfMemory);
             return 1;
+        case ConversionOutcome::ThreadChanged:
+            Report(input, text::kThreadChanged);
+            return 1;
+        case ConversionOutcome::Unexpected:
+            // The system's own words: its EAGAIN here is no program holding the file.
+            Report(input, text::kUnexpected, 0,
+                   result.systemError != 0 ? std::strerror(result.systemError) : nullptr);
+            return 1;
         case ConversionOutcome::Stopped:
             return 1;
     }

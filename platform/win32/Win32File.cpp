@@ -125,12 +125,24 @@ Text FullPath(const Text& path) {
     return Text(std::move(full));
 }
 
+// Whether another program has path open without letting it be moved or deleted meanwhile:
+// asked for the deletion that replacing it takes, with every share mode.
+bool IsHeld(const Text& path) {
+    const HANDLE handle =
+        ::CreateFileA(CPath(path), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_SHARING_VIOLATION;
+    ::CloseHandle(handle);
+    return false;
+}
+
 // A page file made with CREATE_NEW and share mode 0 beside its target: nobody else can open
 // it while it is written (through a duplicate of its handle). Once complete it takes the
-// target's place with ReplaceFileA, which keeps the old page's attributes and security, or
-// MoveFileExA for a new page; write-through in both cases, so that the page is on disk before
-// its name is. A page file not put in place is deleted through its own handle while that is
-// still open, so that no other file that took its name meanwhile can be deleted instead.
+// target's place with ReplaceFileA, which keeps the old page's attributes and security (and
+// refuses a read-only page), or MoveFileExA for a new page; write-through in both cases, so that
+// the page is on disk before its name is. A page file not put in place is deleted through its own
+// handle while that is still open, so that no other file that took its name meanwhile can be
+// deleted instead.
 class Win32PendingPage final : public PendingPage {
   public:
     Win32PendingPage(Text path, Text target, HANDLE handle)
@@ -161,14 +173,34 @@ class Win32PendingPage final : public PendingPage {
     }
 
     PlaceResult PutInPlace(bool mayReplace) override {
+        const DWORD old =
+            mayReplace ? ::GetFileAttributesA(CPath(target_)) : INVALID_FILE_ATTRIBUTES;
+        const bool replaces = old != INVALID_FILE_ATTRIBUTES;
+        // The old page's attributes go to the new one through its own handle, for when it is
+        // moved rather than swapped in below.
+        if (replaces) GiveAttributes(old & kMovedAttributes);
+        // An old page that another program holds cannot be replaced. Told before trying, while
+        // the new page can still go through its own handle: on some systems ReplaceFileA
+        // leaves an empty file of its own beside a page it finds held.
+        if (replaces && IsHeld(target_)) {
+            error_ = ERROR_SHARING_VIOLATION;
+            return PlaceResult::Failed;
+        }
         CloseOwnHandle();  // a file still open cannot be moved
         // The old page gives the new one its attributes. Should that fail (a file system
-        // without it, the old page gone meanwhile), the page is moved over it instead.
-        if (mayReplace && FileExists(target_) &&
-            ::ReplaceFileA(CPath(target_), CPath(path_), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                           nullptr, nullptr) != 0) {
-            placed_ = true;
-            return PlaceResult::Placed;
+        // without it, the old page gone meanwhile), the page is moved over it instead; but a
+        // read-only page that Windows refuses to replace stays, and the refusal is told
+        // (some systems would let the move replace it, and lose its read-only mark).
+        if (replaces) {
+            if (::ReplaceFileA(CPath(target_), CPath(path_), nullptr,
+                               REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0) {
+                placed_ = true;
+                return PlaceResult::Placed;
+            }
+            if ((old & FILE_ATTRIBUTE_READONLY) != 0) {
+                error_ = static_cast<int>(::GetLastError());
+                return PlaceResult::Failed;
+            }
         }
         const DWORD flags = MOVEFILE_WRITE_THROUGH | (mayReplace ? MOVEFILE_REPLACE_EXISTING : 0);
         if (::MoveFileExA(CPath(path_), CPath(target_), flags) != 0) {
@@ -185,6 +217,21 @@ class Win32PendingPage final : public PendingPage {
     int SystemError() const override { return error_; }
 
   private:
+    // The attributes a page takes from the page it replaces. Read-only is not among them: it
+    // would keep the unfinished page from being deleted should the move fail, and a read-only
+    // page is never replaced.
+    static constexpr DWORD kMovedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                              FILE_ATTRIBUTE_ARCHIVE |
+                                              FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+    // Sets the page's attributes through its handle; zero for none leaves them as they are.
+    void GiveAttributes(DWORD attributes) {
+        if (attributes == 0 || handle_ == INVALID_HANDLE_VALUE) return;
+        FILE_BASIC_INFO basic{};  // times left at zero stay as they are
+        basic.FileAttributes = attributes;
+        ::SetFileInformationByHandle(handle_, FileBasicInfo, &basic, sizeof basic);
+    }
+
     void CloseOwnHandle() {
         if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
         handle_ = INVALID_HANDLE_VALUE;

@@ -47,6 +47,12 @@ const char* FailureMessage(ConversionOutcome outcome, bool& aboutInput) {
         case ConversionOutcome::OutOfMemory:
             aboutInput = true;
             return message::kOutOfMemory;
+        case ConversionOutcome::ThreadChanged:
+            aboutInput = true;
+            return message::kThreadChanged;
+        case ConversionOutcome::Unexpected:
+            aboutInput = true;
+            return message::kUnexpected;
         case ConversionOutcome::Done:
         case ConversionOutcome::Stopped:
             return nullptr;

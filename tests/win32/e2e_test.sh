@@ -3,7 +3,7 @@
 # the open dialog, the save dialog and its two page types, the console's echo, the messages,
 # exit codes, the page and what a failure or a closed console leaves behind; screenshots on
 # the way (WORK_DIR/shots). The runs are the table at the end of this file.
-# Usage: e2e_test.sh Horofu.exe window_texts.exe SOURCE_DIR WORK_DIR
+# Usage: e2e_test.sh Horofu.exe window_texts.exe SOURCE_DIR WORK_DIR hold_file.exe
 # HOROFU_DISPLAY=:N picks the display (default: the first free one), HOROFU_E2E_RUNS the runs
 # (default: all). The Wine prefix is a copy of the build's (made through tools/wine-run when
 # missing), so that this script can end its own Wine server without touching other tests.
@@ -14,15 +14,17 @@ exe=$(realpath "$1")
 texts_exe=$(realpath "$2")
 source_dir=$(realpath "$3")
 work=$(realpath -m "$4")
+hold_exe=$(realpath "$5")
 build_dir=$(dirname "$exe")
 while [[ $build_dir != / && ! -f $build_dir/CMakeCache.txt ]]; do build_dir=$(dirname "$build_dir"); done
 source "$source_dir/tests/win32/wine-test-lib.sh"
 
-horofu_pid='' console='' status=''
+horofu_pid='' console='' status='' holder=''
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
 export WINEPREFIX=$work/prefix
 cleanup() {
     [[ -n $horofu_pid ]] && kill "$horofu_pid" 2>/dev/null
+    [[ -n $holder ]] && kill "$holder" 2>/dev/null
     [[ -d $WINEPREFIX ]] && wineserver -k 2>/dev/null
     stop_xvfb
 }
@@ -37,6 +39,7 @@ declare -A said=(
     [not_text]=$(sjis_hex 選択されたファイルはテキストファイルではありません)
     [input_not_opened]=$(sjis_hex 入力ファイルを開けませんでした。)
     [same]=$(sjis_hex 入力ファイルと同じファイルには保存できません。)
+    [not_created]=$(sjis_hex 出力ファイルを作成できませんでした。)
     [classic]=$(sjis_hex 'HTMLファイル(*.html)')
     [modern]=$(sjis_hex 'HTMLファイル・UTF-8 新形式(*.html)')
     [text]=$(sjis_hex 'TEXTファイル(*.txt)')
@@ -254,6 +257,7 @@ run_one() {
     mkdir -p "$dir" && cd "$dir" || exit 1
     IFS=';' read -ra list <<<"$files"
     for f in "${list[@]}"; do [[ $f == - ]] || cp "${input[${f#*=}]}" "${f%%=*}"; done
+    declare -F "before_$run" >/dev/null && "before_$run"
     IFS=';' read -ra list <<<"$(at "$args")"
     [[ $args == - ]] && list=()
     wine_ja wine "$exe" "${list[@]}" >>"$work/horofu.log" 2>&1 &
@@ -292,6 +296,7 @@ run_one() {
     wait "$horofu_pid"
     status=$?
     horofu_pid=''
+    declare -F "after_$run" >/dev/null && "after_$run"
     check "$run: exit code" status_is "$status" "$want_status"
     IFS=';' read -ra list <<<"$pages"
     for f in "${list[@]}"; do
@@ -309,6 +314,32 @@ message_quoted() {
     check "quoted: the console shows the records" has_text "$console"
     import -window "$console" "$work/shots/console-echo.png"
     import -window root "$work/shots/screen.png"
+}
+
+# A hidden page (Wine keeps the attributes in an extended attribute) is replaced by a hidden
+# page. A read-only page (a file without write permission, to Wine) that Windows refuses to
+# replace stays as it was, read-only; another program holding the page open makes the
+# replacement fail. Either way the failure is told and nothing else is left in the folder.
+dos_attributes() {
+    python3 -c 'import os, sys; print(os.getxattr(sys.argv[1], "user.DOSATTRIB").decode())' "$1"
+}
+before_hidden() { python3 -c 'import os; os.setxattr("long.html", "user.DOSATTRIB", b"0x2")'; }
+after_hidden() { check "hidden: the new page is hidden" test "$(dos_attributes long.html)" = 0x2; }
+read_only() { ! stat -c %A "$1" | grep -q w || { note "  $1 is writable"; return 1; }; }
+before_readonly() { chmod a-w long.html; }
+after_readonly() { check "readonly: the page is still read-only" read_only long.html; }
+before_held() {
+    coproc holding { wine_ja wine "$hold_exe" "$(winpath "$dir/long.html")" 2>/dev/null; }
+    holder=$holding_PID
+    local said_held=''
+    read -r -t 60 said_held <&"${holding[0]}"
+    check "held: the page is held" test "${said_held%$'\r'}" = held
+}
+after_held() {
+    local input=${holding[1]}
+    exec {input}>&-
+    wait "$holder"
+    holder=''
 }
 
 # --- the runs ------------------------------------------------------------------------------
@@ -330,6 +361,9 @@ missing     |missing |- |@gone.txt |- |enter |input_not_opened:@gone.txt |1 |- |
 same        |same |thread.txt=thread |@thread.txt |- |type:thread.txt,replace |same:@thread.txt |1 |thread.txt=thread |thread.txt
 closed      |closed |long.txt=long;long.html=old |@long.txt |- |replace,close |- |0 |long.html=old |long.txt;long.html
 closed_modern |closed modern |long.txt=long;long.html=old |@long.txt |- |pick:modern,replace,close |- |0 |long.html=old |long.txt;long.html
+hidden      |hidden |long.txt=thread;long.html=old |@long.txt |- |replace |done |0 |long.html=classic |long.txt;long.html
+readonly    |readonly |long.txt=thread;long.html=old |@long.txt |- |replace |not_created:@long.html |1 |long.html=old |long.txt;long.html
+held        |held |long.txt=thread;long.html=old |@long.txt |- |replace |not_created:@long.html |1 |long.html=old |long.txt;long.html
 "
 # HOROFU_E2E_RUNS="quoted missing" runs only those. A program that does not come up at all, or
 # a machine so slow that the runs overstay 15 minutes, ends the test early.
