@@ -121,6 +121,8 @@ inline constexpr const char* kHelp = Translatable(
     "128+N when signal N ended the run.\n");
 inline constexpr const char* kEncodingNeedsModern = Translatable("--input-encoding needs --modern");
 inline constexpr const char* kUnknownEncoding = Translatable("unknown input encoding: %s");
+inline constexpr const char* kUnknownOption = Translatable("unrecognized option '%s'");
+inline constexpr const char* kOptionNeedsArgument = Translatable("option '%s' needs an argument");
 
 // What went wrong with one file, shown after "horofu: PATH: ".
 inline constexpr const char* kNotTextFile = Translatable("the chosen file is not a text file");
@@ -133,6 +135,9 @@ inline constexpr const char* kOutputExists =
     Translatable("the output file already exists (-f replaces it).");
 inline constexpr const char* kFileInUse = Translatable("another program is using it");
 inline constexpr const char* kBlockDevice = Translatable("cannot write into a block device");
+inline constexpr const char* kNoReader = Translatable("no program reads from this pipe");
+inline constexpr const char* kDeviceThread =
+    Translatable("a device is read only from standard input: horofu < DEVICE");
 inline constexpr const char* kOutOfMemory = Translatable("not enough memory.");
 // A message (first %s) with the system's reason (second %s).
 inline constexpr const char* kWithReason = Translatable("%s (%s)");

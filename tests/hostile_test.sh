@@ -132,9 +132,13 @@ check "the link stays" test -L dangling.html
 "$horofu" -f dangling.txt
 check "-f replaces the link, not what it names" test ! -L dangling.html -a ! -e nowhere.html
 mkfifo pipe.html
-cat pipe.html >piped &
+timeout 10 "$horofu" -o pipe.html t.txt 2>err
+check "a pipe nobody reads fails at once" status_is $? 1
+check "and says why" contains err "horofu: pipe.html: 出力ファイルを作成できませんでした。（このパイプを読むプログラムがありません）"
+exec 7<>pipe.html  # a reader that is there before the page comes; the pipe holds the page
 "$horofu" -o pipe.html t.txt
-wait $!
+timeout 1 cat <&7 >piped
+exec 7<&-
 check "a pipe is written directly" cmp -s piped <("$horofu" -o - t.txt)
 "$horofu" -f -o /dev/stdout t.txt >through.html
 check "/dev/stdout onto a file writes the file" cmp -s through.html <("$horofu" -o - t.txt)
