@@ -71,6 +71,10 @@ enum class PlaceResult { Placed, TargetExists, Failed };
 // written, that nobody else can redirect (it is only ever used through its own handle) and
 // that takes the target's place only when complete. Destroying one that was not put in place
 // removes it; so does a signal that ends the program (where the platform has them).
+// What is promised is what programs see: under the target's name, the old page or the whole
+// new one, never a part. The page is not flushed to the disk before it takes the name, so
+// after a crash of the whole system or a power cut the file system decides what the name
+// holds (most keep the old page or the new one; some may leave an empty page).
 class PendingPage {
   public:
     virtual ~PendingPage() = default;
