@@ -123,6 +123,7 @@ inline constexpr const char* kEncodingNeedsModern = Translatable("--input-encodi
 inline constexpr const char* kUnknownEncoding = Translatable("unknown input encoding: %s");
 inline constexpr const char* kUnknownOption = Translatable("unrecognized option '%s'");
 inline constexpr const char* kOptionNeedsArgument = Translatable("option '%s' needs an argument");
+inline constexpr const char* kOptionTakesNoArgument = Translatable("option '%s' takes no argument");
 
 // What went wrong with one file, shown after "horofu: PATH: ".
 inline constexpr const char* kNotTextFile = Translatable("the chosen file is not a text file");

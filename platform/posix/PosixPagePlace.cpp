@@ -96,10 +96,15 @@ void RemoveAbandonedPageFiles(int folder) {
             std::strlen(name) != sizeof kPageFilePrefix - 1 + kRandomLetters) {
             continue;
         }
-        const int fd = ::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) continue;
+        // Only a regular file of ours is ever opened: opening a device may do something.
         struct stat held {
         }, named{};
+        if (::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(named.st_mode) ||
+            named.st_uid != ::geteuid()) {
+            continue;
+        }
+        const int fd = ::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
         if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid() &&
             now - held.st_mtime >= kAbandonedAfterSeconds && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
             ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(held, named)) {

@@ -176,13 +176,17 @@ int Command::ParseOptions(int argc, char** argv) {
             case 'V':
                 std::printf("horofu %s\n", HOROFU_VERSION);
                 return 0;
-            default:
-                Usage(Formatted(
-                          Translated(c == ':' ? text::kOptionNeedsArgument : text::kUnknownOption),
-                          Shown(OptionInError(argv, longOptions), stderr).c_str())
-                          .c_str());
+            default: {
+                // A long option given a value it does not take is found (optopt) but not known.
+                const std::string option = OptionInError(argv, longOptions);
+                const char* told = c == ':' ? text::kOptionNeedsArgument
+                                   : ::optopt != 0 && option.size() > 2
+                                       ? text::kOptionTakesNoArgument
+                                       : text::kUnknownOption;
+                Usage(Formatted(Translated(told), Shown(option, stderr).c_str()).c_str());
                 std::fputs(Translated(text::kTryHelp), stderr);
                 return 2;
+            }
         }
     }
     for (int i = optind; i < argc; ++i) options_.inputs.emplace_back(argv[i]);
