@@ -46,14 +46,15 @@ attack() {
 }
 
 # The page's name is a link to /dev/null, swapped for a link to root's file once the thread
-# is open: without -f, a link is a page and nothing is written; with -f, the page goes to
-# /dev/null or (swapped in time) replaces the link.
+# is open: without -f, a link is a page and nothing is written; with -f, their link is
+# replaced, never followed.
 attack "ln -s /dev/null thread.html" "ln -sfn '$work/root/secret' thread.html" thread.txt
 check "a link to /dev/null is a page: refused without -f" status_is "$(cat status)" 1
 check "root's file is untouched" test "$(cat root/secret)" = "root only"
 attack "ln -s /dev/null thread.html" "ln -sfn '$work/root/secret' thread.html" -f thread.txt
 check "with -f the run succeeds" status_is "$(cat status)" 0
 check "root's file is still untouched" test "$(cat root/secret)" = "root only"
+check "their link was replaced by the page" test -f their/thread.html -a ! -L their/thread.html
 
 # Swapped for a link to a name in root's own folder: no new file appears there.
 attack "ln -s /dev/null thread.html" "ln -sfn '$work/root/new.html' thread.html" -f thread.txt

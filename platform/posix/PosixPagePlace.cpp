@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -291,10 +292,17 @@ class PosixPagePlace final : public PagePlace {
         if (!throughLink || target_ != PageTarget::Existing || !S_ISLNK(entryStat_.st_mode)) {
             return nullptr;
         }
-        // The link is followed once, to a descriptor that cannot write; only a device or pipe
-        // found there is opened for writing, so a link swapped to a file meanwhile gets no
-        // write: the page replaces the link instead.
-        const int reached = ::openat(folder_, name_.c_str(), O_PATH | O_CLOEXEC);
+        // Only a link of the user's own (or the system's, such as /dev/stdout) is followed:
+        // one that someone else put in a shared folder is replaced, whatever it leads to.
+        if (entryStat_.st_uid != ::geteuid() && entryStat_.st_uid != 0) return nullptr;
+        // The link looked at is the one followed (its own text, not the name again), once, to
+        // a descriptor that cannot write; only a device or pipe found there is opened for
+        // writing, so a link to a file gets no write: the page replaces the link instead.
+        std::string to(PATH_MAX, '\0');
+        const ssize_t length = ::readlinkat(entry_, "", to.data(), to.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= to.size()) return nullptr;
+        to.resize(static_cast<std::size_t>(length));
+        const int reached = ::openat(folder_, to.c_str(), O_PATH | O_CLOEXEC);
         if (reached < 0) return nullptr;  // a dangling link is replaced
         struct stat st {};
         std::unique_ptr<PlatformFile> stream;
