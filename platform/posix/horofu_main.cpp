@@ -121,7 +121,8 @@ void Command::Usage(const char* message) {
 }
 
 // The option getopt_long just refused, as written: a long one from its argument (up to any
-// "="), a short one by its letter, which may sit inside a group such as -fx.
+// "="), a short one by its letter, which may sit inside a group such as -fx. Called by
+// ParseOptions on an error, to name the option through the control-byte filter.
 std::string OptionInError(char** argv, const option* longOptions) {
     const std::string written = argv[::optind - 1];
     const std::string name = written.substr(0, written.find('='));
