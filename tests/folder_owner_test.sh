@@ -2,7 +2,7 @@
 # Root converting a thread in a folder that another user owns: that user swaps the page's
 # name or folder for a link once the thread is open (a pipe as the thread holds the run until
 # they are done), and must never get a root-owned file written, emptied or made elsewhere.
-# Runs the folder's owner as a second user; skipped where none can be made.
+# Runs the folder's owner as a second user; skipped (exit 77) where none can be made.
 # Usage: folder_owner_test.sh PATH/TO/horofu
 set -u
 source "${BASH_SOURCE%/*}/test-lib.sh"
@@ -11,11 +11,11 @@ start_horofu_test "$1"
 owner=horofu-test-owner
 if [ "$(id -u)" != 0 ]; then
     echo "skipped: only root can run a second user here"
-    exit 0
+    exit 77
 fi
 if ! id "$owner" >/dev/null 2>&1 && ! useradd -r -M -d / -s /usr/sbin/nologin "$owner" 2>/dev/null; then
     echo "skipped: no second user ($owner) can be made"
-    exit 0
+    exit 77
 fi
 as_owner() { setpriv --reuid="$owner" --regid="$owner" --clear-groups -- "$@"; }
 
