@@ -155,7 +155,7 @@ exec 7<>pipe.html  # a reader that is there before the page comes; the pipe hold
 timeout 1 cat <&7 >piped
 exec 7<&-
 check "a pipe is written directly" cmp -s piped <("$horofu" -o - t.txt)
-"$horofu" -f -o /dev/stdout t.txt >through.html
+"$horofu" -o /dev/stdout t.txt >through.html  # the system's name for standard output: no page
 check "/dev/stdout onto a file writes the file" cmp -s through.html <("$horofu" -o - t.txt)
 check "/dev/stdout is still the system's" test -L /dev/stdout
 ln -s /dev/zero zero.txt

@@ -278,6 +278,17 @@ class PosixPagePlace final : public PagePlace {
             target_ = PageTarget::Refused;
         } else {
             target_ = PageTarget::Existing;
+            // The system's own names for the program's output (/dev/stdout, /dev/stderr) are
+            // no page: written as that stream.
+            if (S_ISLNK(entryStat_.st_mode) && IsSystemName() &&
+                LinkText().rfind("/proc/self/fd/", 0) == 0) {
+                const int reached = FollowLink();
+                struct stat st {};
+                if (reached >= 0 && ::fstat(reached, &st) == 0 && IsStandardStream(st)) {
+                    target_ = PageTarget::Stream;
+                }
+                if (reached >= 0) ::close(reached);
+            }
         }
         return true;
     }
@@ -288,21 +299,20 @@ class PosixPagePlace final : public PagePlace {
         int ignored = 0;
         int& error = systemError != nullptr ? *systemError : ignored;
         error = 0;
-        if (target_ == PageTarget::Stream) return OpenForWritingInPlace(entry_, entryStat_, error);
-        if (!throughLink || target_ != PageTarget::Existing || !S_ISLNK(entryStat_.st_mode)) {
-            return nullptr;
+        const bool link = S_ISLNK(entryStat_.st_mode);
+        if (target_ == PageTarget::Stream && !link) {
+            return OpenForWritingInPlace(entry_, entryStat_, error);
         }
         // Only a link of the user's own (or the system's, such as /dev/stdout) is followed:
         // one that someone else put in a shared folder is replaced, whatever it leads to.
-        if (entryStat_.st_uid != ::geteuid() && entryStat_.st_uid != 0) return nullptr;
-        // The link looked at is the one followed (its own text, not the name again), once, to
-        // a descriptor that cannot write; only a device or pipe found there is opened for
-        // writing, so a link to a file gets no write: the page replaces the link instead.
-        std::string to(PATH_MAX, '\0');
-        const ssize_t length = ::readlinkat(entry_, "", to.data(), to.size());
-        if (length <= 0 || static_cast<std::size_t>(length) >= to.size()) return nullptr;
-        to.resize(static_cast<std::size_t>(length));
-        const int reached = ::openat(folder_, to.c_str(), O_PATH | O_CLOEXEC);
+        const bool follow =
+            link && (target_ == PageTarget::Stream ||
+                     (throughLink && target_ == PageTarget::Existing &&
+                      (entryStat_.st_uid == ::geteuid() || entryStat_.st_uid == 0)));
+        if (!follow) return nullptr;
+        // Only a device or pipe found there is opened for writing, so a link to a file gets no
+        // write: the page replaces the link instead.
+        const int reached = FollowLink();
         if (reached < 0) return nullptr;  // a dangling link is replaced
         struct stat st {};
         std::unique_ptr<PlatformFile> stream;
@@ -364,6 +374,39 @@ class PosixPagePlace final : public PagePlace {
         // Writes wait for a full pipe to drain, as any writer's do.
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         return std::make_unique<DescriptorFile>(fd);
+    }
+
+    // The text of the link looked at (not of the name again); empty when unreadable.
+    std::string LinkText() const {
+        std::string to(PATH_MAX, '\0');
+        const ssize_t length = ::readlinkat(entry_, "", to.data(), to.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= to.size()) return {};
+        to.resize(static_cast<std::size_t>(length));
+        return to;
+    }
+
+    // The link looked at, followed by its own text to a descriptor that cannot write; -1 when
+    // it leads nowhere.
+    int FollowLink() const {
+        const std::string to = LinkText();
+        return to.empty() ? -1 : ::openat(folder_, to.c_str(), O_PATH | O_CLOEXEC);
+    }
+
+    // Whether the link looked at is root's, in a folder that only root may change (as the
+    // system's names are), so that nobody else can have put it there.
+    bool IsSystemName() const {
+        struct stat folder {};
+        return entryStat_.st_uid == 0 && ::fstat(folder_, &folder) == 0 && folder.st_uid == 0 &&
+               (folder.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+    }
+
+    // Whether file is the one open as the program's standard output or error.
+    static bool IsStandardStream(const struct stat& file) {
+        for (int stream : {STDOUT_FILENO, STDERR_FILENO}) {
+            struct stat st {};
+            if (::fstat(stream, &st) == 0 && SameFile(st, file)) return true;
+        }
+        return false;
     }
 
     // The system's names for the program's own output (/dev/stdout, /dev/stderr) lead to a
