@@ -4,7 +4,6 @@
 #include "converter/ConversionChannels.h"
 #include "converter/ConversionFailure.h"
 #include "runtime/Channels.h"
-#include "runtime/PlatformFile.h"
 
 namespace horofu {
 namespace {
@@ -16,35 +15,29 @@ ConversionResult Failed(ConversionOutcome outcome, int systemError) {
     return result;
 }
 
-ConversionResult ConvertAndPlace(const Text& inputPath, const Text& target,
+ConversionResult ConvertAndPlace(std::unique_ptr<PlatformFile> thread, PagePlace& place,
                                  ConversionListener& listener, const PageOptions& options,
                                  bool mayReplace) {
-    if (IsSameFile(inputPath, target)) return Failed(ConversionOutcome::SameAsInput, 0);
-    const PageTarget kind = ClassifyPageTarget(target);
+    const PageTarget kind = place.Target();
     if (kind == PageTarget::Refused) return Failed(ConversionOutcome::OutputNotCreated, 0);
     if (kind == PageTarget::Existing && !mayReplace) {
         return Failed(ConversionOutcome::OutputExists, 0);
     }
 
-    // The input first: a thread that cannot be read leaves no trace of a page.
+    // A device such as /dev/null cannot be replaced, only written to.
     int error = 0;
-    auto input = OpenPlatformFile(inputPath, OpenMode::Input, &error);
-    if (!input) return Failed(ConversionOutcome::InputNotOpened, error);
-
-    if (kind == PageTarget::Stream) {
-        // A device such as /dev/null cannot be replaced, only written to.
-        auto output = OpenPlatformFile(target, OpenMode::Output, &error);
-        if (!output) return Failed(ConversionOutcome::OutputNotCreated, error);
-        AttachChannel(std::move(input), 1, kInput);
-        AttachChannel(std::move(output), 2, kOutput);
+    if (auto stream = place.OpenStream(mayReplace, &error)) {
+        AttachChannel(std::move(thread), 1, kInput);
+        AttachChannel(std::move(stream), 2, kOutput);
         return ConvertOpenChannels(listener, options);
     }
+    if (error != 0) return Failed(ConversionOutcome::OutputNotCreated, error);
 
-    auto page = CreatePageBeside(target, &error);
+    auto page = place.CreatePage(&error);
     if (!page) return Failed(ConversionOutcome::OutputNotCreated, error);
     auto output = page->OpenForWriting();
     if (!output) return Failed(ConversionOutcome::OutputNotCreated, page->SystemError());
-    AttachChannel(std::move(input), 1, kInput);
+    AttachChannel(std::move(thread), 1, kInput);
     AttachChannel(std::move(output), 2, kOutput);
     ConversionResult result = ConvertOpenChannels(listener, options);
     if (result.outcome != ConversionOutcome::Done) return result;  // the page goes with page
@@ -67,8 +60,24 @@ ConversionResult ConvertAndPlace(const Text& inputPath, const Text& target,
 ConversionResult ConvertIntoPlace(const Text& inputPath, const Text& target,
                                   ConversionListener& listener, const PageOptions& options,
                                   bool mayReplace) {
+    if (IsSameFile(inputPath, target)) return Failed(ConversionOutcome::SameAsInput, 0);
+    int error = 0;
+    auto place = OpenPagePlace(target, &error);
+    if (!place) return Failed(ConversionOutcome::OutputNotCreated, error);
+    if (place->Target() == PageTarget::Existing && !mayReplace) {
+        return Failed(ConversionOutcome::OutputExists, 0);
+    }
+    // The input first: a thread that cannot be read leaves no trace of a page.
+    auto input = OpenPlatformFile(inputPath, OpenMode::Input, &error);
+    if (!input) return Failed(ConversionOutcome::InputNotOpened, error);
+    return ConvertIntoPlace(std::move(input), *place, listener, options, mayReplace);
+}
+
+ConversionResult ConvertIntoPlace(std::unique_ptr<PlatformFile> thread, PagePlace& place,
+                                  ConversionListener& listener, const PageOptions& options,
+                                  bool mayReplace) {
     try {
-        return ConvertAndPlace(inputPath, target, listener, options, mayReplace);
+        return ConvertAndPlace(std::move(thread), place, listener, options, mayReplace);
     } catch (...) {
         // The last resort: the unfinished page went as the exception left ConvertAndPlace,
         // and the failure is reported rather than ending the program.

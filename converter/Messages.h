@@ -134,6 +134,9 @@ inline constexpr const char* kHelp = Translatable(
 inline constexpr const char* kEncodingNeedsModern = Translatable("--input-encoding needs --modern");
 inline constexpr const char* kUnknownEncoding =
     Translatable("unknown input encoding: %s ('iconv -l' lists the names known here)");
+inline constexpr const char* kUnknownOption = Translatable("unrecognized option '%s'");
+inline constexpr const char* kOptionNeedsArgument = Translatable("option '%s' needs an argument");
+inline constexpr const char* kOptionTakesNoArgument = Translatable("option '%s' takes no argument");
 
 // What went wrong with one file, shown after "horofu: PATH: ".
 inline constexpr const char* kNotThreadFile =
@@ -147,6 +150,9 @@ inline constexpr const char* kOutputExists =
     Translatable("the output file already exists (-f replaces it).");
 inline constexpr const char* kFileInUse = Translatable("another program is using it");
 inline constexpr const char* kBlockDevice = Translatable("cannot write into a block device");
+inline constexpr const char* kNoReader = Translatable("no program reads from this pipe");
+inline constexpr const char* kDeviceThread =
+    Translatable("a device is read only from standard input: horofu < DEVICE");
 inline constexpr const char* kOutOfMemory = Translatable("not enough memory.");
 inline constexpr const char* kThreadChanged =
     Translatable("the input file changed while it was read; convert it again.");

@@ -54,6 +54,7 @@ enum class PageTarget {
     Stream,    // a character device or pipe (/dev/null, a FIFO): written directly, in place
     Refused,   // something a page must never be written into (a block device)
 };
+// What path names now, as OpenPagePlace would find it.
 PageTarget ClassifyPageTarget(const Text& path);
 
 // Whether both paths name one existing file (the same file reached by two names included).
@@ -70,6 +71,10 @@ enum class PlaceResult { Placed, TargetExists, Failed };
 // written, that nobody else can redirect (it is only ever used through its own handle) and
 // that takes the target's place only when complete. Destroying one that was not put in place
 // removes it; so does a signal that ends the program (where the platform has them).
+// What is promised is what programs see: under the target's name, the old page or the whole
+// new one, never a part. The page is not flushed to the disk before it takes the name, so
+// after a crash of the whole system or a power cut the file system decides what the name
+// holds (most keep the old page or the new one; some may leave an empty page).
 class PendingPage {
   public:
     virtual ~PendingPage() = default;
@@ -87,6 +92,30 @@ class PendingPage {
 // Creates the file for a page that will take target's place, in target's folder; null when
 // none could be created, with the platform's reason in *systemError when given.
 std::unique_ptr<PendingPage> CreatePageBeside(const Text& target, int* systemError = nullptr);
+
+// The place a page goes: its folder, opened once, and what its name held when looked at once,
+// without following a link. Everything after goes through what was opened, so that a folder
+// or a name swapped meanwhile (by whoever else may write in that folder) redirects nothing.
+// Opened before the thread, held until the page is there.
+class PagePlace {
+  public:
+    virtual ~PagePlace() = default;
+    // What the name held when the place was opened: a link is Existing, whatever it leads to.
+    virtual PageTarget Target() const = 0;
+    // Called once the page may be written here. The device or pipe to write the page into in
+    // place: the name's own, or with throughLink (a replacement was allowed) the one a link
+    // there leads to. Null with *systemError 0 when the page goes through a new file instead
+    // (nothing there, a file, a link to anything else); null with the reason when the stream
+    // cannot be opened (ENXIO: a pipe that nobody reads).
+    virtual std::unique_ptr<PlatformFile> OpenStream(bool throughLink, int* systemError) = 0;
+    // A new file for the page in the place's folder, as CreatePageBeside makes one; its
+    // PutInPlace gives it the permissions of the page that was there when the place was opened.
+    virtual std::unique_ptr<PendingPage> CreatePage(int* systemError) = 0;
+};
+
+// Opens the place for a page at target; null when its folder cannot be opened or the name is
+// unusable (too long, a folder's), with the platform's reason in *systemError when given.
+std::unique_ptr<PagePlace> OpenPagePlace(const Text& target, int* systemError = nullptr);
 
 // A new file for reading and writing that has no name, or one removed as soon as the file is
 // closed or the process ends, however it ends; null when none could be made. Holds a thread

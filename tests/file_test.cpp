@@ -5,12 +5,14 @@
 #include <string>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <ctime>
 
 #include "platform/posix/NamedPageFile.h"
 #endif
@@ -223,13 +225,13 @@ TEST(PlatformFile, APageTakesItsTargetsPlaceOnlyWhenAllowed) {
 TEST(PlatformFile, ASignalThatEndsTheProgramRemovesANamedPageFile) {
     TempFolder folder;
     const std::string target = folder.Write("page.html", "old page");
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ}) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ, SIGABRT, SIGSEGV}) {
         const pid_t child = ::fork();
         ASSERT_NE(child, -1);
         if (child == 0) {
             auto page = WrittenPage(target, "half a page", CreateNamedPageBeside);
             if (!page || EntriesIn(folder.Root()) != 2) ::_exit(1);
-            const rlimit noCore{0, 0};  // SIGQUIT and SIGXFSZ would dump one
+            const rlimit noCore{0, 0};  // SIGQUIT, SIGXFSZ, SIGABRT, SIGSEGV would dump one
             ::setrlimit(RLIMIT_CORE, &noCore);
             ::raise(signal);
             ::_exit(2);
@@ -241,6 +243,42 @@ TEST(PlatformFile, ASignalThatEndsTheProgramRemovesANamedPageFile) {
         EXPECT_EQ(EntriesIn(folder.Root()), 1u);
         EXPECT_EQ(Contents(target), "old page");
     }
+}
+
+TEST(PlatformFile, ANamedPageFileLeftByAKilledRunGoesWithTheNextOne) {
+    TempFolder folder;
+    const std::string target = folder.Path("page.html");
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        auto page = WrittenPage(target, "half a page", CreateNamedPageBeside);
+        ::raise(SIGKILL);  // no handler runs
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_EQ(EntriesIn(folder.Root()), 1u);
+    const std::string left = std::filesystem::directory_iterator(folder.Root())->path().string();
+
+    // A page file in use is locked, and stays, however old; so does a new one that is free.
+    auto live = WrittenPage(target, "in use", CreateNamedPageBeside);
+    ASSERT_TRUE(live);
+    const timespec anHourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Root())) {
+        if (entry.path() != left) {
+            ASSERT_EQ(::utimensat(AT_FDCWD, entry.path().c_str(), anHourAgo, 0), 0);
+        }
+    }
+    ASSERT_TRUE(WrittenPage(target, "next", CreateNamedPageBeside));
+    EXPECT_EQ(EntriesIn(folder.Root()), 2u);  // the live one and the one left
+
+    ASSERT_EQ(::utimensat(AT_FDCWD, left.c_str(), anHourAgo, 0), 0);
+    auto next = WrittenPage(target, "next", CreateNamedPageBeside);
+    EXPECT_FALSE(std::filesystem::exists(left));
+    EXPECT_EQ(next->PutInPlace(false), PlaceResult::Placed);
+    EXPECT_EQ(live->PutInPlace(true), PlaceResult::Placed);
+    EXPECT_EQ(Contents(target), "in use");
+    EXPECT_EQ(EntriesIn(folder.Root()), 1u);
 }
 #endif
 

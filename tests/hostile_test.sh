@@ -131,14 +131,44 @@ runs 1 "a dangling link is an existing page" dangling.txt
 check "the link stays" test -L dangling.html
 "$horofu" -f dangling.txt
 check "-f replaces the link, not what it names" test ! -L dangling.html -a ! -e nowhere.html
+ln -s /dev/null null.html
+cp t.txt null.txt
+runs 1 "a link to /dev/null is an existing page" null.txt
+check "and is told" contains err "null.html: 出力ファイルが既に存在します"
+runs 0 "-f writes through a link to a device" -f null.txt
+check "the link to the device stays" test "$(readlink null.html)" = /dev/null
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    shm=$(mktemp /dev/shm/horofu-test.XXXXXX)
+    printf 'old page' >"$shm"
+    runs 1 "a file under /dev is a page like any other" -o "$shm" t.txt
+    check "and is kept" test "$(cat "$shm")" = "old page"
+    runs 0 "replaced with -f" -f -o "$shm" t.txt
+    check "through a new file" cmp -s "$shm" <("$horofu" -o - t.txt)
+    rm -f "$shm"
+fi
 mkfifo pipe.html
-cat pipe.html >piped &
+timeout 10 "$horofu" -o pipe.html t.txt 2>err
+check "a pipe nobody reads fails at once" status_is $? 1
+check "and says why" contains err "horofu: pipe.html: 出力ファイルを作成できませんでした。（このパイプを読むプログラムがありません）"
+exec 7<>pipe.html  # a reader that is there before the page comes; the pipe holds the page
 "$horofu" -o pipe.html t.txt
-wait $!
+timeout 1 cat <&7 >piped
+exec 7<&-
 check "a pipe is written directly" cmp -s piped <("$horofu" -o - t.txt)
-"$horofu" -f -o /dev/stdout t.txt >through.html
+"$horofu" -o /dev/stdout t.txt >through.html  # the system's name for standard output: no page
 check "/dev/stdout onto a file writes the file" cmp -s through.html <("$horofu" -o - t.txt)
 check "/dev/stdout is still the system's" test -L /dev/stdout
+ln -s /dev/zero zero.txt
+timeout 10 "$horofu" -o zero.html zero.txt 2>err
+check "a device named as the thread is refused" status_is $? 1
+check "and told how to read one" contains err "デバイスは標準入力からだけ読めます"
+"$horofu" -o empty.html - </dev/null
+check "standard input may be a device" status_is $? 0
+# A page path longer than PATH_MAX whose folder is not: the page is made and replaced there.
+deep=$(printf "$long/%.0s" {1..16})
+mkdir -p "$deep"
+"$horofu" -o "$deep/$long.html" t.txt && "$horofu" -f -o "$deep/$long.html" t.txt 2>err
+check "a page path over PATH_MAX is replaced with -f" status_is $? 0
 if mknod disk.html b 7 255 2>/dev/null; then
     "$horofu" -f -o disk.html t.txt 2>err
     check "a block device is refused" contains err "（ブロックデバイスには書き込めません）"
@@ -149,10 +179,18 @@ printf 'title \x1b]0;owned\x07 here\r\n' >esc.txt
 cat >esc.sh <<EOF
 "$horofu" --echo -o /dev/null esc.txt
 "$horofu" "\$(printf 'a\033[2J.txt')"
+"$horofu" "\$(printf -- '--\033]52;c;b3du\007')" "\$(printf -- '-\033')"
 EOF
 script -qec "bash esc.sh" /dev/null >out 2>&1
 check "echo shows escapes visibly" contains out 'title ^[]0;owned^G here'
 check "file names show escapes visibly" contains out 'a^[[2J.txt'
 check "no escape byte reaches the terminal" test "$(tr -dc '\033\007' <out | wc -c)" = 0
+check "nor from an unknown option" contains out "知らないオプションです: '--^[]52;c;b3du^G'"
+
+# An answer is a whole line: a long "no" leaves nothing to answer the next question.
+cp t.txt ask1.txt && cp t.txt ask2.txt
+printf 'old' >ask1.html && printf 'old' >ask2.html
+{ printf 'n%062dy\n' 0; sleep 1; printf 'n\n'; } | script -qec "'$horofu' ask1.txt ask2.txt" /dev/null >out 2>&1
+check "a long answer answers one question" test "$(cat ask1.html ask2.html)" = oldold
 
 finish

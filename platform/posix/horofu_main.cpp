@@ -18,6 +18,7 @@
 #include "platform/posix/MessageCatalog.h"
 #include "platform/posix/ProgressBar.h"
 #include "platform/posix/TerminalText.h"
+#include "platform/posix/ThreadFile.h"
 #include "runtime/Channels.h"
 #include "runtime/CurrentDirectory.h"
 #include "runtime/PlatformFile.h"
@@ -126,6 +127,20 @@ void Command::Usage(const char* message) {
     std::fputs(("horofu: " + std::string(message) + "\n").c_str(), stderr);
 }
 
+// The option getopt_long just refused, as written: a long one from its argument (up to any
+// "="), a short one by its letter, which may sit inside a group such as -fx. Called by
+// ParseOptions on an error, to name the option through the control-byte filter.
+std::string OptionInError(char** argv, const option* longOptions) {
+    const std::string written = argv[::optind - 1];
+    const std::string name = written.substr(0, written.find('='));
+    bool isLong = ::optopt == 0;
+    for (const option* o = longOptions; !isLong && o->name != nullptr; ++o) {
+        isLong = o->val == ::optopt && name.size() > 2 &&
+                 std::string("--").append(o->name).compare(0, name.size(), name) == 0;
+    }
+    return isLong ? name : std::string("-") + static_cast<char>(::optopt);
+}
+
 int Command::ParseOptions(int argc, char** argv) {
     enum { kEcho = 256, kInputEncoding };
     static const option longOptions[] = {
@@ -139,7 +154,8 @@ int Command::ParseOptions(int argc, char** argv) {
         {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0}};
     bool outputGiven = false;
-    for (int c; (c = ::getopt_long(argc, argv, "o:fqmhV", longOptions, nullptr)) != -1;) {
+    ::opterr = 0;  // getopt's own messages would show a hostile option's bytes raw
+    for (int c; (c = ::getopt_long(argc, argv, ":o:fqmhV", longOptions, nullptr)) != -1;) {
         switch (c) {
             case 'o':
                 options_.output = optarg;
@@ -168,9 +184,17 @@ int Command::ParseOptions(int argc, char** argv) {
             case 'V':
                 std::printf("horofu %s\n", HOROFU_VERSION);
                 return 0;
-            default:
+            default: {
+                // A long option given a value it does not take is found (optopt) but not known.
+                const std::string option = OptionInError(argv, longOptions);
+                const char* told = c == ':' ? text::kOptionNeedsArgument
+                                   : ::optopt != 0 && option.size() > 2
+                                       ? text::kOptionTakesNoArgument
+                                       : text::kUnknownOption;
+                Usage(Formatted(Translated(told), Shown(option, stderr).c_str()).c_str());
                 std::fputs(Translated(text::kTryHelp), stderr);
                 return 2;
+            }
         }
     }
     for (int i = optind; i < argc; ++i) options_.inputs.emplace_back(argv[i]);
@@ -240,12 +264,16 @@ bool Command::MayReplace(const std::string& output) {
         Shown("horofu: " + output + ": " + Translated(text::kOverwriteQuestion) + " ", stderr);
     std::fputs(question.c_str(), stderr);
     std::fflush(stderr);
-    char answer[64] = {};
-    if (std::fgets(answer, sizeof answer, stdin) == nullptr) {
+    // The whole line is the answer, however long: what is left of it must not answer the
+    // next question.
+    std::string answer;
+    int c = 0;
+    while ((c = std::fgetc(stdin)) != EOF && c != '\n') answer += static_cast<char>(c);
+    if (c == EOF && answer.empty()) {
         std::fputc('\n', stderr);
         return false;
     }
-    return answer[0] == 'y' || answer[0] == 'Y';
+    return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }
 
 // Whether standard output is the very file the thread is read from, which would grow without
@@ -264,14 +292,23 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
     const Text inputPath(fromStdin ? std::string("/dev/stdin") : input);
     const Text outputPath(output);
 
+    // The page's place is opened before anything else and held: what is checked here (and
+    // asked about) is what the page is written into, whatever happens to the names meanwhile.
     bool mayReplace = false;
+    std::unique_ptr<PagePlace> place;
     if (toStdout) {
         if (StandardOutputIsInput(input)) {
             Report(input, text::kSameAsInput);
             return 1;
         }
     } else {
-        switch (ClassifyPageTarget(outputPath)) {
+        int error = 0;
+        place = OpenPagePlace(outputPath, &error);
+        if (!place) {
+            Report(output, text::kOutputNotCreated, error);
+            return 1;
+        }
+        switch (place->Target()) {
             case PageTarget::None:
             case PageTarget::Stream:
                 break;
@@ -294,6 +331,20 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
         }
     }
 
+    // A thread named by the user is never a device (/dev/zero would never end); standard
+    // input may be anything.
+    int inputError = 0;
+    auto thread = fromStdin ? OpenPlatformFile(inputPath, OpenMode::Input, &inputError)
+                            : OpenThreadByName(inputPath, &inputError);
+    if (!thread) {
+        if (inputError == kThreadIsDevice) {
+            Report(input, text::kInputNotOpened, 0, text::kDeviceThread);
+        } else {
+            Report(input, text::kInputNotOpened, inputError);
+        }
+        return 1;
+    }
+
     std::FILE* echoTo = options_.echo ? (toStdout ? stderr : stdout) : nullptr;
     const bool showProgress = !options_.quiet && IsTerminal(STDERR_FILENO);
     ProgressBar bar(stderr, Shown(input, stderr));
@@ -310,18 +361,11 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
     }
     ConversionResult result;
     if (toStdout) {
-        int error = 0;
-        auto thread = OpenPlatformFile(inputPath, OpenMode::Input, &error);
-        if (thread) {
-            AttachChannel(std::move(thread), 1, 1);
-            AttachChannel(OpenStandardOutput(), 2, 2);
-            result = ConvertOpenChannels(listener, page);
-        } else {
-            result.outcome = ConversionOutcome::InputNotOpened;
-            result.systemError = error;
-        }
+        AttachChannel(std::move(thread), 1, 1);
+        AttachChannel(OpenStandardOutput(), 2, 2);
+        result = ConvertOpenChannels(listener, page);
     } else {
-        result = ConvertIntoPlace(inputPath, outputPath, listener, page, mayReplace);
+        result = ConvertIntoPlace(std::move(thread), *place, listener, page, mayReplace);
     }
     bar.Clear();
     if (echoTo != nullptr) std::fflush(echoTo);
@@ -336,7 +380,11 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
             Report(input, text::kReadFailed);
             return 1;
         case ConversionOutcome::OutputNotCreated:
-            Report(output, text::kOutputNotCreated, result.systemError);
+            // A pipe in the page's place fails so only when nobody reads it.
+            Report(output, text::kOutputNotCreated, result.systemError,
+                   result.systemError == ENXIO && place && place->Target() != PageTarget::None
+                       ? text::kNoReader
+                       : nullptr);
             return 1;
         case ConversionOutcome::WriteFailed:
             Report(output, text::kWriteFailed);
