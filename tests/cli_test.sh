@@ -109,7 +109,7 @@ check "echo moves to stderr" contains out "a <b>"
 printf '\x96\xbc\x96\xb3\x82\xb5<>sage<>2024/09/10 10:00 ID:a<> &gt;&gt;2 <>T\n<b>x</b><><>2024/09/10 10:01 ID:a<>\xff <>\n' >d.dat
 runs 1 "a .dat needs --modern" d.dat
 "$horofu" -m d.dat 2>err
-check "modern page of a .dat" contains d.html '<article class="post" id="2">'
+check "modern page of a .dat" contains d.html '<article class="post" id="2" aria-label="2">'
 check "undecodable bytes told" contains err "U+FFFD"
 check "modern page from a pipe" test "$("$horofu" -m -q <d.dat | sed 1,/h1/d)" = "$(sed 1,/h1/d d.html)"
 runs 2 "an unknown encoding is a usage error" -m --input-encoding=NO-SUCH d.dat
