@@ -13,7 +13,7 @@ inline constexpr char kStyle[] =
 body{margin:0 auto;max-width:64em;padding:1em;background:var(--bg);color:var(--fg);font-family:"MS PGothic","ＭＳ Ｐゴシック","IPAMonaPGothic","IPA モナー Pゴシック","Monapo","Mona","Textar","Noto Sans CJK JP","Noto Sans JP",sans-serif;font-size:16px;line-height:1.45}
 h1{font-size:1.35em;margin:.2em 0 1em}
 a{color:var(--link)}
-main::after{content:"";display:block;height:calc(100vh - 8em)}
+main::after{content:"";display:block;height:calc(100vh - 3em)}
 .post{margin:0 0 1.1em;content-visibility:auto;contain-intrinsic-size:auto 6em;scroll-margin-top:.5em}
 .post:hover,.post:focus-within{content-visibility:visible}
 .post:target{background:var(--mark);box-shadow:0 0 0 .4em var(--mark);border-radius:1px}
