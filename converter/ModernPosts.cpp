@@ -219,23 +219,27 @@ void ModernPosts::PutLink(std::string_view line, const LineLink& link) {
         out_.Put("</a>");
         return;
     }
+    // A link costs about 40 bytes besides its text, its preview what it holds.
     const std::size_t target = index_.Find(link.number);
-    if (target == ThreadIndex::kNone) {
-        out_.PutEscaped(text);
+    const uint64_t budget = 2 * seen_ + kLinkSlack;
+    if (target == ThreadIndex::kNone || linkBytes_ + 40 > budget) {
+        PutShown(out_, text, Marks::Kept);
         return;
     }
     char digits[24];
     out_.Put("<a class=\"re\" href=\"#");
     out_.Put(Digits(link.number, digits));
     const auto preview = previews_.find(target);
-    const bool withPreview = preview != previews_.end() &&
-                             previewBytes_ + preview->second.size() <= seen_ + kPreviewSlack;
+    const bool withPreview =
+        preview != previews_.end() && linkBytes_ + 80 + preview->second.size() <= budget;
     if (!withPreview) {
+        linkBytes_ += 40;
         out_.Put("\">");
         PutShown(out_, text, Marks::Kept);
         out_.Put("</a>");
         return;
     }
+    linkBytes_ += 80 + preview->second.size();
     // The link is described by its preview: "v" with the post's number and the link's place.
     char ordinal[24];
     std::string id = "v";
@@ -248,7 +252,6 @@ void ModernPosts::PutLink(std::string_view line, const LineLink& link) {
     out_.Put(id);
     out_.Put("\">");
     out_.Put(preview->second);
-    previewBytes_ += preview->second.size();
 }
 
 void ModernPosts::Body(std::string_view line, bool continues) {

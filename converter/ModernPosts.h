@@ -68,11 +68,12 @@ class ModernPosts {
     std::size_t post_ = ThreadIndex::kNone;  // the post being written
     uint32_t number_ = 0;                    // its number; 0 before the first post
     uint32_t previewLinks_ = 0;              // reply links with previews in the post
-    // Previews are copied once per link: together they may add no more than the thread's
-    // text seen so far (and a little), so a thread of nothing but replies stays small.
-    static constexpr uint64_t kPreviewSlack = 1 << 20;
+    // Reply links and their previews (one copy per link) may add no more than twice the
+    // thread's text seen so far, and a megabyte: in a thread of nothing but replies the
+    // later reply marks stay text, and the page stays a few times the thread's size.
+    static constexpr uint64_t kLinkSlack = 1 << 20;
     uint64_t seen_ = 0;
-    uint64_t previewBytes_ = 0;
+    uint64_t linkBytes_ = 0;
     Block block_ = Block::None;
     bool textOpen_ = false;
     bool joinNext_ = false;

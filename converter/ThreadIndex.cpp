@@ -49,7 +49,7 @@ void ThreadIndex::AddReply(uint32_t target) {
 void ThreadIndex::AddRange(uint32_t from, uint32_t to) {
     if (to <= from + 1 || to - from > kLongestRange) return;
     const uint32_t between = to - from - 1;
-    if (rangeReplies_ + between > textBytes_ / 8 + kRangeSlack) return;
+    if (rangeReplies_ + between > textBytes_ / 32 + kRangeSlack) return;
     rangeReplies_ += between;
     for (uint32_t n = from + 1; n < to; ++n) AddReply(n);
 }

@@ -26,7 +26,7 @@ class ThreadIndex {
     void AddReply(uint32_t target);
     // The posts between the ends of a range (">>10-20" names 11 to 19) from the latest post,
     // as replies while a range names at most 100 and the posts all ranges named stay within
-    // an eighth of the text read so far (and 65,536): a thread of wide ranges cannot grow
+    // a 32nd of the text's bytes read so far (and 65,536): a thread of wide ranges cannot grow
     // back-links and memory out of proportion to its size.
     void AddRange(uint32_t from, uint32_t to);
     // Counts a body line read, for the bound on ranges.
