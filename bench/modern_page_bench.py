@@ -59,6 +59,7 @@ def main():
               f"page {os.path.getsize(page) / 1e6:.1f} MB")
         driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
         driver.set_page_load_timeout(300)
+        driver.set_script_timeout(300)
         try:
             started = time.perf_counter()
             driver.get("file://" + page)

@@ -12,8 +12,10 @@ namespace horofu {
 namespace {
 
 constexpr std::size_t kPreviewLines = 3;
-constexpr std::size_t kPreviewBytes = 240;                      // of body text
-constexpr char kEllipsis[] = "\xE2\x80\xA6";                    // …
+constexpr std::size_t kPreviewBytes = 240;    // of body text
+constexpr char kEllipsis[] = "\xE2\x80\xA6";  // …
+constexpr char kGroupOpen[] = "<div class=\"posts\">\n";
+constexpr char kGroupNext[] = "</div>\n<div class=\"posts\">\n";
 constexpr char kRepliesLabel[] = " \xE8\xBF\x94\xE4\xBF\xA1:";  // " 返信:"
 
 // The decimal digits of n.
@@ -140,6 +142,10 @@ void ModernPosts::StorePreview() {
 
 void ModernPosts::Header(const PostHeader& header) {
     CloseBlock();
+    // Posts go in groups, which the browser skips while off-screen: a long thread loads
+    // quickly when it has a few thousand groups to track rather than every post.
+    if (written_ % kGroupPosts == 0) out_.Put(written_ == 0 ? kGroupOpen : kGroupNext);
+    ++written_;
     post_ = index_.Find(header.number);
     number_ = header.number;
     previewLinks_ = 0;
@@ -300,6 +306,7 @@ void ModernPosts::Body(std::string_view line, bool continues) {
 
 void ModernPosts::End() {
     CloseBlock();
+    if (written_ > 0) out_.Put("</div>\n");
     out_.Put("</main>\n<script>\n");
     out_.Put(modern::kScript);
     out_.Put("</script>\n</body>\n</html>\n");

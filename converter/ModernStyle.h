@@ -1,6 +1,6 @@
 // The modern page's stylesheet: light and dark colours, text kept as typed in a font that
 // suits the boards' text art, and the previews shown while a reply link is hovered or focused.
-// Posts off-screen are skipped by the browser (a long thread stays quick), the post jumped to
+// Groups of posts off-screen are skipped by the browser (a long thread stays quick), the post jumped to
 // is marked, fields are isolated so that no name can reorder the text after it, and links
 // are large enough to tap.
 #pragma once
@@ -14,8 +14,9 @@ body{margin:0 auto;max-width:64em;padding:1em;background:var(--bg);color:var(--f
 h1{font-size:1.35em;margin:.2em 0 1em}
 a{color:var(--link)}
 main::after{content:"";display:block;height:calc(100vh - 3em)}
-.post{margin:0 0 1.1em;content-visibility:auto;contain-intrinsic-size:auto 6em;scroll-margin-top:.5em}
-.post:hover,.post:focus-within{content-visibility:visible}
+.posts{content-visibility:auto;contain-intrinsic-size:auto 300em}
+.posts:hover,.posts:focus-within{content-visibility:visible}
+.post{margin:0 0 1.1em;scroll-margin-top:.5em}
 .post:target{background:var(--mark);box-shadow:0 0 0 .4em var(--mark);border-radius:1px}
 .ph{color:var(--muted)}
 .ph .num{color:var(--fg);font-weight:bold}

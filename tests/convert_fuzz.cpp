@@ -112,7 +112,8 @@ bool IsModernTag(std::string_view tag, std::set<std::string>& ids) {
     static const std::string kFixed =
         " </span> </a> </div> </article> </body> </html> <body> <h1> </h1> </head>"
         " <span class=\"ph\"> <div class=\"ph\"> <div class=\"text\">"
-        " <div class=\"lead\"> <main> </main> <bdi> </bdi> <span class=\"ctl\"> ";
+        " <div class=\"lead\"> <main> </main> <div class=\"posts\"> <bdi> </bdi> <span "
+        "class=\"ctl\"> ";
     if (kFixed.find(" " + std::string(tag) + " ") != std::string::npos) return true;
     for (std::string_view cls :
          {"num", "name", "trip", "mail", "date", "id", "be", "extra", "count", "refs"}) {

@@ -199,6 +199,7 @@ const char kThreadBody[] =
 <main>
 <h1>thread.txt</h1>
 <div class="lead">温泉スレ</div>
+<div class="posts">
 <article class="post" id="1" aria-label="1">
 <div class="ph"><span class="num">1</span> 名前：<span class="name">名無しさん</span> [<span class="mail">sage</span>] 投稿日：<span class="date">2024/09/10(火) 07:22:22.16</span> <span class="id">ID:abc</span><span class="count"> (1/2)</span><span class="refs"> 返信: <a href="#2">&gt;&gt;2</a> <a href="#3">&gt;&gt;3</a></span></div>
 <div class="text">&lt;b&gt;&amp;&lt;/b&gt; &quot;x&quot; <a class="url" href="http://a.invalid/?q=1&amp;r=2" rel="nofollow noopener noreferrer">http://a.invalid/?q=1&amp;r=2</a></div>
@@ -215,6 +216,7 @@ const char kThreadBody[] =
 &lt;b&gt;&amp;&lt;/b&gt; &quot;x&quot; http://a.invalid/?q=1&amp;r=2</span>-<a class="re" href="#2" aria-describedby="v3-2">2</a><span class="pv" id="v3-2"><span class="ph"><a class="num" href="#2">2</a> 名前：<bdi>名無しさん</bdi>：<bdi>2012/05/01(火) 12:00:00.11</bdi> <bdi>ID:abc</bdi></span>
 &gt;&gt;1 それな &gt;&gt;3</span> &gt;&gt;9</div>
 </article>
+</div>
 </main>
 </body>
 </html>
@@ -305,6 +307,7 @@ TEST(ModernPage, DatThread) {
 <body>
 <main>
 <h1>温泉 &amp; その3</h1>
+<div class="posts">
 <article class="post" id="1" aria-label="1">
 <div class="ph"><span class="num">1</span> <span class="name">名無しさん</span> [<span class="mail">sage</span>] <span class="date">2024/09/10(火) 07:22:22.16</span> <span class="id">ID:abc</span><span class="count"> (1/2)</span><span class="refs"> 返信: <a href="#2">&gt;&gt;2</a></span></div>
 <div class="text">一行目
@@ -317,6 +320,7 @@ TEST(ModernPage, DatThread) {
 一行目
 &gt;&gt;2 &lt;script&gt;</span></div>
 </article>
+</div>
 </main>
 </body>
 </html>

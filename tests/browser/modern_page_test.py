@@ -33,7 +33,7 @@ def check(what, ok, detail=""):
 
 
 def thread():
-    """A thread of 40 posts: replies near the top and the bottom, a range, a name ending in
+    """A thread of 61 posts (two groups, which the browser skips while off-screen): replies near the top and the bottom, a range, a name ending in
     U+202E, an ID with a zero-width space, an address followed by U+202E."""
     lines = ["1 名前：名無しさん 投稿日：2024/09/10(火) 07:22:22.16 ID:abcDEF12",
              "週末に行ける近場の温泉、みんなのおすすめを教えてください。", "",
@@ -41,11 +41,11 @@ def thread():
              ">>1 山あいの小さな共同浴場がいいよ。", "http://x.invalid/\u202egpj.exe", "",
              "3 名前：名無しさん 投稿日：2024/09/10(火) 07:24:00.00 ID:abcDEF12\u200b",
              ">>1-2 駅からバスで15分。", ""]
-    for n in range(4, 41):
+    for n in range(4, 61):
         lines += [f"{n} 名前：名無しさん 投稿日：2024/09/10(火) 08:{n:02}:00.00 ID:id{n:06}",
                   f">>{n - 3} それな" if n % 2 == 0 else "入浴料は300円、タオルは持参で。",
                   "持ち物：タオル、石けん、小銭", ""]
-    lines += ["41 名前：名無しさん 投稿日：2024/09/10(火) 09:00:00.00 ID:idLAST00",
+    lines += ["61 名前：名無しさん 投稿日：2024/09/10(火) 09:00:00.00 ID:idLAST00",
               ">>2 最後にもう一度。", ""]
     return "\n".join(lines)
 
@@ -106,7 +106,7 @@ def desktop(url):
         ActionChains(driver).move_by_offset(0, 300).perform()
 
         # Near the window's bottom a preview opens upward and stays inside the window.
-        low = link_in(driver, 40)
+        low = link_in(driver, 52)
         driver.execute_script("const r=arguments[0].getBoundingClientRect();"
                               "scrollBy(0,r.bottom-innerHeight+8)", low)
         ActionChains(driver).move_to_element(low).perform()
@@ -152,13 +152,13 @@ def desktop(url):
         check("links are at least 24x24 px", not small, small)
 
         # The post jumped to is marked, and the last post can reach the window's top.
-        driver.get(url + "#41")
-        last = driver.find_element(By.CSS_SELECTOR, "[id='41']")
+        driver.get(url + "#61")
+        last = driver.find_element(By.CSS_SELECTOR, "[id='61']")
         check("the last post reaches the window's top", abs(rect(driver, last)["top"]) < 20,
               rect(driver, last))
         check("the post jumped to is marked", driver.execute_script(
             "return getComputedStyle(arguments[0]).backgroundColor!=="
-            "getComputedStyle(document.querySelector(\"[id='40']\")).backgroundColor", last))
+            "getComputedStyle(document.querySelector(\"[id='60']\")).backgroundColor", last))
 
         # The accessibility tree: a main landmark, articles named by number, a reply link
         # described by its preview.
