@@ -1,7 +1,7 @@
 // The modern page's stylesheet: light and dark colours, text kept as typed in a font that
 // suits the boards' text art, and the previews shown while a reply link is hovered or focused.
-// Groups of posts off-screen are skipped by the browser (a long thread stays quick), the post jumped to
-// is marked, fields are isolated so that no name can reorder the text after it, and links
+// Groups of posts off-screen are skipped by the browser (a long thread stays quick), the post
+// jumped to is marked, fields are isolated so that no name can reorder the text after it, and links
 // are large enough to tap.
 #pragma once
 
