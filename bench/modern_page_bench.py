@@ -83,6 +83,9 @@ def main():
                     "if(r.top>40&&r.bottom<innerHeight-40)s.add(l)})}return [...s].slice(0,6)")
                 times, inpage = [], []
                 for link in links:
+                    # Away first: the last preview may cover the next link.
+                    driver.execute_cdp_cmd("Input.dispatchMouseEvent",
+                                           {"type": "mouseMoved", "x": 2, "y": 2})
                     # In the page: from the pointer's arrival to the frame after the one
                     # that shows the preview (WebDriver's round trips left out).
                     driver.execute_script(
