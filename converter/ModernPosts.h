@@ -65,12 +65,11 @@ class ModernPosts {
     std::size_t nextExpiry_ = 0;
     std::vector<LineLink> links_;
     PreviewBuilder preview_;
-    std::size_t post_ = ThreadIndex::kNone;  // the post being written
-    uint32_t number_ = 0;
-    static constexpr uint64_t kGroupPosts = 50;
-    uint64_t written_ =
-        0;  // posts written                    // its number; 0 before the first post
-    uint32_t previewLinks_ = 0;  // reply links with previews in the post
+    std::size_t post_ = ThreadIndex::kNone;      // the post being written
+    uint32_t number_ = 0;                        // its number; 0 before the first post
+    uint32_t previewLinks_ = 0;                  // reply links with previews in the post
+    static constexpr uint64_t kGroupPosts = 50;  // posts in a group the browser may skip
+    uint64_t written_ = 0;                       // posts written
     // Reply links and their previews (one copy per link) may add no more than twice the
     // thread's text seen so far, and a megabyte: in a thread of nothing but replies the
     // later reply marks stay text, and the page stays a few times the thread's size.
