@@ -29,7 +29,7 @@ class ThreadIndex {
     // a 32nd of the text's bytes read so far (and 65,536): a thread of wide ranges cannot grow
     // back-links and memory out of proportion to its size.
     void AddRange(uint32_t from, uint32_t to);
-    // Counts a body line read, for the bound on ranges.
+    // Counts a body line read, for the bound on ranges. Called by the first reading for each.
     void AddText(std::size_t lineBytes) { textBytes_ += lineBytes; }
     // Ends the first reading: keeps the replies to posts in the thread, once each.
     void Finish();
