@@ -22,9 +22,8 @@
 namespace horofu {
 namespace {
 
-constexpr int kSpool = 3;                   // the scratch copy of a thread read from a pipe
-constexpr uint64_t kProgressEvery = 4096;   // lines between progress reports
-constexpr std::size_t kLongestRange = 100;  // posts of a range that get a back-link each
+constexpr int kSpool = 3;                  // the scratch copy of a thread read from a pipe
+constexpr uint64_t kProgressEvery = 4096;  // lines between progress reports
 
 // Goes through a thread's lines, telling visit each line as read and each header and body
 // line as understood. A first line shaped like a .dat line, or a .dat file name, makes the
@@ -116,10 +115,8 @@ struct FirstReading {
         for (const LineLink& link : links) {
             if (link.kind == LinkKind::Reply) index.AddReply(link.number);
         }
-        for (const ReplyRange& range : ranges) {
-            if (range.to - range.from > kLongestRange) continue;
-            for (uint32_t n = range.from + 1; n < range.to; ++n) index.AddReply(n);
-        }
+        index.AddText(line.size());
+        for (const ReplyRange& range : ranges) index.AddRange(range.from, range.to);
     }
     void Finish() {
         if (preview.Collecting()) previews.emplace(previewPost, preview.Take());

@@ -4,15 +4,18 @@
 #include <algorithm>
 #include <charconv>
 
+#include "converter/ModernScript.h"
 #include "converter/ModernStyle.h"
-#include "runtime/ByteScan.h"
+#include "converter/ShownText.h"
 
 namespace horofu {
 namespace {
 
 constexpr std::size_t kPreviewLines = 3;
-constexpr std::size_t kPreviewBytes = 240;                      // of body text
-constexpr char kEllipsis[] = "\xE2\x80\xA6";                    // …
+constexpr std::size_t kPreviewBytes = 240;    // of body text
+constexpr char kEllipsis[] = "\xE2\x80\xA6";  // …
+constexpr char kGroupOpen[] = "<div class=\"posts\">\n";
+constexpr char kGroupNext[] = "</div>\n<div class=\"posts\">\n";
 constexpr char kRepliesLabel[] = " \xE8\xBF\x94\xE4\xBF\xA1:";  // " 返信:"
 
 // The decimal digits of n.
@@ -31,36 +34,27 @@ std::size_t CutAt(std::string_view text, std::size_t limit) {
 
 }  // namespace
 
-void AppendEscaped(std::string_view text, std::string& out) {
-    static constexpr ByteSet kSpecial{'&', '<', '>', '"'};
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    for (;;) {
-        const char* const stop = FindFirstOf(p, end, kSpecial);
-        out.append(p, stop);
-        if (stop == end) return;
-        p = stop + 1;
-        switch (*stop) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            default:
-                out += "&quot;";
-                break;
+void PreviewBuilder::Start(const PostHeader& header) {
+    // A preview is written once per link, so its header is kept small: fields isolated (a
+    // name cannot reorder the date after it) but unstyled, and the number a link to the post
+    // (on a phone, the way from the preview to the post).
+    char digits[24];
+    html_.assign("<span class=\"ph\">");
+    for (const HeaderPart& part : header.parts) {
+        if (part.kind == HeaderPartKind::Number) {
+            const std::string_view n = Digits(header.number, digits);
+            html_.append("<a class=\"num\" href=\"#").append(n).append("\">");
+            AppendShown(part.text, Marks::Kept, html_);
+            html_.append("</a>");
+        } else if (part.kind == HeaderPartKind::Text) {
+            AppendShown(part.text, Marks::Kept, html_);
+        } else {
+            html_.append("<bdi>");
+            AppendShown(part.text, part.kind == HeaderPartKind::Id ? Marks::Shown : Marks::Kept,
+                        html_);
+            html_.append("</bdi>");
         }
     }
-}
-
-void PreviewBuilder::Start(const PostHeader& header) {
-    // The header as plain text: a preview is written once per link, so it is kept small.
-    html_.assign("<span class=\"pv\"><span class=\"ph\">");
-    for (const HeaderPart& part : header.parts) AppendEscaped(part.text, html_);
     html_.append("</span>");
     lines_ = 0;
     emptyLines_ = 0;
@@ -82,7 +76,10 @@ void PreviewBuilder::AddLine(std::string_view line) {
     }
     const std::size_t keep = CutAt(line, room_);
     html_ += '\n';
-    AppendEscaped(line.substr(0, keep), html_);
+    // As on the page, marks are shown from the first address on.
+    const std::size_t address = std::min(line.substr(0, keep).find("ttp"), keep);
+    AppendShown(line.substr(0, address), Marks::Kept, html_);
+    AppendShown(line.substr(address, keep - address), Marks::Shown, html_);
     room_ -= keep;
     if (keep < line.size()) html_.append(kEllipsis);
     if (++lines_ == kPreviewLines || keep < line.size() || room_ == 0) collecting_ = false;
@@ -119,11 +116,11 @@ ModernPosts::ModernPosts(PageWriter& out, const ThreadIndex& index, PreviewMap& 
 void ModernPosts::Begin(std::string_view title) {
     out_.Put("<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n");
     out_.Put("<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>");
-    out_.PutEscaped(title);
+    PutShown(out_, title, Marks::Kept);
     out_.Put("</title>\n<style>\n");
     out_.Put(modern::kStyle);
-    out_.Put("</style>\n</head>\n<body>\n<h1>");
-    out_.PutEscaped(title);
+    out_.Put("</style>\n</head>\n<body>\n<main>\n<h1>");
+    PutShown(out_, title, Marks::Kept);
     out_.Put("</h1>\n");
 }
 
@@ -145,7 +142,13 @@ void ModernPosts::StorePreview() {
 
 void ModernPosts::Header(const PostHeader& header) {
     CloseBlock();
+    // Posts go in groups, which the browser skips while off-screen: a long thread loads
+    // quickly when it has a few thousand groups to track rather than every post.
+    if (written_ % kGroupPosts == 0) out_.Put(written_ == 0 ? kGroupOpen : kGroupNext);
+    ++written_;
     post_ = index_.Find(header.number);
+    number_ = header.number;
+    previewLinks_ = 0;
     // Previews no later post links to are let go.
     if (post_ != ThreadIndex::kNone) {
         while (nextExpiry_ < expiries_.size() && expiries_[nextExpiry_].first < post_) {
@@ -153,8 +156,12 @@ void ModernPosts::Header(const PostHeader& header) {
         }
     }
     char digits[24];
+    // Named by its number, for the readers that list a page's articles.
+    const std::string_view number = Digits(header.number, digits);
     out_.Put("<article class=\"post\" id=\"");
-    out_.Put(Digits(header.number, digits));
+    out_.Put(number);
+    out_.Put("\" aria-label=\"");
+    out_.Put(number);
     out_.Put("\">\n<div class=\"ph\">");
     // An ID seen once gets no count.
     const bool counted = post_ != ThreadIndex::kNone && index_.IdTotal(post_) > 1;
@@ -166,7 +173,9 @@ void ModernPosts::Header(const PostHeader& header) {
             out_.Put(std::string_view(cls));
             out_.Put("\">");
         }
-        out_.PutEscaped(part.text);
+        seen_ += part.text.size();
+        // An ID is compared by eye with others: what could hide in it is shown.
+        PutShown(out_, part.text, part.kind == HeaderPartKind::Id ? Marks::Shown : Marks::Kept);
         if (cls != nullptr) out_.Put("</span>");
         // The count follows the ID it counts: "ID:abc (2/5)".
         if (part.kind == HeaderPartKind::Id && counted && !idSeen &&
@@ -216,19 +225,39 @@ void ModernPosts::PutLink(std::string_view line, const LineLink& link) {
         out_.Put("</a>");
         return;
     }
+    // A link costs about 40 bytes besides its text, its preview what it holds.
     const std::size_t target = index_.Find(link.number);
-    if (target == ThreadIndex::kNone) {
-        out_.PutEscaped(text);
+    const uint64_t budget = 2 * seen_ + kLinkSlack;
+    if (target == ThreadIndex::kNone || linkBytes_ + 40 > budget) {
+        PutShown(out_, text, Marks::Kept);
         return;
     }
     char digits[24];
     out_.Put("<a class=\"re\" href=\"#");
     out_.Put(Digits(link.number, digits));
-    out_.Put("\">");
-    out_.PutEscaped(text);
-    out_.Put("</a>");
     const auto preview = previews_.find(target);
-    if (preview != previews_.end()) out_.Put(preview->second);
+    const bool withPreview =
+        preview != previews_.end() && linkBytes_ + 80 + preview->second.size() <= budget;
+    if (!withPreview) {
+        linkBytes_ += 40;
+        out_.Put("\">");
+        PutShown(out_, text, Marks::Kept);
+        out_.Put("</a>");
+        return;
+    }
+    linkBytes_ += 80 + preview->second.size();
+    // The link is described by its preview: "v" with the post's number and the link's place.
+    char ordinal[24];
+    std::string id = "v";
+    id.append(Digits(number_, digits)).append("-").append(Digits(++previewLinks_, ordinal));
+    out_.Put("\" aria-describedby=\"");
+    out_.Put(id);
+    out_.Put("\">");
+    PutShown(out_, text, Marks::Kept);
+    out_.Put("</a><span class=\"pv\" id=\"");
+    out_.Put(id);
+    out_.Put("\">");
+    out_.Put(preview->second);
 }
 
 void ModernPosts::Body(std::string_view line, bool continues) {
@@ -253,14 +282,19 @@ void ModernPosts::Body(std::string_view line, bool continues) {
     for (; emptyLines_ > 0; --emptyLines_) out_.Put("\n");
     joinNext_ = continues;
 
+    seen_ += line.size();
     ScanLine(line, links_, nullptr);
     std::size_t done = 0;
+    // After an address, marks are shown: one could turn "gpj.exe" into what looks like
+    // "exe.jpg" at the address's end.
+    Marks marks = Marks::Kept;
     for (const LineLink& link : links_) {
-        out_.PutEscaped(line.substr(done, link.begin - done));
+        PutShown(out_, line.substr(done, link.begin - done), marks);
         PutLink(line, link);
+        if (link.kind == LinkKind::Url) marks = Marks::Shown;
         done = link.end;
     }
-    out_.PutEscaped(line.substr(done));
+    PutShown(out_, line.substr(done), marks);
     // The writer gathers its bytes until told to flush; a line adds at most a few times its
     // length (escapes, previews), so counting roughly is enough.
     unflushed_ += line.size() * 2 + 64 + links_.size() * 512;
@@ -272,7 +306,10 @@ void ModernPosts::Body(std::string_view line, bool continues) {
 
 void ModernPosts::End() {
     CloseBlock();
-    out_.Put("</body>\n</html>\n");
+    if (written_ > 0) out_.Put("</div>\n");
+    out_.Put("</main>\n<script>\n");
+    out_.Put(modern::kScript);
+    out_.Put("</script>\n</body>\n</html>\n");
     out_.Flush();
 }
 

@@ -16,12 +16,9 @@
 
 namespace horofu {
 
-// Appends text with & < > " escaped. Called for everything of the thread the previews hold.
-void AppendEscaped(std::string_view text, std::string& out);
-
-// Builds the preview of one post: its header and first lines, escaped, in a span that the
-// stylesheet shows next to a hovered or focused reply link. It holds no id, so that no id of
-// the page is repeated.
+// Builds the preview of one post: its header and first lines, escaped, for a span that the
+// stylesheet shows next to a hovered or focused reply link. The page writes the span's
+// opening tag with an id of the link's own, so that no id of the page is repeated.
 class PreviewBuilder {
   public:
     void Start(const PostHeader& header);
@@ -68,7 +65,17 @@ class ModernPosts {
     std::size_t nextExpiry_ = 0;
     std::vector<LineLink> links_;
     PreviewBuilder preview_;
-    std::size_t post_ = ThreadIndex::kNone;  // the post being written
+    std::size_t post_ = ThreadIndex::kNone;      // the post being written
+    uint32_t number_ = 0;                        // its number; 0 before the first post
+    uint32_t previewLinks_ = 0;                  // reply links with previews in the post
+    static constexpr uint64_t kGroupPosts = 50;  // posts in a group the browser may skip
+    uint64_t written_ = 0;                       // posts written
+    // Reply links and their previews (one copy per link) may add no more than twice the
+    // thread's text seen so far, and a megabyte: in a thread of nothing but replies the
+    // later reply marks stay text, and the page stays a few times the thread's size.
+    static constexpr uint64_t kLinkSlack = 1 << 20;
+    uint64_t seen_ = 0;
+    uint64_t linkBytes_ = 0;
     Block block_ = Block::None;
     bool textOpen_ = false;
     bool joinNext_ = false;

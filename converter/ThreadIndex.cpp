@@ -5,6 +5,8 @@
 #include <numeric>
 #include <utility>
 
+#include "converter/ShownText.h"
+
 namespace horofu {
 namespace {
 
@@ -21,8 +23,14 @@ uint64_t HashOf(std::string_view text) {
 }  // namespace
 
 bool ThreadIndex::AddPost(uint32_t number, std::string_view idKey) {
+    CompactPost();
+    postReplies_ = replies_.size();
+    compactAt_ = 0;
     numbers_.push_back(number);
-    idHashes_.push_back(idKey.empty() ? 0 : HashOf(idKey));
+    // IDs are counted by what the page shows of them: two that look alike count together.
+    shownId_.clear();
+    AppendShown(idKey, Marks::Shown, shownId_);
+    idHashes_.push_back(idKey.empty() ? 0 : HashOf(shownId_));
     return !ahead_.empty() && ahead_.erase(number) > 0;
 }
 
@@ -30,9 +38,30 @@ void ThreadIndex::AddReply(uint32_t target) {
     if (numbers_.empty()) return;
     if (target > numbers_.back()) ahead_.insert(target);
     replies_.emplace_back(target, static_cast<uint32_t>(numbers_.size() - 1));
+    // A post's replies are sorted and made unique whenever they have doubled since.
+    const std::size_t mine = replies_.size() - postReplies_;
+    if (mine >= compactAt_ && mine >= 64) {
+        CompactPost();
+        compactAt_ = 2 * (replies_.size() - postReplies_);
+    }
+}
+
+void ThreadIndex::AddRange(uint32_t from, uint32_t to) {
+    if (to <= from + 1 || to - from > kLongestRange) return;
+    const uint32_t between = to - from - 1;
+    if (rangeReplies_ + between > textBytes_ / 32 + kRangeSlack) return;
+    rangeReplies_ += between;
+    for (uint32_t n = from + 1; n < to; ++n) AddReply(n);
+}
+
+void ThreadIndex::CompactPost() {
+    const auto begin = replies_.begin() + static_cast<std::ptrdiff_t>(postReplies_);
+    std::sort(begin, replies_.end());
+    replies_.erase(std::unique(begin, replies_.end()), replies_.end());
 }
 
 void ThreadIndex::Finish() {
+    CompactPost();
     ahead_ = {};
     // Each ID's posts, in thread order, numbered.
     const std::size_t count = numbers_.size();
@@ -58,14 +87,16 @@ void ThreadIndex::Finish() {
     }
     idHashes_ = {};
 
-    // Replies to posts in the thread, grouped by target, each replier once.
-    std::vector<std::pair<uint32_t, uint32_t>> kept;  // (target index, replier index)
-    kept.reserve(replies_.size());
-    for (const auto& [target, replier] : replies_) {
-        const std::size_t t = Find(target);
-        if (t != kNone) kept.emplace_back(static_cast<uint32_t>(t), replier);
-    }
+    // Replies to posts in the thread, grouped by target, each replier once: turned into
+    // (target index, replier index) where they are, as they may be most of the memory.
+    std::vector<std::pair<uint32_t, uint32_t>> kept = std::move(replies_);
     replies_ = {};
+    std::size_t write = 0;
+    for (const auto& [target, replier] : kept) {
+        const std::size_t t = Find(target);
+        if (t != kNone) kept[write++] = {static_cast<uint32_t>(t), replier};
+    }
+    kept.resize(write);
     std::sort(kept.begin(), kept.end());
     kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
     repliesStart_.assign(count + 1, 0);

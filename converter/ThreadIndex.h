@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
@@ -20,8 +21,16 @@ class ThreadIndex {
     // First reading, in the thread's order. AddPost returns true when an earlier post already
     // replied to this one (its preview is wanted before the second reading reaches it).
     bool AddPost(uint32_t number, std::string_view idKey);
-    // A reply from the latest post (none before the first post) to target.
+    // A reply from the latest post (none before the first post) to target. A post's replies
+    // to one target are kept once, so that a post repeating a link costs nothing more.
     void AddReply(uint32_t target);
+    // The posts between the ends of a range (">>10-20" names 11 to 19) from the latest post,
+    // as replies while a range names at most 100 and the posts all ranges named stay within
+    // a 32nd of the text's bytes read so far (and 65,536): a thread of wide ranges cannot grow
+    // back-links and memory out of proportion to its size.
+    void AddRange(uint32_t from, uint32_t to);
+    // Counts a body line read, for the bound on ranges. Called by the first reading for each.
+    void AddText(std::size_t lineBytes) { textBytes_ += lineBytes; }
     // Ends the first reading: keeps the replies to posts in the thread, once each.
     void Finish();
 
@@ -41,8 +50,17 @@ class ThreadIndex {
 
   private:
     static constexpr uint32_t kNoReplier = static_cast<uint32_t>(-1);
+    static constexpr uint32_t kLongestRange = 100;
+    static constexpr uint64_t kRangeSlack = 65536;
+    void CompactPost();
+
+    uint64_t textBytes_ = 0;
+    uint64_t rangeReplies_ = 0;
+    std::size_t postReplies_ = 0;  // where the latest post's replies start in replies_
+    std::size_t compactAt_ = 0;    // their count that makes them compacted
     std::vector<uint32_t> numbers_;
     std::vector<uint64_t> idHashes_;                      // first reading only
+    std::string shownId_;                                 // an ID as the page shows it
     std::vector<std::pair<uint32_t, uint32_t>> replies_;  // (target number, replier index)
     std::unordered_set<uint32_t> ahead_;  // numbers replied to before their post came
     std::vector<uint32_t> idOrdinal_;

@@ -108,7 +108,7 @@ check "echo moves to stderr" contains out "a <b>"
 # The modern page: a .dat accepted with -m only, the same page from a pipe, encodings named.
 printf '\x96\xbc\x96\xb3\x82\xb5<>sage<>2024/09/10 10:00 ID:a<> &gt;&gt;2 <>T\n<b>x</b><><>2024/09/10 10:01 ID:a<>\xff <>\n' >d.dat
 runs 0 "a .dat gets the modern page without --modern" d.dat
-check "modern page of a .dat" contains d.html '<article class="post" id="2">'
+check "modern page of a .dat" contains d.html '<article class="post" id="2" aria-label="2">'
 rm d.html
 "$horofu" -m d.dat 2>err
 check "undecodable bytes told" contains err "U+FFFD"

@@ -14,6 +14,7 @@
 
 #include "converter/ClassicPage.h"
 #include "converter/ConvertThreadFile.h"
+#include "converter/ModernScript.h"
 #include "runtime/Channels.h"
 #include "runtime/Utf8.h"
 
@@ -110,8 +111,9 @@ bool IsModernTag(std::string_view tag, std::set<std::string>& ids) {
     // The fixed tags, each between blanks.
     static const std::string kFixed =
         " </span> </a> </div> </article> </body> </html> <body> <h1> </h1> </head>"
-        " <span class=\"pv\"> <span class=\"ph\"> <div class=\"ph\"> <div class=\"text\">"
-        " <div class=\"lead\"> ";
+        " <span class=\"ph\"> <div class=\"ph\"> <div class=\"text\">"
+        " <div class=\"lead\"> <main> </main> <div class=\"posts\"> <bdi> </bdi> <span "
+        "class=\"ctl\"> ";
     if (kFixed.find(" " + std::string(tag) + " ") != std::string::npos) return true;
     for (std::string_view cls :
          {"num", "name", "trip", "mail", "date", "id", "be", "extra", "count", "refs"}) {
@@ -125,13 +127,32 @@ bool IsModernTag(std::string_view tag, std::set<std::string>& ids) {
         return tag.substr(open.size(), tag.size() - open.size() - close.size());
     };
     if (const std::string_view id = between("<article class=\"post\" id=\"", "\">");
-        AllDigits(id)) {
+        id.size() > 14 && AllDigits(id.substr(0, (id.size() - 14) / 2)) &&
+        id == std::string(id.substr(0, (id.size() - 14) / 2)) + "\" aria-label=\"" +
+                  std::string(id.substr(0, (id.size() - 14) / 2))) {
         if (!ids.insert(std::string(id)).second) Fail("a post id repeated", tag);
         return true;
     }
     if (AllDigits(between("<a class=\"re\" href=\"#", "\">")) ||
-        AllDigits(between("<a href=\"#", "\">"))) {
+        AllDigits(between("<a href=\"#", "\">")) ||
+        AllDigits(between("<a class=\"num\" href=\"#", "\">"))) {
         return true;
+    }
+    // A reply link described by its preview, and the preview: ids "v" post "-" place.
+    auto previewId = [&](std::string_view id) {
+        const std::size_t dash = id.find('-');
+        return id.size() > 2 && id[0] == 'v' && dash != std::string_view::npos &&
+               AllDigits(id.substr(1, dash - 1)) && AllDigits(id.substr(dash + 1));
+    };
+    if (const std::string_view pv = between("<span class=\"pv\" id=\"", "\">"); previewId(pv)) {
+        if (!ids.insert(std::string(pv)).second) Fail("a preview id repeated", tag);
+        return true;
+    }
+    if (const std::string_view re = between("<a class=\"re\" href=\"#", "\">");
+        re.find('"') != std::string_view::npos) {
+        const std::size_t quote = re.find('"');
+        return AllDigits(re.substr(0, quote)) && re.substr(quote, 20) == "\" aria-describedby=\"" &&
+               previewId(re.substr(quote + 20));
     }
     const std::string_view url =
         between("<a class=\"url\" href=\"", "\" rel=\"nofollow noopener noreferrer\">");
@@ -150,7 +171,22 @@ void CheckModernPage(std::string_view page) {
     if (page.substr(0, 15) != "<!DOCTYPE html>" || style == std::string_view::npos) {
         Fail("modern head", page.substr(0, 80));
     }
-    std::string_view s = page.substr(style + 8);
+    // The script is the page's own, and last.
+    const std::size_t script = page.find("<script>\n");
+    if (script == std::string_view::npos ||
+        page.substr(script) !=
+            "<script>\n" + std::string(horofu::modern::kScript) + "</script>\n</body>\n</html>\n") {
+        Fail("modern script", page.substr(script == std::string_view::npos ? 0 : script, 40));
+    }
+    // No control character reaches the page: a page shown in a terminal replays nothing.
+    for (std::size_t i = 0; i < page.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(page[i]);
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F ||
+            (c == 0xC2 && i + 1 < page.size() && (page[i + 1] & 0xE0) == 0x80)) {
+            Fail("a control character", page.substr(i, 8));
+        }
+    }
+    std::string_view s = page.substr(style + 8, script - style - 8);
     std::set<std::string> ids;
     while (!s.empty()) {
         const std::size_t open = s.find('<');

@@ -43,4 +43,15 @@ for page in "" -m; do
     check "the same on standard output" cmp -s one.html "t${page:+-m}.html"
 done
 
+# Ranges cost what their text does: 101 posts, then 4 MB of ">>1-101" lines (each naming 101
+# posts, with a preview per link) and 100,000 posts of one range each, under the same limit;
+# the first page stays under 4 times its thread.
+awk 'BEGIN { for (n = 1; n <= 101; n++) print n " a 2024/09/10 10:00\nx";
+             for (i = 0; i < 500000; i++) print ">>1-101" }' >ranges.txt
+check "range lines under the limit" limited "$horofu" -m -q ranges.txt
+check "range page under 4 times the thread" \
+    test "$(stat -c %s ranges.html)" -lt $((4 * $(stat -c %s ranges.txt)))
+awk 'BEGIN { for (n = 1; n <= 100000; n++) print n " a 2024/09/10 10:00\n>>1-101" }' >posts.txt
+check "range posts under the limit" limited "$horofu" -m -q posts.txt
+
 finish

@@ -156,14 +156,17 @@ class Collector : public ConversionListener {
 struct Page {
     ConversionResult result;
     std::string head;  // up to and including "</style>"
-    std::string body;  // the rest
+    std::string body;  // the rest but the script
     std::string echoed;
 };
 
 Page Split(const std::string& page, ConversionResult result, std::string echoed) {
     const std::size_t style = page.find("</style>");
     const std::size_t cut = style == std::string::npos ? 0 : style + 8;
-    return {result, page.substr(0, cut), page.substr(cut), std::move(echoed)};
+    const std::size_t script = page.find("<script>\n", cut);
+    std::string body = page.substr(cut, script - cut);
+    if (script != std::string::npos) body += page.substr(page.find("</script>", script) + 10);
+    return {result, page.substr(0, cut), std::move(body), std::move(echoed)};
 }
 
 Page ConvertModern(const std::string& name, const std::string& thread, std::string encoding = "") {
@@ -196,24 +199,28 @@ const char kThreadBody[] =
     R"(
 </head>
 <body>
+<main>
 <h1>thread.txt</h1>
 <div class="lead">温泉スレ</div>
-<article class="post" id="1">
+<div class="posts">
+<article class="post" id="1" aria-label="1">
 <div class="ph"><span class="num">1</span> 名前：<span class="name">名無しさん</span> [<span class="mail">sage</span>] 投稿日：<span class="date">2024/09/10(火) 07:22:22.16</span> <span class="id">ID:abc</span><span class="count"> (1/2)</span><span class="refs"> 返信: <a href="#2">&gt;&gt;2</a> <a href="#3">&gt;&gt;3</a></span></div>
 <div class="text">&lt;b&gt;&amp;&lt;/b&gt; &quot;x&quot; <a class="url" href="http://a.invalid/?q=1&amp;r=2" rel="nofollow noopener noreferrer">http://a.invalid/?q=1&amp;r=2</a></div>
 </article>
-<article class="post" id="2">
+<article class="post" id="2" aria-label="2">
 <div class="ph"><span class="num">2</span> 名前：<span class="name">名無しさん</span>：<span class="date">2012/05/01(火) 12:00:00.11</span> <span class="id">ID:abc</span><span class="count"> (2/2)</span><span class="refs"> 返信: <a href="#3">&gt;&gt;3</a></span></div>
-<div class="text"><a class="re" href="#1">&gt;&gt;1</a><span class="pv"><span class="ph">1 名前：名無しさん [sage] 投稿日：2024/09/10(火) 07:22:22.16 ID:abc</span>
-&lt;b&gt;&amp;&lt;/b&gt; &quot;x&quot; http://a.invalid/?q=1&amp;r=2</span> それな <a class="re" href="#3">&gt;&gt;3</a><span class="pv"><span class="ph">3 名無しさん 2024/09/10(火) 07:22:22.16</span>
+<div class="text"><a class="re" href="#1" aria-describedby="v2-1">&gt;&gt;1</a><span class="pv" id="v2-1"><span class="ph"><a class="num" href="#1">1</a> 名前：<bdi>名無しさん</bdi> [<bdi>sage</bdi>] 投稿日：<bdi>2024/09/10(火) 07:22:22.16</bdi> <bdi>ID:abc</bdi></span>
+&lt;b&gt;&amp;&lt;/b&gt; &quot;x&quot; http://a.invalid/?q=1&amp;r=2</span> それな <a class="re" href="#3" aria-describedby="v2-2">&gt;&gt;3</a><span class="pv" id="v2-2"><span class="ph"><a class="num" href="#3">3</a> <bdi>名無しさん</bdi> <bdi>2024/09/10(火) 07:22:22.16</bdi></span>
 ＞＞１-2 &gt;&gt;9</span></div>
 </article>
-<article class="post" id="3">
+<article class="post" id="3" aria-label="3">
 <div class="ph"><span class="num">3</span> <span class="name">名無しさん</span> <span class="date">2024/09/10(火) 07:22:22.16</span><span class="refs"> 返信: <a href="#2">&gt;&gt;2</a></span></div>
-<div class="text"><a class="re" href="#1">＞＞１</a><span class="pv"><span class="ph">1 名前：名無しさん [sage] 投稿日：2024/09/10(火) 07:22:22.16 ID:abc</span>
-&lt;b&gt;&amp;&lt;/b&gt; &quot;x&quot; http://a.invalid/?q=1&amp;r=2</span>-<a class="re" href="#2">2</a><span class="pv"><span class="ph">2 名前：名無しさん：2012/05/01(火) 12:00:00.11 ID:abc</span>
+<div class="text"><a class="re" href="#1" aria-describedby="v3-1">＞＞１</a><span class="pv" id="v3-1"><span class="ph"><a class="num" href="#1">1</a> 名前：<bdi>名無しさん</bdi> [<bdi>sage</bdi>] 投稿日：<bdi>2024/09/10(火) 07:22:22.16</bdi> <bdi>ID:abc</bdi></span>
+&lt;b&gt;&amp;&lt;/b&gt; &quot;x&quot; http://a.invalid/?q=1&amp;r=2</span>-<a class="re" href="#2" aria-describedby="v3-2">2</a><span class="pv" id="v3-2"><span class="ph"><a class="num" href="#2">2</a> 名前：<bdi>名無しさん</bdi>：<bdi>2012/05/01(火) 12:00:00.11</bdi> <bdi>ID:abc</bdi></span>
 &gt;&gt;1 それな &gt;&gt;3</span> &gt;&gt;9</div>
 </article>
+</div>
+</main>
 </body>
 </html>
 )";
@@ -248,7 +255,7 @@ TEST(ModernPage, ShiftJisThread) {
          {"<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n",
           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n",
           "<title>thread.txt</title>\n<style>\n", "prefers-color-scheme:dark",
-          "white-space:pre-wrap", "IPAMonaPGothic", ".re:hover+.pv,.re:focus+.pv"}) {
+          "white-space:pre-wrap", "IPAMonaPGothic", ".re:hover+.pv", ".re:focus-visible+.pv"}) {
         EXPECT_NE(page.head.find(needed), std::string::npos) << needed;
     }
     EXPECT_EQ(page.head.find("<script"), std::string::npos);
@@ -269,7 +276,7 @@ TEST(ModernPage, Utf8ThreadWithLoneCrsAndABadByte) {
     const std::size_t at = thread.find("それな");
     const Page bad = ConvertModern("thread.txt", thread.substr(0, at) + "\xFF" + thread.substr(at));
     EXPECT_EQ(bad.result.undecodable, 1u);
-    EXPECT_NE(bad.body.find("&gt;&gt;1</a><span class=\"pv\">"), std::string::npos);
+    EXPECT_NE(bad.body.find("&gt;&gt;1</a><span class=\"pv\" id=\"v2-1\">"), std::string::npos);
     EXPECT_NE(bad.body.find("</span> \xEF\xBF\xBD"
                             "それな"),
               std::string::npos);
@@ -301,19 +308,23 @@ TEST(ModernPage, DatThread) {
     EXPECT_EQ(page.body, R"(
 </head>
 <body>
+<main>
 <h1>温泉 &amp; その3</h1>
-<article class="post" id="1">
+<div class="posts">
+<article class="post" id="1" aria-label="1">
 <div class="ph"><span class="num">1</span> <span class="name">名無しさん</span> [<span class="mail">sage</span>] <span class="date">2024/09/10(火) 07:22:22.16</span> <span class="id">ID:abc</span><span class="count"> (1/2)</span><span class="refs"> 返信: <a href="#2">&gt;&gt;2</a></span></div>
 <div class="text">一行目
-<a class="re" href="#2">&gt;&gt;2</a><span class="pv"><span class="ph">2 名無し 2024/09/10(火) 07:23:00.00 ID:abc</span>
+<a class="re" href="#2" aria-describedby="v1-1">&gt;&gt;2</a><span class="pv" id="v1-1"><span class="ph"><a class="num" href="#2">2</a> <bdi>名無し</bdi> <bdi>2024/09/10(火) 07:23:00.00</bdi> <bdi>ID:abc</bdi></span>
 &gt;&gt;1</span> &lt;script&gt;</div>
 </article>
-<article class="post" id="2">
+<article class="post" id="2" aria-label="2">
 <div class="ph"><span class="num">2</span> <span class="name">名無し</span> <span class="date">2024/09/10(火) 07:23:00.00</span> <span class="id">ID:abc</span><span class="count"> (2/2)</span><span class="refs"> 返信: <a href="#1">&gt;&gt;1</a></span></div>
-<div class="text"><a class="re" href="#1">&gt;&gt;1</a><span class="pv"><span class="ph">1 名無しさん [sage] 2024/09/10(火) 07:22:22.16 ID:abc</span>
+<div class="text"><a class="re" href="#1" aria-describedby="v2-1">&gt;&gt;1</a><span class="pv" id="v2-1"><span class="ph"><a class="num" href="#1">1</a> <bdi>名無しさん</bdi> [<bdi>sage</bdi>] <bdi>2024/09/10(火) 07:22:22.16</bdi> <bdi>ID:abc</bdi></span>
 一行目
 &gt;&gt;2 &lt;script&gt;</span></div>
 </article>
+</div>
+</main>
 </body>
 </html>
 )");
@@ -354,7 +365,8 @@ TEST(ModernPage, AThreadChangedBetweenItsReadings) {
             EXPECT_EQ(r.outcome, ConversionOutcome::Done);
             EXPECT_EQ(r.records, 10u);
             const Page first = ConvertModern("thread.txt", thread);
-            EXPECT_EQ(TempFolder::Read(page), first.head + first.body);
+            const Page placed = Split(TempFolder::Read(page), {}, {});
+            EXPECT_EQ(placed.head + placed.body, first.head + first.body);
         } else {
             EXPECT_EQ(r.outcome, ConversionOutcome::ThreadChanged) << changed.size();
             EXPECT_EQ(TempFolder::Read(page), "old page");
@@ -362,6 +374,54 @@ TEST(ModernPage, AThreadChangedBetweenItsReadings) {
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Root()), {}), 2);
     }
 #endif
+}
+
+// Nothing of a thread can hide or pass for something else: control bytes are shown as
+// pictures, marks that reorder or hide text are shown in IDs and after addresses, IDs are
+// counted by what they show, and ranges name the posts between their ends when short.
+TEST(ModernPage, NothingHidesOrPassesForAnother) {
+    const Page page =
+        ConvertModern("spoof.txt",
+                      "1 n\u202E 2024/09/10 10:00 ID:abc\u200B\n"
+                      "http://x.invalid/\u202Egpj.exe \x1B[31m\x07\xC2\x9B\x7F >>1-4 >>2-200\n"
+                      "2 n 2024/09/10 10:01 ID:abc\n>>1\n3 n 2024/09/10 10:02 ID:abc\u200B\n"
+                      "4 n 2024/09/10 10:03 ID:xy\x01\n5 n 2024/09/10 10:04 ID:xy\u2401\n");
+    const std::string& b = page.body;
+    const auto has = [&](const std::string& what) { return b.find(what) != std::string::npos; };
+    const std::string zwsp = "ID:abc<span class=\"ctl\">U+200B</span>";
+    EXPECT_TRUE(has("<span class=\"id\">" + zwsp + "</span><span class=\"count\"> (1/2)"));
+    EXPECT_TRUE(has("<span class=\"id\">" + zwsp + "</span><span class=\"count\"> (2/2)"));
+    EXPECT_TRUE(has("<span class=\"id\">ID:abc</span><span class=\"refs\">"));  // alone
+    EXPECT_TRUE(has("<bdi>" + zwsp + "</bdi>"));                                // in previews
+    // A name keeps its mark, isolated by the stylesheet; after an address it is shown.
+    EXPECT_TRUE(has("<span class=\"name\">n\u202E</span>"));
+    EXPECT_TRUE(
+        has("</a><span class=\"ctl\">U+202E</span>gpj.exe "
+            "\u241B[31m\u2407\uFFFD\u2421 <a class=\"re\""));
+    EXPECT_TRUE(has("\nhttp://x.invalid/<span class=\"ctl\">U+202E</span>gpj.exe \u241B"));
+    // \x01 and U+2401 look the same on the page, so they count as one ID.
+    EXPECT_TRUE(has("ID:xy\u2401</span><span class=\"count\"> (1/2)"));
+    EXPECT_TRUE(has("ID:xy\u2401</span><span class=\"count\"> (2/2)"));
+    // >>1-4 is a reply to 2 and 3 too; >>2-200 (too wide) to 2 only.
+    EXPECT_TRUE(
+        has("id=\"2\" aria-label=\"2\">\n<div class=\"ph\"><span class=\"num\">2</span> "
+            "<span class=\"name\">n</span> <span class=\"date\">2024/09/10 10:01</span> "
+            "<span class=\"id\">ID:abc</span><span class=\"refs\"> \u8FD4\u4FE1: "
+            "<a href=\"#1\">&gt;&gt;1</a></span>"));
+    EXPECT_TRUE(
+        has("<span class=\"num\">3</span> <span class=\"name\">n</span> "
+            "<span class=\"date\">2024/09/10 10:02</span> <span class=\"id\">" +
+            zwsp +
+            "</span><span class=\"count\"> (2/2)</span><span class=\"refs\"> "
+            "\u8FD4\u4FE1: <a href=\"#1\">&gt;&gt;1</a></span>"));
+    EXPECT_FALSE(
+        has("<span class=\"num\">5</span> <span class=\"name\">n</span> "
+            "<span class=\"date\">2024/09/10 10:04</span> <span class=\"id\">ID:xy\u2401"
+            "</span><span class=\"count\"> (2/2)</span><span class=\"refs\">"));
+    for (std::size_t i = 0; i < b.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(b[i]);
+        EXPECT_FALSE(c < 0x20 && c != '\n') << "a control byte at " << i;
+    }
 }
 
 TEST(ModernPage, Utf8Checks) {
