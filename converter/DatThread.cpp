@@ -2,24 +2,14 @@
 #include "converter/DatThread.h"
 
 #include <array>
-#include <cctype>
 #include <charconv>
+
+#include "runtime/Ascii.h"
 
 namespace horofu {
 namespace {
 
 constexpr std::string_view kSeparator = "<>";
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 void AppendUtf8(uint32_t code, std::string& out) {
     if (code < 0x80) {
@@ -86,7 +76,7 @@ void TrimDatBlanks(std::string& body) {
 }  // namespace
 
 bool IsDatFileName(std::string_view name) {
-    return name.size() >= 4 && EqualsIgnoringCase(name.substr(name.size() - 4), ".dat");
+    return name.size() >= 4 && EqualsIgnoringAsciiCase(name.substr(name.size() - 4), ".dat");
 }
 
 bool LooksLikeDatLine(std::string_view line) {
@@ -108,9 +98,9 @@ void AppendHtmlText(std::string_view html, std::string& out) {
         p = stop;
         if (html[p] == '<') {
             const std::size_t close = html.find('>', p + 1);
-            const bool tag = close != std::string_view::npos && p + 1 < html.size() &&
-                             (std::isalpha(static_cast<unsigned char>(html[p + 1])) ||
-                              html[p + 1] == '/' || html[p + 1] == '!');
+            const bool tag =
+                close != std::string_view::npos && p + 1 < html.size() &&
+                (IsAsciiLetter(html[p + 1]) || html[p + 1] == '/' || html[p + 1] == '!');
             if (!tag) {
                 out += '<';
                 ++p;
@@ -118,7 +108,7 @@ void AppendHtmlText(std::string_view html, std::string& out) {
             }
             std::string_view name = html.substr(p + 1, close - p - 1);
             name = name.substr(0, name.find_first_of(" \t/"));
-            if (EqualsIgnoringCase(name, "br")) out += '\n';
+            if (EqualsIgnoringAsciiCase(name, "br")) out += '\n';
             p = close + 1;
         } else {
             const std::size_t semicolon = html.find(';', p + 1);

@@ -170,8 +170,7 @@ std::string TitleFromFileName(const Text& path) {
     if (!HasNonAsciiByte(bytes) || LooksLikeUtf8(bytes, true)) {
         decoder = std::make_unique<Utf8Decoder>();
     } else {
-        decoder = OpenPlatformDecoder("CP932");
-        if (!decoder) decoder = std::make_unique<Utf8Decoder>();
+        decoder = OpenDecoder("CP932");
     }
     decoder->Decode(bytes, true, name);
     const std::size_t slash = name.find_last_of("/\\");
