@@ -14,6 +14,16 @@ constexpr std::size_t kPreviewLines = 3;
 constexpr std::size_t kPreviewBytes = 240;                      // of body text
 constexpr char kEllipsis[] = "\xE2\x80\xA6";                    // …
 constexpr char kRepliesLabel[] = " \xE8\xBF\x94\xE4\xBF\xA1:";  // " 返信:"
+// By PostKind: the article's opening up to its id, and the note its header ends with.
+constexpr std::string_view kArticleOpen[] = {
+    "<article class=\"post\" id=\"", "<article class=\"post deleted\" id=\"",
+    "<article class=\"post broken\" id=\"", "<article class=\"post board\" id=\""};
+constexpr std::string_view kKindNote[] = {
+    "",
+    "<span class=\"note\">\xE5\x89\x8A\xE9\x99\xA4</span>",                          // 削除
+    "<span class=\"note\">\xE5\xB4\xA9\xE3\x82\x8C\xE3\x81\x9F\xE8\xA1\x8C</span>",  // 崩れた行
+    "<span class=\"note\">\xE6\x8E\xB2\xE7\xA4\xBA\xE6\x9D\xBF</span>",              // 掲示板
+};
 
 // The decimal digits of n.
 std::string_view Digits(uint64_t n, char (&buffer)[24]) {
@@ -153,7 +163,7 @@ void ModernPosts::Header(const PostHeader& header) {
         }
     }
     char digits[24];
-    out_.Put("<article class=\"post\" id=\"");
+    out_.Put(kArticleOpen[static_cast<int>(header.kind)]);
     out_.Put(Digits(header.number, digits));
     out_.Put("\">\n<div class=\"ph\">");
     // An ID seen once gets no count.
@@ -179,6 +189,7 @@ void ModernPosts::Header(const PostHeader& header) {
             out_.Put(")</span>");
         }
     }
+    out_.Put(kKindNote[static_cast<int>(header.kind)]);
     if (post_ != ThreadIndex::kNone) {
         const auto replies = index_.RepliesTo(post_);
         if (!replies.empty()) {

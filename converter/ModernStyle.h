@@ -20,6 +20,14 @@ a{color:var(--link)}
 .lead{margin-left:0}
 .pv{display:none;position:absolute;z-index:1;left:0;max-width:min(36em,90vw);padding:.35em .6em;background:var(--box);color:var(--fg);border:1px solid var(--rule);border-radius:4px;box-shadow:0 2px 8px rgba(0,0,0,.3);white-space:pre-wrap}
 .re:hover+.pv,.re:focus+.pv,.pv:hover{display:block}
+)"
+    // --- What a post is and what its header holds beyond a name and date: deleted and broken
+    // posts, the board's own posts, filtered posts, caps and badges.
+    R"(.deleted .text,.filtered{color:var(--muted)}
+.board{border-left:3px solid var(--rule);padding-left:.5em}
+.note{font-size:.85em;border:1px solid var(--rule);border-radius:3px;padding:0 .3em;margin-left:.4em}
+.cap{color:var(--name);font-weight:bold}
+.badge{font-size:.75em;border:1px solid var(--rule);border-radius:3px;padding:0 .25em}
 )";
 
 }  // namespace horofu::modern

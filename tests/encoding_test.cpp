@@ -156,7 +156,7 @@ TEST(Locale, DatReadingIgnoresTheLocale) {
     std::string text;
     AppendHtmlText("<あい> <BR> <Ab>x", text);
     DatPost post;
-    ParseDatLine("a<><>2024/01/01<>b<>T.DAT", 1, post);
+    ParseDatLine("a<><>2024/01/01<>b<>T.DAT", 1, DatForm::Standard, post);
     std::setlocale(LC_ALL, before.c_str());
     EXPECT_EQ(text, "<あい> \n x");
     EXPECT_EQ(EncodingFromName("sjis"), Encoding::ShiftJis);
