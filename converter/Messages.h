@@ -106,8 +106,18 @@ inline constexpr const char* kHelp = Translatable(
     "                     page goes to standard output)\n"
     "  -q, --quiet        no progress bar and no summary\n"
     "  -m, --modern       write a UTF-8 HTML5 page with reply previews instead; FILE may\n"
-    "                     also be FILE.dat, in Shift-JIS or UTF-8 (found by itself)\n"
-    "      --input-encoding=NAME  with --modern: read the thread in NAME (an iconv name)\n"
+    "                     also be a .dat log (a board's, a rental or regional board's,\n"
+    "                     or an old comma-separated one)\n"
+    "      --input-encoding=NAME  with --modern: read the thread in NAME (an iconv name).\n"
+    "                     Without it the encoding is found: a byte-order mark (UTF-8,\n"
+    "                     UTF-16) decides; else UTF-8 when at most one in twenty of its\n"
+    "                     non-ASCII sequences is broken; else CP932 or EUC-JP, whichever\n"
+    "                     reads more characters. Bytes that do not decode show as U+FFFD\n"
+    "      --ng=FILE      with --modern: leave out the posts FILE's lines match (id:VALUE,\n"
+    "                     name:TEXT, word:TEXT, re:PATTERN; '#' starts a comment)\n"
+    "      --ng-mode=hide|mark  leave a filtered post out (hide, the default), or keep\n"
+    "                     its number only (mark)\n"
+    "      --ng-chain     also filter the posts that reply to a filtered post\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
     "\n"
@@ -121,6 +131,12 @@ inline constexpr const char* kHelp = Translatable(
     "128+N when signal N ended the run.\n");
 inline constexpr const char* kEncodingNeedsModern = Translatable("--input-encoding needs --modern");
 inline constexpr const char* kUnknownEncoding = Translatable("unknown input encoding: %s");
+inline constexpr const char* kNgNeedsModern = Translatable("--ng needs --modern");
+inline constexpr const char* kNgOptionsNeedFile =
+    Translatable("--ng-mode and --ng-chain need --ng FILE");
+inline constexpr const char* kNgBadMode = Translatable("--ng-mode takes hide or mark");
+// The NG file (first %s), the line's number, and what is wrong with it (in English).
+inline constexpr const char* kNgBadLine = Translatable("%s:%zu: %s");
 
 // What went wrong with one file, shown after "horofu: PATH: ".
 inline constexpr const char* kNotTextFile = Translatable("the chosen file is not a text file");

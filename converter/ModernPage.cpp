@@ -9,6 +9,7 @@
 
 #include "converter/DatThread.h"
 #include "converter/ModernPosts.h"
+#include "converter/NgFilter.h"
 #include "converter/PageWriter.h"
 #include "converter/PostHeader.h"
 #include "converter/ReplyScan.h"
@@ -191,17 +192,40 @@ struct FirstReading {
     std::size_t previewPost = 0;
     std::vector<LineLink> links;
     std::vector<ReplyRange> ranges;
+    const NgFilter* ng = nullptr;
+    bool filtered = false;  // the latest post is filtered out
 
     bool Line(std::string_view, bool) { return pacer.Step(lines, 0); }
     void Title(std::string_view text) { title.assign(text); }
     void Header(const PostHeader& header) {
-        if (preview.Collecting()) previews.emplace(previewPost, preview.Take());
+        EndPost();
         if (index.AddPost(header.number, header.idKey)) {
             previewPost = index.PostCount() - 1;
             preview.Start(header);
         }
+        filtered = ng != nullptr && ng->MatchesHeader(header);
+    }
+    // A filtered post leaves nothing behind: no preview, no ID count, no back-link.
+    void EndPost() {
+        if (preview.Collecting()) previews.emplace(previewPost, preview.Take());
+        if (!filtered) return;
+        index.FilterLatest();
+        previews.erase(index.PostCount() - 1);
+        filtered = false;
     }
     void Body(std::string_view line, bool) {
+        if (ng != nullptr && !filtered && index.PostCount() > 0) {
+            filtered = ng->MatchesLine(line);
+            if (ng->chain && !filtered) {
+                ScanLine(line, links, nullptr, false);
+                for (const LineLink& link : links) {
+                    const std::size_t target = index.Find(link.number);
+                    filtered =
+                        filtered || (target != ThreadIndex::kNone &&
+                                     target + 1 < index.PostCount() && index.Filtered(target));
+                }
+            }
+        }
         if (preview.Collecting()) {
             preview.AddLine(line);
             if (!preview.Collecting()) previews.emplace(previewPost, preview.Take());
@@ -215,9 +239,7 @@ struct FirstReading {
             for (uint32_t n = range.from + 1; n < range.to; ++n) index.AddReply(n);
         }
     }
-    void Finish() {
-        if (preview.Collecting()) previews.emplace(previewPost, preview.Take());
-    }
+    void Finish() { EndPost(); }
 };
 
 // The second reading: the page, and the echo of every line.
@@ -306,7 +328,7 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
     if (readable) {
         ThreadLines lines(kInput, options.inputEncoding, spooled ? kSpool : 0);
         readable = lines.Usable();
-        FirstReading first{pacer, lines, index, previews, {}, {}, 0, {}, {}};
+        FirstReading first{pacer, lines, index, previews, {}, {}, 0, {}, {}, options.ng.get()};
         if (readable) WalkThread(lines, datName, first, invalid);
         first.Finish();
         index.Finish();
@@ -319,7 +341,7 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
                GetChannelStatus(source) == ChannelStatus::Open && SeekChannel(source, 0);
 
     PageWriter out;
-    ModernPosts posts(out, index, previews);
+    ModernPosts posts(out, index, previews, options.ng && options.ng->mode == NgMode::Mark);
     posts.Begin(title.empty() ? TitleFromFileName(options.title) : title);
     if (readable && !pacer.Stopped()) {
         ThreadLines lines(source, encoding);

@@ -14,6 +14,7 @@ constexpr std::size_t kPreviewLines = 3;
 constexpr std::size_t kPreviewBytes = 240;                      // of body text
 constexpr char kEllipsis[] = "\xE2\x80\xA6";                    // …
 constexpr char kRepliesLabel[] = " \xE8\xBF\x94\xE4\xBF\xA1:";  // " 返信:"
+constexpr std::string_view kFilteredNote = "<span class=\"note\">NG</span>";
 // By PostKind: the article's opening up to its id, and the note its header ends with.
 constexpr std::string_view kArticleOpen[] = {
     "<article class=\"post\" id=\"", "<article class=\"post deleted\" id=\"",
@@ -105,8 +106,9 @@ std::string PreviewBuilder::Take() {
     return std::string(html_);
 }
 
-ModernPosts::ModernPosts(PageWriter& out, const ThreadIndex& index, PreviewMap& previews)
-    : out_(out), index_(index), previews_(previews) {
+ModernPosts::ModernPosts(PageWriter& out, const ThreadIndex& index, PreviewMap& previews,
+                         bool markFiltered)
+    : out_(out), index_(index), previews_(previews), markFiltered_(markFiltered) {
     // In order of last replier, then of post: counted into place, as both are post indexes.
     const std::size_t count = index_.PostCount();
     std::vector<uint32_t> starts(count + 1, 0);
@@ -163,6 +165,19 @@ void ModernPosts::Header(const PostHeader& header) {
         }
     }
     char digits[24];
+    skipping_ = post_ != ThreadIndex::kNone && index_.Filtered(post_);
+    if (skipping_) {
+        if (markFiltered_) {
+            out_.Put("<article class=\"post filtered\" id=\"");
+            out_.Put(Digits(header.number, digits));
+            out_.Put("\">\n<div class=\"ph\"><span class=\"num\">");
+            out_.Put(Digits(header.number, digits));
+            out_.Put("</span>");
+            out_.Put(kFilteredNote);
+            out_.Put("</div>\n</article>\n");
+        }
+        return;
+    }
     out_.Put(kArticleOpen[static_cast<int>(header.kind)]);
     out_.Put(Digits(header.number, digits));
     out_.Put("\">\n<div class=\"ph\">");
@@ -228,7 +243,7 @@ void ModernPosts::PutLink(std::string_view line, const LineLink& link) {
         return;
     }
     const std::size_t target = index_.Find(link.number);
-    if (target == ThreadIndex::kNone) {
+    if (target == ThreadIndex::kNone || index_.Filtered(target)) {
         out_.PutEscaped(text);
         return;
     }
@@ -243,6 +258,7 @@ void ModernPosts::PutLink(std::string_view line, const LineLink& link) {
 }
 
 void ModernPosts::Body(std::string_view line, bool continues) {
+    if (skipping_) return;
     if (preview_.Collecting()) {
         preview_.AddLine(line);
         if (!preview_.Collecting()) StorePreview();

@@ -22,6 +22,7 @@ uint64_t HashOf(std::string_view text) {
 
 bool ThreadIndex::AddPost(uint32_t number, std::string_view idKey) {
     numbers_.push_back(number);
+    filtered_.push_back(false);
     idHashes_.push_back(idKey.empty() ? 0 : HashOf(idKey));
     return !ahead_.empty() && ahead_.erase(number) > 0;
 }
@@ -43,7 +44,8 @@ void ThreadIndex::Finish() {
         std::vector<std::pair<uint64_t, uint32_t>> order;
         order.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
-            if (idHashes_[i] != 0) order.emplace_back(idHashes_[i], static_cast<uint32_t>(i));
+            if (idHashes_[i] != 0 && !filtered_[i])
+                order.emplace_back(idHashes_[i], static_cast<uint32_t>(i));
         }
         std::sort(order.begin(), order.end());
         for (std::size_t i = 0; i < order.size();) {
@@ -63,7 +65,8 @@ void ThreadIndex::Finish() {
     kept.reserve(replies_.size());
     for (const auto& [target, replier] : replies_) {
         const std::size_t t = Find(target);
-        if (t != kNone) kept.emplace_back(static_cast<uint32_t>(t), replier);
+        if (t != kNone && !filtered_[t] && !filtered_[replier])
+            kept.emplace_back(static_cast<uint32_t>(t), replier);
     }
     replies_ = {};
     std::sort(kept.begin(), kept.end());

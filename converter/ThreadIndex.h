@@ -22,6 +22,10 @@ class ThreadIndex {
     bool AddPost(uint32_t number, std::string_view idKey);
     // A reply from the latest post (none before the first post) to target.
     void AddReply(uint32_t target);
+    // Marks the latest post as filtered out (NG): it counts for no ID and replies to it or
+    // from it make no back-link.
+    void FilterLatest() { filtered_[numbers_.size() - 1] = true; }
+    bool Filtered(std::size_t post) const { return post < filtered_.size() && filtered_[post]; }
     // Ends the first reading: keeps the replies to posts in the thread, once each.
     void Finish();
 
@@ -42,6 +46,7 @@ class ThreadIndex {
   private:
     static constexpr uint32_t kNoReplier = static_cast<uint32_t>(-1);
     std::vector<uint32_t> numbers_;
+    std::vector<bool> filtered_;
     std::vector<uint64_t> idHashes_;                      // first reading only
     std::vector<std::pair<uint32_t, uint32_t>> replies_;  // (target number, replier index)
     std::unordered_set<uint32_t> ahead_;  // numbers replied to before their post came

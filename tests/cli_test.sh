@@ -114,6 +114,13 @@ check "undecodable bytes told" contains err "U+FFFD"
 check "modern page from a pipe" test "$("$horofu" -m -q <d.dat | sed 1,/h1/d)" = "$(sed 1,/h1/d d.html)"
 runs 2 "an unknown encoding is a usage error" -m --input-encoding=NO-SUCH d.dat
 runs 0 "any iconv encoding" -m -q -f --input-encoding=EUC-JP d.dat
+printf 'id:a\n# a comment\nre:(x+)+\n' >ng.txt
+runs 2 "a bad NG line is a usage error" -m --ng ng.txt d.dat
+check "the bad line told by number" contains err "ng.txt:3:"
+printf 'id:a\n' >ng.txt
+runs 0 "--ng leaves the posts of an ID out" -m -q -f --ng ng.txt d.dat
+check "no post of the ID left" test "$(grep -c '<article' d.html)" = 0
+runs 2 "--ng needs --modern" --ng ng.txt t.txt
 
 # Where the locale's codeset is Shift-JIS, messages pass as Shift-JIS bytes.
 mkdir -p "$work/locale"

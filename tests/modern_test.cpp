@@ -8,6 +8,7 @@
 
 #include "converter/ConvertThreadFile.h"
 #include "converter/DatThread.h"
+#include "converter/NgFilter.h"
 #include "converter/PostHeader.h"
 #include "converter/ReplyScan.h"
 #include "runtime/Channels.h"
@@ -237,7 +238,8 @@ Page Split(const std::string& page, ConversionResult result, std::string echoed)
     return {result, page.substr(0, cut), page.substr(cut), std::move(echoed)};
 }
 
-Page ConvertModern(const std::string& name, const std::string& thread, std::string encoding = "") {
+Page ConvertModern(const std::string& name, const std::string& thread, std::string encoding = "",
+                   std::shared_ptr<const NgFilter> ng = nullptr) {
     TempFolder folder;
     const std::string in = folder.Write(name, thread);
     const std::string out = folder.Path("page.html");
@@ -245,6 +247,7 @@ Page ConvertModern(const std::string& name, const std::string& thread, std::stri
     options.kind = PageKind::Modern;
     options.inputEncoding = std::move(encoding);
     options.title = Text(in);
+    options.ng = std::move(ng);
     Collector collector;
     const ConversionResult result = ConvertThreadFile(Text(in), Text(out), collector, options);
     return Split(TempFolder::Read(out), result, collector.echoed);
@@ -466,6 +469,67 @@ TEST(ModernPage, KeptLogs) {
             EXPECT_EQ(whole.find(absent), std::string::npos) << c.file << ": " << absent;
         }
     }
+}
+
+TEST(ModernNg, RulesAndPatterns) {
+    NgFilter filter;
+    std::size_t line = 0;
+    std::string reason;
+    EXPECT_TRUE(filter.Parse("# comment\r\nid:ID:Troll001\n\nname:荒らし\nword:spam\nre:^w{3,}$\n",
+                             line, reason));
+    for (const char* bad :
+         {"id:a\nword\n", "id:a\nword:\n", "id:a\nre:(a+)+\n", "id:a\nre:(\n", "id:a\nre:(a|aa)*\n",
+          "id:a\nre:(a)\\1\n", "id:a\nre:a.*b.*c.*\n", "id:a\nNAME:x\n"}) {
+        NgFilter refused;
+        EXPECT_FALSE(refused.Parse(bad, line, reason)) << bad;
+        EXPECT_EQ(line, 2u) << bad;
+        EXPECT_FALSE(reason.empty());
+    }
+    // Patterns that stay bounded are taken.
+    for (const char* fine : {"(ab)+", "(a+b)?", "[(a+)+]x*", "\\(a+\\)+", "(a|b){2}"}) {
+        EXPECT_EQ(RefusedPattern(fine), nullptr) << fine;
+    }
+    // A line far longer than a window is still searched to its end.
+    EXPECT_TRUE(filter.MatchesLine(std::string(5000, 'x') + "spam"));
+    EXPECT_TRUE(filter.MatchesLine("www"));
+    EXPECT_FALSE(filter.MatchesLine("wwwx"));
+}
+
+TEST(ModernNg, FilteredPostsLeaveNoText) {
+    const std::string thread =
+        "1 名前：名無し 投稿日：2024/09/10(火) 07:00:00.00 ID:Good0001\n本題\n"
+        "2 名前：名無し 投稿日：2024/09/10(火) 07:01:00.00 ID:Troll001\n荒らしの書き込み\n>>1\n"
+        "3 名前：名無し 投稿日：2024/09/10(火) 07:02:00.00 ID:Good0001\n>>2 反応する人\n"
+        "4 名前：名無し 投稿日：2024/09/10(火) 07:03:00.00 ID:Troll001\n>>1 spam\n"
+        "5 名前：名無し 投稿日：2024/09/10(火) 07:04:00.00 ID:Good0002\n>>3 >>4 まとめ\n";
+    auto ng = std::make_shared<NgFilter>();
+    std::size_t line;
+    std::string reason;
+    ASSERT_TRUE(ng->Parse("id:Troll001\n", line, reason));
+    const Page hidden = ConvertModern("t.txt", thread, "", ng);
+    for (const char* gone : {"荒らし", "Troll001", "spam", "id=\"2\"", "id=\"4\"", "href=\"#2\"",
+                             "href=\"#4\"", "(1/3)"}) {
+        EXPECT_EQ(hidden.body.find(gone), std::string::npos) << gone;
+    }
+    // The posts left keep their links, previews and counts among themselves.
+    for (const char* kept :
+         {"&gt;&gt;2 反応する人", "ID:Good0001</span><span class=\"count\"> (2/2)",
+          "<a class=\"re\" href=\"#3\">&gt;&gt;3</a><span class=\"pv\">"}) {
+        EXPECT_NE(hidden.body.find(kept), std::string::npos) << kept;
+    }
+    auto chained = std::make_shared<NgFilter>(*ng);
+    chained->mode = NgMode::Mark;
+    chained->chain = true;
+    const Page marked = ConvertModern("t.txt", thread, "", chained);
+    for (const char* n : {"2", "3", "4"}) {
+        EXPECT_NE(marked.body.find("<article class=\"post filtered\" id=\"" + std::string(n) +
+                                   "\">\n<div class=\"ph\"><span class=\"num\">" + n +
+                                   "</span><span class=\"note\">NG</span></div>\n</article>"),
+                  std::string::npos)
+            << n;
+    }
+    EXPECT_EQ(marked.body.find("反応する人"), std::string::npos);
+    EXPECT_EQ(marked.body.find("Good0001</span><span class=\"count\">"), std::string::npos);
 }
 
 TEST(ModernPage, Utf8Checks) {
