@@ -113,8 +113,8 @@ bool IsModernTag(std::string_view tag, std::set<std::string>& ids) {
         " <span class=\"pv\"> <span class=\"ph\"> <div class=\"ph\"> <div class=\"text\">"
         " <div class=\"lead\"> ";
     if (kFixed.find(" " + std::string(tag) + " ") != std::string::npos) return true;
-    for (std::string_view cls :
-         {"num", "name", "trip", "mail", "date", "id", "be", "extra", "count", "refs"}) {
+    for (std::string_view cls : {"num", "name", "trip", "cap", "mail", "date", "id", "be", "badge",
+                                 "extra", "count", "refs", "note"}) {
         if (tag == "<span class=\"" + std::string(cls) + "\">") return true;
     }
     auto between = [&](std::string_view open, std::string_view close) -> std::string_view {
@@ -124,10 +124,13 @@ bool IsModernTag(std::string_view tag, std::set<std::string>& ids) {
         }
         return tag.substr(open.size(), tag.size() - open.size() - close.size());
     };
-    if (const std::string_view id = between("<article class=\"post\" id=\"", "\">");
-        AllDigits(id)) {
-        if (!ids.insert(std::string(id)).second) Fail("a post id repeated", tag);
-        return true;
+    for (std::string_view open :
+         {"<article class=\"post\" id=\"", "<article class=\"post deleted\" id=\"",
+          "<article class=\"post broken\" id=\"", "<article class=\"post board\" id=\""}) {
+        if (const std::string_view id = between(open, "\">"); AllDigits(id)) {
+            if (!ids.insert(std::string(id)).second) Fail("a post id repeated", tag);
+            return true;
+        }
     }
     if (AllDigits(between("<a class=\"re\" href=\"#", "\">")) ||
         AllDigits(between("<a href=\"#", "\">"))) {

@@ -134,8 +134,9 @@ TEST(EncodingGuess, WeightOfEvidence) {
     EXPECT_EQ(GuessEncoding("plain ASCII", true), Encoding::Utf8);
     // A download cut inside a character, and a stray byte, leave UTF-8 UTF-8.
     EXPECT_EQ(GuessEncoding(utf8 + "\xE6\xB8", true), Encoding::Utf8);
-    EXPECT_EQ(GuessEncoding("\x82" + utf8.substr(0, 200) + "\xFF" + utf8.substr(200), true),
-              Encoding::Utf8);
+    EXPECT_EQ(
+        GuessEncoding(std::string("\x82") + utf8.substr(0, 200) + "\xFF" + utf8.substr(200), true),
+        Encoding::Utf8);
     // Half-width katakana in Shift-JIS stay Shift-JIS.
     EXPECT_EQ(GuessEncoding("\xb6\xc0\xb6\xc5 " + sjis, true), Encoding::ShiftJis);
     EXPECT_EQ(GuessEncoding(std::string("\xFF\xFE\x31\x00", 4), true), Encoding::Utf16Le);
