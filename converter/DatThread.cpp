@@ -282,7 +282,7 @@ void ParseDatLine(std::string_view line, uint32_t number, DatForm form, DatPost&
         header.parts.push_back({HeaderPartKind::Badge, view.substr(badgeBegin)});
     }
     if (broken) header.kind = PostKind::Broken;
-    header.Classify();
+    header.Classify(DateLength(view.substr(dateBegin, dateEnd - dateBegin), true) > 0);
 }
 
 }  // namespace horofu

@@ -127,8 +127,9 @@ bool IsIdPlaceholder(std::string_view key) {
 }
 
 // The header forms with a date or a date label; number is line's leading number, digits long.
+// dated tells whether the date is one (not "あぼーん" or "Over 1000 Thread").
 bool ParseHeaderForms(std::string_view line, std::size_t digits, uint32_t number,
-                      PostHeader& header);
+                      PostHeader& header, bool& dated);
 
 class PartAdder {
   public:
@@ -220,10 +221,10 @@ std::size_t DateTailStart(std::string_view field, std::size_t at) {
     return field.size();
 }
 
-void PostHeader::Classify() {
+void PostHeader::Classify(bool dated) {
+    if (dated && kind == PostKind::Poster) return;  // most posts: nothing to look at
     const std::string_view name = Part(HeaderPartKind::Name);
     const std::string_view date = Part(HeaderPartKind::Date);
-    const bool dated = !date.empty() && DateLength(date, true) > 0;
     // A deleted post says the same word in its name and date ("あぼーん"), and no date.
     if (kind == PostKind::Poster && !dated && !date.empty() && name == date) {
         kind = PostKind::Deleted;
@@ -302,7 +303,8 @@ bool ParseHeader(std::string_view line, uint32_t previous, PostHeader& header) {
     if (digits == 0 || digits > 9) return false;
     const uint32_t number = ValueOf(line.substr(0, digits));
     if (number <= previous) return false;
-    if (!ParseHeaderForms(line, digits, number, header)) {
+    bool dated = false;
+    if (!ParseHeaderForms(line, digits, number, header, dated)) {
         // The board's post in a copy without labels: "1001 １００１ Over 1000 Thread".
         const std::size_t nameBegin = SkipBlanks(line, digits);
         if (number != previous + 1 || nameBegin == digits || !HasBoardWords(line)) return false;
@@ -314,14 +316,14 @@ bool ParseHeader(std::string_view line, uint32_t previous, PostHeader& header) {
         header.parts.push_back({HeaderPartKind::Name, line.substr(nameBegin)});
         return true;
     }
-    header.Classify();
+    header.Classify(dated);
     return true;
 }
 
 namespace {
 
 bool ParseHeaderForms(std::string_view line, std::size_t digits, uint32_t number,
-                      PostHeader& header) {
+                      PostHeader& header, bool& dated) {
     // The blanks or colon after the number, and the name label.
     std::size_t p = SkipBlanks(line, digits);
     bool separated = p > digits;
@@ -355,7 +357,8 @@ bool ParseHeaderForms(std::string_view line, std::size_t digits, uint32_t number
         nameEnd = r < nameBegin ? nameBegin : r;
         break;
     }
-    if (dateBegin == std::string_view::npos) {
+    dated = dateBegin != std::string_view::npos;
+    if (!dated) {
         // A labelled header whose date label is followed by anything at all.
         const std::size_t label =
             labelled ? line.find(kDateLabel, nameBegin) : std::string_view::npos;

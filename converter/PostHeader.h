@@ -54,8 +54,9 @@ struct PostHeader {
         return {};
     }
     // Sets kind from the name and date parts (deleted, the board's, or a poster's), and
-    // forgets the ID of a post that is not a poster's. Called once the parts are in.
-    void Classify();
+    // forgets the ID of a post that is not a poster's; dated: the date part is a date. Called
+    // once the parts are in.
+    void Classify(bool dated);
 };
 
 // Whether line is a post header, and its parts: a post number above previous, a blank or
