@@ -16,6 +16,8 @@ namespace {
 // every character of CP932 lies in the Basic Multilingual Plane.
 struct PackedCp932 {
     std::array<uint32_t, 256> single{};
+    std::array<int8_t, 256> rows{};  // Cp932LeadRow of each byte, looked up: a branch on the
+                                     // byte's range mispredicts on Japanese text
     std::array<std::array<uint32_t, 256>, kCp932Leads> pairs{};
 
     static uint32_t Pack(uint16_t unit) {
@@ -28,7 +30,10 @@ struct PackedCp932 {
     }
 
     PackedCp932() {
-        for (unsigned b = 0; b < 256; ++b) single[b] = Pack(Cp932Single(static_cast<uint8_t>(b)));
+        for (unsigned b = 0; b < 256; ++b) {
+            single[b] = Pack(Cp932Single(static_cast<uint8_t>(b)));
+            rows[b] = static_cast<int8_t>(Cp932LeadRow(static_cast<uint8_t>(b)));
+        }
         for (int row = 0; row < kCp932Leads; ++row) {
             for (int t = 0; t < kCp932Trails; ++t) pairs[row][0x40 + t] = Pack(kCp932Pairs[row][t]);
         }
@@ -111,7 +116,7 @@ void Cp932Decoder::Decode(std::string_view bytes, bool last, std::string& out) {
                 }
                 continue;
             }
-            const int row = Cp932LeadRow(static_cast<uint8_t>(b));
+            const int row = table.rows[b];
             if (row < 0) {
                 dst = Put(table.single[b], dst);
                 ++p;
