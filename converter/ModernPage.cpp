@@ -3,6 +3,7 @@
 // A thread that cannot be read twice (a pipe) is copied to a scratch file as it is read.
 #include "converter/ModernPage.h"
 
+#include <algorithm>
 #include <deque>
 #include <new>
 #include <string>
@@ -36,6 +37,7 @@ class LookaheadLines {
     explicit LookaheadLines(ThreadLines& lines) : lines_(lines) {}
 
     bool Next(std::string_view& line, bool& continues) {
+        budget_ = std::min(budget_ + kBudgetPerLine, kMostBudget);
         if (held_.empty()) {
             direct_ = true;
             return lines_.Next(line, continues);
@@ -54,6 +56,8 @@ class LookaheadLines {
     // straight from the thread, is copied first (reading on would move it), and current tells
     // where it now is.
     bool Peek(std::size_t k, std::string_view& current, std::string_view& line, bool& whole) {
+        if (budget_ == 0) return false;
+        --budget_;
         if (direct_) {
             current_.assign(current);
             current = current_;
@@ -82,12 +86,18 @@ class LookaheadLines {
     std::size_t heldBytes_ = 0;
     std::string current_;
     bool direct_ = true;
+    // Lines that may still be looked at ahead: a few per line taken, so that a thread made
+    // of headers out of sequence is read in time that follows its length.
+    static constexpr std::size_t kBudgetPerLine = 4;
+    static constexpr std::size_t kMostBudget = 4 * kLookLines;
+    std::size_t budget_ = kMostBudget;
 };
 
 // Whether a header numbered number, in a thread whose last post is previous, starts a post:
 // the next number does; a small gap (posts the copy lacks) does unless a post that would
 // fill it follows; a number far ahead (a post of another thread quoted in this one) does only
-// when the posts that follow continue from it and none continues from previous.
+// when the posts that follow continue from it and none continues from previous. Only the
+// lines LookaheadLines lets be looked at count.
 bool FitsSequence(uint32_t number, uint32_t previous, std::string_view& current,
                   LookaheadLines& ahead) {
     if (previous == 0 || number == previous + 1) return true;
