@@ -33,7 +33,7 @@ enum class DatForm { None, Standard, NumberFirst, Comma };
 DatForm FindDatForm(std::string_view line, bool datName);
 
 // A .dat title as readers show it: up to a tab, without the board's bracketed tail
-// ("[無断転載禁止]©2ch.net").
+// ("[無断転載禁止]©2ch.net"). Called by ParseDatLine for a first line's title.
 std::string ThreadTitle(std::string_view title);
 
 // One .dat line made into a post: its header (views into headerText), its body's text with a

@@ -23,9 +23,11 @@ class NgFilter {
     bool Parse(std::string_view file, std::size_t& line, std::string& reason);
 
     // Whether a post's header says it is filtered: its ID is one of the IDs, or its name
-    // (with trip and cap) holds one of the names or words or matches a pattern.
+    // (with trip and cap) holds one of the names or words or matches a pattern. Called by
+    // the modern page's first reading for each header.
     bool MatchesHeader(const PostHeader& header) const;
-    // Whether a body line holds one of the words or matches a pattern.
+    // Whether a body line holds one of the words or matches a pattern. Called by the first
+    // reading for each line of a post not yet filtered.
     bool MatchesLine(std::string_view line) const;
     bool Empty() const { return ids_.empty() && names_.empty() && words_.empty() && res_.empty(); }
 

@@ -78,7 +78,8 @@ void AddTailParts(std::string_view tail, PostHeader& header);
 
 // Where the tails ("ID:", "BE:", "HOST:", "発信元:") start in a date field from at on,
 // with the blanks before them; the field's size when it has none. Everything before is the
-// date, whatever its form ("NY:AN:NY.AN", "??:??:??", an era's name).
+// date, whatever its form ("NY:AN:NY.AN", "??:??:??", an era's name). Called by ParseHeader
+// and ParseDatLine.
 std::size_t DateTailStart(std::string_view field, std::size_t at);
 
 // The length of the date and time starting date ("2024/09/10(火) 07:22:22.16", "05/01/28

@@ -16,6 +16,8 @@ struct EncodingEvidence {
     std::size_t bad = 0;
 };
 
+// The evidence of a sample for each candidate; complete: the sample is the whole text (a
+// character cut at its end is then broken). Called by GuessEncoding.
 EncodingEvidence Utf8Evidence(std::string_view bytes, bool complete);
 EncodingEvidence Cp932Evidence(std::string_view bytes, bool complete);
 EncodingEvidence EucJpEvidence(std::string_view bytes, bool complete);

@@ -10,9 +10,11 @@
 
 namespace horofu {
 
-// Appends the UTF-8 of a code point (below U+110000, no surrogate).
+// Appends the UTF-8 of a code point (below U+110000, no surrogate). Called by the decoders
+// and for the character references of .dat lines.
 void AppendCodePoint(uint32_t code, std::string& out);
 
+// Made by OpenDecoder for CP932 and every name of Shift-JIS.
 class Cp932Decoder final : public TextDecoder {
   public:
     void Decode(std::string_view bytes, bool last, std::string& out) override;
