@@ -119,11 +119,10 @@ bool TailFits(std::string_view line, std::size_t at) {
     return n >= 1 && n <= 8 && ColonAt(line, p + n) > 0;
 }
 
+// "???" stands for an ID the board did not show ("ID:???", "ID:???0" with a device's mark);
+// it is no one's, so it is never counted.
 bool IsIdPlaceholder(std::string_view key) {
-    for (char c : key) {
-        if (c != '?') return false;
-    }
-    return true;
+    return key.starts_with("???") || key.find_first_not_of('?') == std::string_view::npos;
 }
 
 // The header forms with a date or a date label; number is line's leading number, digits long.

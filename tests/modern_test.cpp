@@ -216,6 +216,8 @@ TEST(ModernDat, FormsAndConventions) {
               "badge[sssp://i.invalid/a.gif]");
     EXPECT_EQ(post.header.idKey, "");
     EXPECT_EQ(post.body, "本文");
+    ParseDatLine("名無し<><>2024/01/02(火) 03:04:05.06 ID:???0<>x<>", 5, DatForm::Standard, post);
+    EXPECT_EQ(post.header.idKey, "");
 }
 
 class Collector : public ConversionListener {
