@@ -204,7 +204,8 @@ void ParseDatLine(std::string_view line, uint32_t number, DatForm form, DatPost&
                 broken = true;
             }
         }
-        const std::size_t fields = CountFields(line.substr(at));
+        // A number-first line may end at its number: nothing is left then.
+        const std::size_t fields = at <= line.size() ? CountFields(line.substr(at)) : 0;
         if (fields < 4) {
             // Too few fields for a post: the line's text, whole, as the broken post's body.
             AppendHtmlText(line, post.body, invalid);

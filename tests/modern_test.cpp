@@ -194,6 +194,9 @@ TEST(ModernDat, FormsAndConventions) {
     ParseDatLine("2<>名無し<><>2008/03/01(土) 12:00:00<>本文<>", 8, DatForm::NumberFirst, post);
     EXPECT_EQ(post.header.number, 8u);
     EXPECT_EQ(post.header.kind, PostKind::Broken);
+    ParseDatLine("12", 9, DatForm::NumberFirst, post);  // a line cut after its number
+    EXPECT_EQ(post.header.number, 12u);
+    EXPECT_EQ(post.header.kind, PostKind::Broken);
     // Deleted, padded with blanks; its ID never counts.
     ParseDatLine(" 削除 <> 削除 <> 削除 ID:abc<> 削除 <>", 2, DatForm::Standard, post);
     EXPECT_EQ(post.header.kind, PostKind::Deleted);
