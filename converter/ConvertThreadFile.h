@@ -2,11 +2,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "runtime/Text.h"
 
 namespace horofu {
+
+class NgFilter;
 
 // What a conversion tells its caller while it runs. Every member has a harmless default.
 class ConversionListener {
@@ -48,6 +51,8 @@ struct PageOptions {
     // The thread's file name: the modern page's title when the thread names none, and a name
     // ending in ".dat" makes it read the thread as a .dat.
     Text title;
+    // The modern page's filter of posts (--ng), or null for none.
+    std::shared_ptr<const NgFilter> ng;
 };
 
 struct ConversionResult {

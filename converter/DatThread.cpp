@@ -1,62 +1,16 @@
 // Reading .dat lines: fields, and their HTML reduced to text.
 #include "converter/DatThread.h"
 
-#include <array>
-#include <cctype>
 #include <charconv>
+
+#include "converter/CharacterReferences.h"
+#include "runtime/Ascii.h"
+#include "runtime/ByteScan.h"
 
 namespace horofu {
 namespace {
 
 constexpr std::string_view kSeparator = "<>";
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-void AppendUtf8(uint32_t code, std::string& out) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-// The character a reference ("amp", "#39", "#x27") stands for; 0 when none it knows.
-uint32_t ReferenceValue(std::string_view name) {
-    static constexpr std::array<std::pair<std::string_view, uint32_t>, 6> kNamed{
-        {{"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}, {"nbsp", 0xA0}}};
-    for (const auto& [n, v] : kNamed) {
-        if (n == name) return v;
-    }
-    if (name.size() < 2 || name[0] != '#') return 0;
-    const bool hex = name[1] == 'x' || name[1] == 'X';
-    const std::string_view digits = name.substr(hex ? 2 : 1);
-    uint32_t value = 0;
-    const auto [end, error] =
-        std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
-    if (error != std::errc() || end != digits.data() + digits.size() || digits.empty()) return 0;
-    // No zero byte, surrogate or value beyond Unicode: those stay as written.
-    if (value == 0 || (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) return 0;
-    return value;
-}
 
 // The next field of line from at (up to "<>" or the end); at moves past its separator.
 std::string_view NextField(std::string_view line, std::size_t& at) {
@@ -66,6 +20,33 @@ std::string_view NextField(std::string_view line, std::size_t& at) {
         line.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at);
     at = end == std::string_view::npos ? line.size() + 1 : end + kSeparator.size();
     return field;
+}
+
+// The number of fields of a line: one more than its separators.
+std::size_t CountFields(std::string_view line) {
+    std::size_t fields = 1;
+    for (std::size_t at = line.find(kSeparator); at != std::string_view::npos;
+         at = line.find(kSeparator, at + kSeparator.size())) {
+        ++fields;
+    }
+    return fields;
+}
+
+// text without its blanks (ASCII and ideographic) at either end.
+std::string Trimmed(std::string_view text) {
+    for (;;) {
+        if (text.starts_with(' ')) {
+            text.remove_prefix(1);
+        } else if (text.starts_with("\xE3\x80\x80")) {
+            text.remove_prefix(3);
+        } else if (text.ends_with(' ')) {
+            text.remove_suffix(1);
+        } else if (text.ends_with("\xE3\x80\x80")) {
+            text.remove_suffix(3);
+        } else {
+            return std::string(text);
+        }
+    }
 }
 
 // The blank a .dat writes on either side of each "<br>" and at both ends of a body.
@@ -86,7 +67,7 @@ void TrimDatBlanks(std::string& body) {
 }  // namespace
 
 bool IsDatFileName(std::string_view name) {
-    return name.size() >= 4 && EqualsIgnoringCase(name.substr(name.size() - 4), ".dat");
+    return name.size() >= 4 && EqualsIgnoringAsciiCase(name.substr(name.size() - 4), ".dat");
 }
 
 bool LooksLikeDatLine(std::string_view line) {
@@ -98,7 +79,7 @@ bool LooksLikeDatLine(std::string_view line) {
     return count >= 4;
 }
 
-void AppendHtmlText(std::string_view html, std::string& out) {
+void AppendHtmlText(std::string_view html, std::string& out, uint64_t* invalid) {
     std::size_t p = 0;
     while (p < html.size()) {
         const std::size_t stop = html.find_first_of("<&", p);
@@ -108,9 +89,9 @@ void AppendHtmlText(std::string_view html, std::string& out) {
         p = stop;
         if (html[p] == '<') {
             const std::size_t close = html.find('>', p + 1);
-            const bool tag = close != std::string_view::npos && p + 1 < html.size() &&
-                             (std::isalpha(static_cast<unsigned char>(html[p + 1])) ||
-                              html[p + 1] == '/' || html[p + 1] == '!');
+            const bool tag =
+                close != std::string_view::npos && p + 1 < html.size() &&
+                (IsAsciiLetter(html[p + 1]) || html[p + 1] == '/' || html[p + 1] == '!');
             if (!tag) {
                 out += '<';
                 ++p;
@@ -118,46 +99,145 @@ void AppendHtmlText(std::string_view html, std::string& out) {
             }
             std::string_view name = html.substr(p + 1, close - p - 1);
             name = name.substr(0, name.find_first_of(" \t/"));
-            if (EqualsIgnoringCase(name, "br")) out += '\n';
+            if (EqualsIgnoringAsciiCase(name, "br")) out += '\n';
             p = close + 1;
         } else {
-            const std::size_t semicolon = html.find(';', p + 1);
-            const uint32_t value = semicolon != std::string_view::npos && semicolon - p <= 10
-                                       ? ReferenceValue(html.substr(p + 1, semicolon - p - 1))
-                                       : 0;
-            if (value == 0) {
-                out += '&';
-                ++p;
-                continue;
-            }
-            AppendUtf8(value, out);
-            p = semicolon + 1;
+            uint64_t ignored = 0;
+            const std::size_t length =
+                DecodeReference(html, p, out, invalid != nullptr ? *invalid : ignored);
+            if (length == 0) out += '&';
+            p += length == 0 ? 1 : length;
         }
     }
 }
 
-void ParseDatLine(std::string_view line, uint32_t number, DatPost& post) {
+DatForm FindDatForm(std::string_view line, bool datName) {
+    std::size_t separators = 0;
+    for (std::size_t at = line.find(kSeparator); at != std::string_view::npos;
+         at = line.find(kSeparator, at + kSeparator.size())) {
+        ++separators;
+    }
+    std::size_t digits = 0;
+    while (digits < line.size() && IsAsciiDigit(line[digits])) ++digits;
+    if (separators >= 5 && digits >= 1 && digits <= 9 && BytesAt(line, digits, kSeparator)) {
+        return DatForm::NumberFirst;
+    }
+    if (separators >= 4) return DatForm::Standard;
+    if (separators == 0) {
+        // name,mail,date,body: the date's field starts with a date.
+        std::size_t at = 0;
+        std::size_t commas = 0;
+        for (std::size_t i = 0; i < line.size() && commas < 2; ++i) commas += line[i] == ',';
+        for (std::size_t i = 0; commas == 2 && i < line.size(); ++i) {
+            if (line[i] == ',' && ++at == 2) {
+                if (DateLength(line.substr(i + 1), true) > 0 &&
+                    line.find(',', i + 1) != std::string_view::npos) {
+                    return DatForm::Comma;
+                }
+                break;
+            }
+        }
+    }
+    return datName ? DatForm::Standard : DatForm::None;
+}
+
+std::string ThreadTitle(std::string_view title) {
+    // Readers show the title up to a tab; the board's tail ("[無断転載禁止]©2ch.net") goes.
+    title = title.substr(0, title.find('\t'));
+    std::size_t end = title.size();
+    const std::size_t copyright = title.rfind("\xC2\xA9");  // ©
+    if (copyright != std::string_view::npos && title.find(' ', copyright) == std::string::npos) {
+        end = copyright;
+    }
+    std::size_t trimmed = end;
+    while (trimmed > 0 && title[trimmed - 1] == ' ') --trimmed;
+    if (trimmed > 0 && title[trimmed - 1] == ']') {
+        const std::size_t open = title.rfind('[', trimmed - 1);
+        if (open != std::string_view::npos && open > 0) end = open;
+    }
+    while (end > 0 && title[end - 1] == ' ') --end;
+    if (end == 0) end = title.size();
+    return std::string(title.substr(0, end));
+}
+
+void ParseDatLine(std::string_view line, uint32_t number, DatForm form, DatPost& post) {
     post.headerText.clear();
     post.header.Clear();
     post.body.clear();
     post.title.clear();
-    std::size_t at = 0;
-    const bool whole = LooksLikeDatLine(line) || line.find(kSeparator) != std::string_view::npos;
-    std::string name, mail, date;
-    if (whole) {
-        AppendHtmlText(NextField(line, at), name);
-        AppendHtmlText(NextField(line, at), mail);
-        AppendHtmlText(NextField(line, at), date);
-        AppendHtmlText(NextField(line, at), post.body);
-        if (at <= line.size()) AppendHtmlText(line.substr(at), post.title);
+    post.invalidReferences = 0;
+    uint64_t* const invalid = &post.invalidReferences;
+    std::string name, mail, date, id;
+    bool broken = false;
+    if (form == DatForm::Comma) {
+        // Fields end at commas; a comma of the text was written "＠｀".
+        std::string fields[5];
+        std::size_t at = 0;
+        for (int f = 0; f < 5; ++f) {
+            const std::size_t end = f < 4 ? line.find(',', at) : std::string_view::npos;
+            std::string_view field = at <= line.size() ? line.substr(at, end - at) : "";
+            for (std::size_t k = 0; k < field.size();) {
+                const std::size_t mark = field.find("\xEF\xBC\xA0\xEF\xBD\x80", k);  // ＠｀
+                AppendHtmlText(field.substr(k, mark - k), fields[f], invalid);
+                if (mark == std::string_view::npos) break;
+                fields[f] += ',';
+                k = mark + 6;
+            }
+            broken = broken || (f < 3 && end == std::string_view::npos);
+            at = end == std::string_view::npos ? line.size() + 1 : end + 1;
+        }
+        name = std::move(fields[0]);
+        mail = std::move(fields[1]);
+        date = std::move(fields[2]);
+        post.body = std::move(fields[3]);
+        post.title = std::move(fields[4]);
     } else {
-        AppendHtmlText(line, post.body);
+        std::size_t at = 0;
+        if (form == DatForm::NumberFirst) {
+            const std::string_view field = NextField(line, at);
+            uint32_t own = 0;
+            const auto [end, error] =
+                std::from_chars(field.data(), field.data() + field.size(), own);
+            if (error == std::errc() && end == field.data() + field.size() && own >= number) {
+                number = own;
+            } else {
+                broken = true;
+            }
+        }
+        // A number-first line may end at its number: nothing is left then.
+        const std::size_t fields = at <= line.size() ? CountFields(line.substr(at)) : 0;
+        if (fields < 4) {
+            // Too few fields for a post: the line's text, whole, as the broken post's body.
+            AppendHtmlText(line, post.body, invalid);
+            broken = true;
+        } else {
+            AppendHtmlText(NextField(line, at), name, invalid);
+            AppendHtmlText(NextField(line, at), mail, invalid);
+            AppendHtmlText(NextField(line, at), date, invalid);
+            AppendHtmlText(NextField(line, at), post.body, invalid);
+            if (form == DatForm::NumberFirst) {
+                AppendHtmlText(NextField(line, at), post.title, invalid);
+                AppendHtmlText(NextField(line, at), id, invalid);  // a rental board's raw ID
+            } else if (at <= line.size()) {
+                AppendHtmlText(line.substr(at), post.title, invalid);
+            }
+        }
     }
-    if (whole) TrimDatBlanks(post.body);
+    if (!broken) TrimDatBlanks(post.body);
+    if (!post.title.empty()) post.title = ThreadTitle(post.title);
+    // The poster's icon opens the body: "sssp://…/x.gif" and its line end.
+    std::string badge;
+    if (post.body.starts_with("sssp://")) {
+        const std::size_t end = post.body.find_first_of(" \n");
+        badge = post.body.substr(0, end);
+        post.body.erase(0,
+                        end == std::string::npos ? end : post.body.find_first_not_of(" \n", end));
+    }
     // A name's blanks around its bold tags ("名無し </b>◆trip <b>") are the board's.
-    const std::size_t first = name.find_first_not_of(' ');
-    name = first == std::string::npos ? std::string()
-                                      : name.substr(first, name.find_last_not_of(' ') - first + 1);
+    name = Trimmed(name);
+    date = Trimmed(date);
+    id = Trimmed(id);
+    if (!id.empty() && date.find("ID:") == std::string::npos) date += " ID:" + id;
     // The header as text: "N name [mail] date", with the parts found in it afterwards.
     std::string& h = post.headerText;
     h = std::to_string(number);
@@ -175,11 +255,13 @@ void ParseDatLine(std::string_view line, uint32_t number, DatPost& post) {
     const std::size_t dateBegin = h.size() + 1;
     h += ' ';
     h += date;
-    // The date ends where a tail such as "ID:" starts.
-    std::size_t dateEnd = dateBegin + DateLength(std::string_view(h).substr(dateBegin), false);
-    if (dateEnd == dateBegin) {
-        const std::size_t tail = h.find(" ID:", dateBegin);
-        dateEnd = tail == std::string::npos ? h.size() : tail;
+    // The date is all before its tails ("ID:", "BE:"), whatever its form.
+    const std::size_t dateEnd = DateTailStart(h, dateBegin);
+    std::size_t badgeBegin = 0;
+    if (!badge.empty()) {
+        h += ' ';
+        badgeBegin = h.size();
+        h += badge;
     }
     const std::string_view view = h;
     PostHeader& header = post.header;
@@ -194,7 +276,14 @@ void ParseDatLine(std::string_view line, uint32_t number, DatPost& post) {
     }
     header.parts.push_back({HeaderPartKind::Text, view.substr(dateBegin - 1, 1)});
     header.parts.push_back({HeaderPartKind::Date, view.substr(dateBegin, dateEnd - dateBegin)});
-    AddTailParts(view.substr(dateEnd), header);
+    const std::size_t tailEnd = badge.empty() ? h.size() : badgeBegin - 1;
+    AddTailParts(view.substr(dateEnd, tailEnd - dateEnd), header);
+    if (!badge.empty()) {
+        header.parts.push_back({HeaderPartKind::Text, view.substr(badgeBegin - 1, 1)});
+        header.parts.push_back({HeaderPartKind::Badge, view.substr(badgeBegin)});
+    }
+    if (broken) header.kind = PostKind::Broken;
+    header.Classify(DateLength(view.substr(dateBegin, dateEnd - dateBegin), true) > 0);
 }
 
 }  // namespace horofu

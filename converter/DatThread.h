@@ -1,4 +1,5 @@
-// .dat threads: one post a line, "name<>mail<>date and ID<>body<>title", the body in HTML.
+// .dat threads: one post a line, "name<>mail<>date and ID<>body<>title", the body in HTML;
+// also the number-first lines of rental and regional boards and the comma lines of old logs.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +18,23 @@ bool IsDatFileName(std::string_view name);
 bool LooksLikeDatLine(std::string_view line);
 
 // Appends the text of a piece of HTML: tags dropped, "<br>" as a line feed, character
-// references decoded. A '<' that opens no tag, and an unknown reference, stay as they are.
-void AppendHtmlText(std::string_view html, std::string& out);
+// references decoded once (DecodeReference; invalid ones are counted in invalid when given).
+// A '<' that opens no tag, and an '&' that starts no reference, stay as they are.
+void AppendHtmlText(std::string_view html, std::string& out, uint64_t* invalid = nullptr);
+
+// The shapes of .dat lines: "name<>mail<>date ID<>body<>title"; number first, as rental
+// boards ("n<>name<>mail<>date<>body<>title<>ID") and regional boards ("n<>name<>mail<>date
+// ID<>body<>title") keep them, each post with its own number; or the comma-separated lines
+// of logs before 2002 ("name,mail,date,body,title", "＠｀" for a comma of the text).
+enum class DatForm { None, Standard, NumberFirst, Comma };
+
+// The form of a thread whose first line is line; datName: the file's name ends in ".dat"
+// (then at least Standard). Called once per reading by the modern page.
+DatForm FindDatForm(std::string_view line, bool datName);
+
+// A .dat title as readers show it: up to a tab, without the board's bracketed tail
+// ("[無断転載禁止]©2ch.net"). Called by ParseDatLine for a first line's title.
+std::string ThreadTitle(std::string_view title);
 
 // One .dat line made into a post: its header (views into headerText), its body's text with a
 // line feed per "<br>", and the thread's title when the line carries one.
@@ -27,10 +43,13 @@ struct DatPost {
     PostHeader header;
     std::string body;
     std::string title;
+    uint64_t invalidReferences = 0;  // character references shown as U+FFFD
 };
 
-// Fills post from line, the number-th line of the .dat. A line with fewer fields than a .dat
-// line has is all body. Called for every line of a .dat thread by both passes.
-void ParseDatLine(std::string_view line, uint32_t number, DatPost& post);
+// Fills post from line, the number-th line of a .dat of form. A number-first line keeps its
+// own number when it is at least number (the one after the last post's); else it is broken. A line
+// with fewer fields than a post has is a broken post whose body is the whole line. Called for every
+// line of a .dat thread by both passes.
+void ParseDatLine(std::string_view line, uint32_t number, DatForm form, DatPost& post);
 
 }  // namespace horofu

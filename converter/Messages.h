@@ -118,8 +118,18 @@ inline constexpr const char* kHelp = Translatable(
     "                     page goes to standard output)\n"
     "  -q, --quiet        no progress bar and no summary\n"
     "  -m, --modern       write a UTF-8 HTML5 page with reply previews instead (the page\n"
-    "                     for threads saved today); a FILE.dat always gets this page\n"
-    "      --input-encoding=NAME  with --modern: read the thread in NAME (an iconv name)\n"
+    "                     for threads saved today); a FILE.dat always gets this page: a\n"
+    "                     board's log, a rental or regional board's, or an old comma one\n"
+    "      --input-encoding=NAME  with --modern: read the thread in NAME (an iconv name).\n"
+    "                     Without it the encoding is found: a byte-order mark (UTF-8,\n"
+    "                     UTF-16) decides; else UTF-8 when at most one in twenty of its\n"
+    "                     non-ASCII sequences is broken; else CP932 or EUC-JP, whichever\n"
+    "                     reads more characters. Bytes that do not decode show as U+FFFD\n"
+    "      --ng=FILE      with --modern: leave out the posts FILE's lines match (id:VALUE,\n"
+    "                     name:TEXT, word:TEXT, re:PATTERN; '#' starts a comment)\n"
+    "      --ng-mode=hide|mark  leave a filtered post out (hide, the default), or keep\n"
+    "                     its number only (mark)\n"
+    "      --ng-chain     also filter the posts that reply to a filtered post\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
     "\n"
@@ -137,6 +147,12 @@ inline constexpr const char* kUnknownEncoding =
 inline constexpr const char* kUnknownOption = Translatable("unrecognized option '%s'");
 inline constexpr const char* kOptionNeedsArgument = Translatable("option '%s' needs an argument");
 inline constexpr const char* kOptionTakesNoArgument = Translatable("option '%s' takes no argument");
+inline constexpr const char* kNgNeedsModern = Translatable("--ng needs --modern");
+inline constexpr const char* kNgOptionsNeedFile =
+    Translatable("--ng-mode and --ng-chain need --ng FILE");
+inline constexpr const char* kNgBadMode = Translatable("--ng-mode takes hide or mark");
+// The NG file (first %s), the line's number, and what is wrong with it (in English).
+inline constexpr const char* kNgBadLine = Translatable("%s:%zu: %s");
 
 // What went wrong with one file, shown after "horofu: PATH: ".
 inline constexpr const char* kNotThreadFile =

@@ -5,12 +5,15 @@
 // that contradicts itself.
 #include "converter/ModernPage.h"
 
+#include <algorithm>
+#include <deque>
 #include <new>
 #include <string>
 
 #include "converter/ConversionFailure.h"
 #include "converter/DatThread.h"
 #include "converter/ModernPosts.h"
+#include "converter/NgFilter.h"
 #include "converter/PageWriter.h"
 #include "converter/PostHeader.h"
 #include "converter/ReplyScan.h"
@@ -25,27 +28,124 @@ namespace {
 constexpr int kSpool = 3;                  // the scratch copy of a thread read from a pipe
 constexpr uint64_t kProgressEvery = 4096;  // lines between progress reports
 
+constexpr uint32_t kSmallGap = 30;             // posts a copy may lack between two it has
+constexpr std::size_t kLookLines = 200;        // lines read ahead to place a header, at most
+constexpr std::size_t kLookBytes = 256 << 10;  // and bytes
+
+// A thread's lines with lines ahead in view: a line looked at ahead is held until it is
+// taken, and each line is told to visit once, when taken.
+class LookaheadLines {
+  public:
+    explicit LookaheadLines(ThreadLines& lines) : lines_(lines) {}
+
+    bool Next(std::string_view& line, bool& continues) {
+        budget_ = std::min(budget_ + kBudgetPerLine, kMostBudget);
+        if (held_.empty()) {
+            direct_ = true;
+            return lines_.Next(line, continues);
+        }
+        direct_ = false;
+        current_ = std::move(held_.front().text);
+        continues = held_.front().continues;
+        heldBytes_ -= current_.size();
+        held_.pop_front();
+        line = current_;
+        return true;
+    }
+
+    // The line k places after the current one (whole: not a piece of a longer line); false
+    // past the end of the thread or of what may be held. The current line, when taken
+    // straight from the thread, is copied first (reading on would move it), and current tells
+    // where it now is.
+    bool Peek(std::size_t k, std::string_view& current, std::string_view& line, bool& whole) {
+        if (budget_ == 0) return false;
+        --budget_;
+        if (direct_) {
+            current_.assign(current);
+            current = current_;
+            direct_ = false;
+        }
+        while (held_.size() <= k) {
+            if (held_.size() >= kLookLines || heldBytes_ >= kLookBytes) return false;
+            std::string_view next;
+            bool continues = false;
+            if (!lines_.Next(next, continues)) return false;
+            held_.push_back({std::string(next), continues});
+            heldBytes_ += next.size();
+        }
+        line = held_[k].text;
+        whole = !held_[k].continues && (k == 0 || !held_[k - 1].continues);
+        return true;
+    }
+
+  private:
+    struct Held {
+        std::string text;
+        bool continues;
+    };
+    ThreadLines& lines_;
+    std::deque<Held> held_;
+    std::size_t heldBytes_ = 0;
+    std::string current_;
+    bool direct_ = true;
+    // Lines that may still be looked at ahead: a few per line taken, so that a thread made
+    // of headers out of sequence is read in time that follows its length.
+    static constexpr std::size_t kBudgetPerLine = 4;
+    static constexpr std::size_t kMostBudget = 4 * kLookLines;
+    std::size_t budget_ = kMostBudget;
+};
+
+// Whether a header numbered number, in a thread whose last post is previous, starts a post:
+// the next number does; a small gap (posts the copy lacks) does unless a post that would
+// fill it follows; a number far ahead (a post of another thread quoted in this one) does only
+// when the posts that follow continue from it and none continues from previous. Only the
+// lines LookaheadLines lets be looked at count.
+bool FitsSequence(uint32_t number, uint32_t previous, std::string_view& current,
+                  LookaheadLines& ahead) {
+    if (previous == 0 || number == previous + 1) return true;
+    const bool far = number - previous > kSmallGap;
+    bool continued = false;
+    PostHeader next;
+    std::string_view line;
+    bool whole = false;
+    for (std::size_t k = 0; ahead.Peek(k, current, line, whole); ++k) {
+        if (!whole || line.empty() || !ParseHeader(line, previous, next)) continue;
+        if (next.number < number) return false;  // the thread goes on before number
+        if (next.number > number && next.number - number <= kSmallGap) continued = true;
+        if (!far && continued) return true;
+    }
+    return far ? continued : true;
+}
+
 // Goes through a thread's lines, telling visit each line as read and each header and body
-// line as understood. A first line shaped like a .dat line, or a .dat file name, makes the
-// thread a .dat. Returns false when visit asked to stop.
+// line as understood; form is the thread's .dat form (None for a plain thread), found from
+// the first line when datName says the file is named as a .dat or the line looks like one.
+// Character references shown as U+FFFD are added to invalid. Returns false when visit asked
+// to stop.
 template <typename Visit>
-bool WalkThread(ThreadLines& lines, bool& dat, Visit& visit) {
+bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invalid) {
+    LookaheadLines source(lines);
     std::string_view line;
     bool continues = false;
     bool carried = false;  // the line is the rest of a long one
     bool first = true;
+    bool titled = false;  // a title line is taken from a plain thread before its first post
+    DatForm form = DatForm::None;
     uint32_t previous = 0;
     uint32_t datLine = 0;
     PostHeader header;
     DatPost post;
-    while (lines.Next(line, continues)) {
+    while (source.Next(line, continues)) {
         if (!visit.Line(line, continues)) return false;
-        if (first && LooksLikeDatLine(line)) dat = true;
+        if (first) form = FindDatForm(line, datName);
         first = false;
         const bool whole = !carried;
         carried = continues;
-        if (dat && whole && !line.empty()) {
-            ParseDatLine(line, ++datLine, post);
+        if (form != DatForm::None && whole && !line.empty()) {
+            ++datLine;
+            ParseDatLine(line, form == DatForm::NumberFirst ? previous + 1 : datLine, form, post);
+            invalid += post.invalidReferences;
+            previous = post.header.number;
             if (datLine == 1 && !post.title.empty()) visit.Title(post.title);
             visit.Header(post.header);
             std::string_view body = post.body;
@@ -55,10 +155,18 @@ bool WalkThread(ThreadLines& lines, bool& dat, Visit& visit) {
                 if (end == std::string_view::npos) break;
                 body.remove_prefix(end + 1);
             }
-        } else if (!dat && whole && ParseHeader(line, previous, header)) {
+        } else if (form == DatForm::None && whole && ParseHeader(line, previous, header) &&
+                   (header.number == previous + 1 ||
+                    (FitsSequence(header.number, previous, line, source) &&
+                     ParseHeader(line, previous, header)))) {
             previous = header.number;
+            titled = true;
             visit.Header(header);
         } else {
+            if (!titled && previous == 0 && whole && !continues && !line.empty()) {
+                titled = true;
+                if (line.size() <= 400) visit.Title(line);
+            }
             visit.Body(line, continues);
         }
     }
@@ -96,17 +204,40 @@ struct FirstReading {
     std::size_t previewPost = 0;
     std::vector<LineLink> links;
     std::vector<ReplyRange> ranges;
+    const NgFilter* ng = nullptr;
+    bool filtered = false;  // the latest post is filtered out
 
     bool Line(std::string_view, bool) { return pacer.Step(lines, 0); }
     void Title(std::string_view text) { title.assign(text); }
     void Header(const PostHeader& header) {
-        if (preview.Collecting()) previews.emplace(previewPost, preview.Take());
+        EndPost();
         if (index.AddPost(header.number, header.idKey)) {
             previewPost = index.PostCount() - 1;
             preview.Start(header);
         }
+        filtered = ng != nullptr && ng->MatchesHeader(header);
+    }
+    // A filtered post leaves nothing behind: no preview, no ID count, no back-link.
+    void EndPost() {
+        if (preview.Collecting()) previews.emplace(previewPost, preview.Take());
+        if (!filtered) return;
+        index.FilterLatest();
+        previews.erase(index.PostCount() - 1);
+        filtered = false;
     }
     void Body(std::string_view line, bool) {
+        if (ng != nullptr && !filtered && index.PostCount() > 0) {
+            filtered = ng->MatchesLine(line);
+            if (ng->chain && !filtered) {
+                ScanLine(line, links, nullptr, false);
+                for (const LineLink& link : links) {
+                    const std::size_t target = index.Find(link.number);
+                    filtered =
+                        filtered || (target != ThreadIndex::kNone &&
+                                     target + 1 < index.PostCount() && index.Filtered(target));
+                }
+            }
+        }
         if (preview.Collecting()) {
             preview.AddLine(line);
             if (!preview.Collecting()) previews.emplace(previewPost, preview.Take());
@@ -118,9 +249,7 @@ struct FirstReading {
         index.AddText(line.size());
         for (const ReplyRange& range : ranges) index.AddRange(range.from, range.to);
     }
-    void Finish() {
-        if (preview.Collecting()) previews.emplace(previewPost, preview.Take());
-    }
+    void Finish() { EndPost(); }
 };
 
 // The second reading: the page, and the echo of every line.
@@ -170,8 +299,7 @@ std::string TitleFromFileName(const Text& path) {
     if (!HasNonAsciiByte(bytes) || LooksLikeUtf8(bytes, true)) {
         decoder = std::make_unique<Utf8Decoder>();
     } else {
-        decoder = OpenPlatformDecoder("CP932");
-        if (!decoder) decoder = std::make_unique<Utf8Decoder>();
+        decoder = OpenDecoder("CP932");
     }
     decoder->Decode(bytes, true, name);
     const std::size_t slash = name.find_last_of("/\\");
@@ -202,7 +330,8 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
     Pacer pacer(listener, total);
     ThreadIndex index;
     PreviewMap previews;
-    bool dat = IsDatFileName(TitleFromFileName(options.title));
+    const bool datName = IsDatFileName(TitleFromFileName(options.title));
+    uint64_t invalid = 0;
     bool readable = rewinds || spooled;
     std::string encoding;
     std::string title;
@@ -211,13 +340,13 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
     if (readable) {
         ThreadLines lines(kInput, options.inputEncoding, spooled ? kSpool : 0);
         readable = lines.Usable();
-        FirstReading first{pacer, lines, index, previews, {}, {}, 0, {}, {}};
-        if (readable) WalkThread(lines, dat, first);
+        FirstReading first{pacer, lines, index, previews, {}, {}, 0, {}, {}, options.ng.get()};
+        if (readable) WalkThread(lines, datName, first, invalid);
         first.Finish();
         index.Finish();
         encoding = lines.Encoding();
         title = std::move(first.title);
-        result.undecodable = lines.Undecodable();  // the reading thread ends here
+        result.undecodable = lines.Undecodable() + invalid;  // the reading thread ends here
         firstBytes = lines.BytesRead();
         firstHash = lines.BytesHash();
     }
@@ -226,7 +355,7 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
                GetChannelStatus(source) == ChannelStatus::Open && SeekChannel(source, 0);
 
     PageWriter out;
-    ModernPosts posts(out, index, previews);
+    ModernPosts posts(out, index, previews, options.ng && options.ng->mode == NgMode::Mark);
     posts.Begin(title.empty() ? TitleFromFileName(options.title) : title);
     bool changed = false;
     if (readable && !pacer.Stopped()) {
@@ -236,7 +365,8 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
         std::unique_ptr<ShiftJisEncoder> encoder;
         if (listener.WantsEcho()) encoder = OpenShiftJisEncoder();
         SecondReading second{pacer, lines, total, posts, listener, encoder.get(), 0, 0, {}};
-        const bool walked = WalkThread(lines, dat, second);
+        uint64_t counted = 0;  // in the first reading
+        const bool walked = WalkThread(lines, datName, second, counted);
         changed = walked && (lines.BytesRead() != firstBytes || lines.BytesHash() != firstHash);
         result.records = second.records;
         result.posts = second.headers;

@@ -17,6 +17,17 @@ constexpr char kEllipsis[] = "\xE2\x80\xA6";  // …
 constexpr char kGroupOpen[] = "<div class=\"posts\">\n";
 constexpr char kGroupNext[] = "</div>\n<div class=\"posts\">\n";
 constexpr char kRepliesLabel[] = " \xE8\xBF\x94\xE4\xBF\xA1:";  // " 返信:"
+constexpr std::string_view kFilteredNote = "<span class=\"note\">NG</span>";
+// By PostKind: the article's opening up to its id, and the note its header ends with.
+constexpr std::string_view kArticleOpen[] = {
+    "<article class=\"post\" id=\"", "<article class=\"post deleted\" id=\"",
+    "<article class=\"post broken\" id=\"", "<article class=\"post board\" id=\""};
+constexpr std::string_view kKindNote[] = {
+    "",
+    "<span class=\"note\">\xE5\x89\x8A\xE9\x99\xA4</span>",                          // 削除
+    "<span class=\"note\">\xE5\xB4\xA9\xE3\x82\x8C\xE3\x81\x9F\xE8\xA1\x8C</span>",  // 崩れた行
+    "<span class=\"note\">\xE6\x8E\xB2\xE7\xA4\xBA\xE6\x9D\xBF</span>",              // 掲示板
+};
 
 // The decimal digits of n.
 std::string_view Digits(uint64_t n, char (&buffer)[24]) {
@@ -92,8 +103,9 @@ std::string PreviewBuilder::Take() {
     return std::string(html_);
 }
 
-ModernPosts::ModernPosts(PageWriter& out, const ThreadIndex& index, PreviewMap& previews)
-    : out_(out), index_(index), previews_(previews) {
+ModernPosts::ModernPosts(PageWriter& out, const ThreadIndex& index, PreviewMap& previews,
+                         bool markFiltered)
+    : out_(out), index_(index), previews_(previews), markFiltered_(markFiltered) {
     // In order of last replier, then of post: counted into place, as both are post indexes.
     const std::size_t count = index_.PostCount();
     std::vector<uint32_t> starts(count + 1, 0);
@@ -156,9 +168,24 @@ void ModernPosts::Header(const PostHeader& header) {
         }
     }
     char digits[24];
+    skipping_ = post_ != ThreadIndex::kNone && index_.Filtered(post_);
     // Named by its number, for the readers that list a page's articles.
     const std::string_view number = Digits(header.number, digits);
-    out_.Put("<article class=\"post\" id=\"");
+    if (skipping_) {
+        if (markFiltered_) {
+            out_.Put("<article class=\"post filtered\" id=\"");
+            out_.Put(number);
+            out_.Put("\" aria-label=\"");
+            out_.Put(number);
+            out_.Put("\">\n<div class=\"ph\"><span class=\"num\">");
+            out_.Put(number);
+            out_.Put("</span>");
+            out_.Put(kFilteredNote);
+            out_.Put("</div>\n</article>\n");
+        }
+        return;
+    }
+    out_.Put(kArticleOpen[static_cast<int>(header.kind)]);
     out_.Put(number);
     out_.Put("\" aria-label=\"");
     out_.Put(number);
@@ -188,6 +215,7 @@ void ModernPosts::Header(const PostHeader& header) {
             out_.Put(")</span>");
         }
     }
+    out_.Put(kKindNote[static_cast<int>(header.kind)]);
     if (post_ != ThreadIndex::kNone) {
         const auto replies = index_.RepliesTo(post_);
         if (!replies.empty()) {
@@ -228,7 +256,7 @@ void ModernPosts::PutLink(std::string_view line, const LineLink& link) {
     // A link costs about 40 bytes besides its text, its preview what it holds.
     const std::size_t target = index_.Find(link.number);
     const uint64_t budget = 2 * seen_ + kLinkSlack;
-    if (target == ThreadIndex::kNone || linkBytes_ + 40 > budget) {
+    if (target == ThreadIndex::kNone || index_.Filtered(target) || linkBytes_ + 40 > budget) {
         PutShown(out_, text, Marks::Kept);
         return;
     }
@@ -261,6 +289,7 @@ void ModernPosts::PutLink(std::string_view line, const LineLink& link) {
 }
 
 void ModernPosts::Body(std::string_view line, bool continues) {
+    if (skipping_) return;
     if (preview_.Collecting()) {
         preview_.AddLine(line);
         if (!preview_.Collecting()) StorePreview();

@@ -44,7 +44,10 @@ using PreviewMap = std::unordered_map<std::size_t, std::string>;
 // lines in order.
 class ModernPosts {
   public:
-    ModernPosts(PageWriter& out, const ThreadIndex& index, PreviewMap& previews);
+    // markFiltered: a post the index has filtered out keeps its number, and nothing else;
+    // else it is left out.
+    ModernPosts(PageWriter& out, const ThreadIndex& index, PreviewMap& previews,
+                bool markFiltered = false);
 
     void Begin(std::string_view title);
     void Header(const PostHeader& header);
@@ -77,6 +80,8 @@ class ModernPosts {
     uint64_t seen_ = 0;
     uint64_t linkBytes_ = 0;
     Block block_ = Block::None;
+    bool markFiltered_;
+    bool skipping_ = false;  // the post being read is filtered out
     bool textOpen_ = false;
     bool joinNext_ = false;
     std::size_t emptyLines_ = 0;

@@ -35,6 +35,14 @@ main::after{content:"";display:block;height:calc(100vh - 3em)}
 .re.hush+.pv{display:none}
 .pv:popover-open{display:block;position:fixed;overflow:auto;max-height:60vh}
 @supports (position-area:bottom){.pv:popover-open{inset:auto;margin:0;position-area:bottom span-right;position-try-fallbacks:flip-block,flip-inline,flip-block flip-inline}}
+)"
+    // --- What a post is and what its header holds beyond a name and date: deleted and broken
+    // posts, the board's own posts, filtered posts, caps and badges.
+    R"(.deleted .text,.filtered{color:var(--muted)}
+.board{border-left:3px solid var(--rule);padding-left:.5em}
+.note{font-size:.85em;border:1px solid var(--rule);border-radius:3px;padding:0 .3em;margin-left:.4em}
+.cap{color:var(--name);font-weight:bold}
+.badge{font-size:.75em;border:1px solid var(--rule);border-radius:3px;padding:0 .25em}
 )";
 
 }  // namespace horofu::modern

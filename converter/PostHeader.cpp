@@ -1,6 +1,7 @@
 // Recognising post headers in the forms saved threads have had over the years.
 #include "converter/PostHeader.h"
 
+#include "runtime/Ascii.h"
 #include "runtime/ByteScan.h"
 
 namespace horofu {
@@ -14,12 +15,49 @@ constexpr std::string_view kTripMark = "\xE2\x97\x86";                          
 constexpr std::string_view kWideOpen = "\xEF\xBC\x88";                             // （
 constexpr std::string_view kWideClose = "\xEF\xBC\x89";                            // ）
 constexpr std::string_view kSourceLabel = "\xE7\x99\xBA\xE4\xBF\xA1\xE5\x85\x83";  // 発信元
+constexpr std::string_view kCapMark = "\xE2\x98\x85";                              // ★
+// Words of the board's own posts.
+constexpr std::string_view kBoardWords[] = {
+    "Over 1000 Thread",
+    "\xEF\xBC\x91\xEF\xBC\x90\xEF\xBC\x90\xEF\xBC\x91",  // １００１
+    "\xE5\x81\x9C\xE6\xAD\xA2",                          // 停止
+    "\xE9\x81\x8E\xE5\x8E\xBB\xE3\x83\xAD\xE3\x82\xB0",  // 過去ログ
+};
 
 bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
+    return IsAsciiDigit(c);
 }
 bool IsLetter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    return IsAsciiLetter(c);
+}
+
+bool HasBoardWords(std::string_view text) {
+    for (std::string_view word : kBoardWords) {
+        if (text.find(word) != std::string_view::npos) return true;
+    }
+    return false;
+}
+
+// The length of a time of the board's jokes and failures at at: three pairs of digits,
+// letters or '?' with colons between ("NY:AN:NY", "??:??:??"), and a fraction; 0 for none.
+std::size_t OddTimeLength(std::string_view s, std::size_t at) {
+    const auto isTimeChar = [](char c) { return IsDigit(c) || IsLetter(c) || c == '?'; };
+    std::size_t p = at;
+    for (int group = 0; group < 3; ++group) {
+        if (group > 0) {
+            if (p >= s.size() || s[p] != ':') return 0;
+            ++p;
+        }
+        if (p + 2 > s.size() || !isTimeChar(s[p]) || !isTimeChar(s[p + 1])) return 0;
+        p += 2;
+    }
+    if (p < s.size() && s[p] == '.') {
+        std::size_t n = 0;
+        while (p + 1 + n < s.size() && isTimeChar(s[p + 1 + n]) && n < 4) ++n;
+        if (n >= 1 && n <= 3) p += 1 + n;
+    }
+    if (p < s.size() && isTimeChar(s[p])) return 0;
+    return p - at;
 }
 
 // The length of the blank (space, tab, ideographic space) at at, or 0.
@@ -81,12 +119,16 @@ bool TailFits(std::string_view line, std::size_t at) {
     return n >= 1 && n <= 8 && ColonAt(line, p + n) > 0;
 }
 
+// "???" stands for an ID the board did not show ("ID:???", "ID:???0" with a device's mark);
+// it is no one's, so it is never counted.
 bool IsIdPlaceholder(std::string_view key) {
-    for (char c : key) {
-        if (c != '?') return false;
-    }
-    return true;
+    return key.starts_with("???") || key.find_first_not_of('?') == std::string_view::npos;
 }
+
+// The header forms with a date or a date label; number is line's leading number, digits long.
+// dated tells whether the date is one (not "あぼーん" or "Over 1000 Thread").
+bool ParseHeaderForms(std::string_view line, std::size_t digits, uint32_t number,
+                      PostHeader& header, bool& dated);
 
 class PartAdder {
   public:
@@ -146,6 +188,7 @@ std::size_t DateLength(std::string_view s, bool timeOptional) {
     if (t == p && !weekday) return timeOptional ? dateEnd : 0;
     const std::size_t hour = DigitsAt(s, t);
     if (hour < 1 || hour > 2 || !BytesAt(s, t + hour, ":") || DigitsAt(s, t + hour + 1) != 2) {
+        if (const std::size_t odd = t > p ? OddTimeLength(s, t) : 0) return t + odd;
         return timeOptional ? dateEnd : 0;
     }
     p = t + hour + 3;
@@ -157,6 +200,38 @@ std::size_t DateLength(std::string_view s, bool timeOptional) {
         }
     }
     return p;
+}
+
+std::size_t DateTailStart(std::string_view field, std::size_t at) {
+    for (std::size_t p = at; p < field.size();) {
+        const std::size_t blank = BlankAt(field, p);
+        if (blank == 0) {
+            ++p;
+            continue;
+        }
+        const std::size_t q = SkipBlanks(field, p);
+        const std::string_view rest = field.substr(q);
+        if (rest.starts_with("ID:") || rest.starts_with("BE:") || rest.starts_with("HOST:") ||
+            rest.starts_with(kSourceLabel)) {
+            return p;
+        }
+        p = q;
+    }
+    return field.size();
+}
+
+void PostHeader::Classify(bool dated) {
+    if (dated && kind == PostKind::Poster) return;  // most posts: nothing to look at
+    const std::string_view name = Part(HeaderPartKind::Name);
+    const std::string_view date = Part(HeaderPartKind::Date);
+    // A deleted post says the same word in its name and date ("あぼーん"), and no date.
+    if (kind == PostKind::Poster && !dated && !date.empty() && name == date) {
+        kind = PostKind::Deleted;
+    } else if (kind == PostKind::Poster && !dated &&
+               (number > 1000 || HasBoardWords(name) || HasBoardWords(date))) {
+        kind = PostKind::Board;
+    }
+    if (kind != PostKind::Poster) idKey = {};
 }
 
 void AddNameParts(std::string_view name, PostHeader& header) {
@@ -179,8 +254,21 @@ void AddNameParts(std::string_view name, PostHeader& header) {
         while (tripEnd < nameEnd && BlankAt(name, tripEnd) == 0) ++tripEnd;
         nameEnd = tripBegin;
     }
+    // A cap: "★" and the word it closes ("ちゅら猫ρ ★", "名無し＠管理人★").
+    std::size_t capBegin = std::string_view::npos, capEnd = 0;
+    const std::size_t star = name.substr(0, nameEnd).rfind(kCapMark);
+    if (star != std::string_view::npos) {
+        capEnd = star + kCapMark.size();
+        capBegin = BlanksBefore(name, star);
+        while (capBegin > 0 && BlankAt(name, capBegin - 1) == 0 &&
+               !(capBegin >= 3 && BlankAt(name, capBegin - 3) == 3)) {
+            --capBegin;
+        }
+        nameEnd = capBegin;
+    }
     PartAdder add(name, header);
     add.Add(HeaderPartKind::Name, 0, BlanksBefore(name, nameEnd));
+    if (capBegin != std::string_view::npos) add.Add(HeaderPartKind::Cap, capBegin, capEnd);
     if (tripBegin != std::string_view::npos) add.Add(HeaderPartKind::Trip, tripBegin, tripEnd);
     if (mailOpen != std::string_view::npos) {
         add.Add(HeaderPartKind::Mail, mailOpen + 1, trimmed - 1);
@@ -214,7 +302,27 @@ bool ParseHeader(std::string_view line, uint32_t previous, PostHeader& header) {
     if (digits == 0 || digits > 9) return false;
     const uint32_t number = ValueOf(line.substr(0, digits));
     if (number <= previous) return false;
+    bool dated = false;
+    if (!ParseHeaderForms(line, digits, number, header, dated)) {
+        // The board's post in a copy without labels: "1001 １００１ Over 1000 Thread".
+        const std::size_t nameBegin = SkipBlanks(line, digits);
+        if (number != previous + 1 || nameBegin == digits || !HasBoardWords(line)) return false;
+        header.Clear();
+        header.number = number;
+        header.kind = PostKind::Board;
+        header.parts.push_back({HeaderPartKind::Number, line.substr(0, digits)});
+        header.parts.push_back({HeaderPartKind::Text, line.substr(digits, nameBegin - digits)});
+        header.parts.push_back({HeaderPartKind::Name, line.substr(nameBegin)});
+        return true;
+    }
+    header.Classify(dated);
+    return true;
+}
 
+namespace {
+
+bool ParseHeaderForms(std::string_view line, std::size_t digits, uint32_t number,
+                      PostHeader& header, bool& dated) {
     // The blanks or colon after the number, and the name label.
     std::size_t p = SkipBlanks(line, digits);
     bool separated = p > digits;
@@ -248,7 +356,8 @@ bool ParseHeader(std::string_view line, uint32_t previous, PostHeader& header) {
         nameEnd = r < nameBegin ? nameBegin : r;
         break;
     }
-    if (dateBegin == std::string_view::npos) {
+    dated = dateBegin != std::string_view::npos;
+    if (!dated) {
         // A labelled header whose date label is followed by anything at all.
         const std::size_t label =
             labelled ? line.find(kDateLabel, nameBegin) : std::string_view::npos;
@@ -258,7 +367,7 @@ bool ParseHeader(std::string_view line, uint32_t previous, PostHeader& header) {
         dateBegin = label + kDateLabel.size();
         dateBegin += ColonAt(line, dateBegin);
         dateBegin = SkipBlanks(line, dateBegin);
-        dateEnd = line.size();
+        dateEnd = DateTailStart(line, dateBegin);
     }
 
     header.Clear();
@@ -273,6 +382,8 @@ bool ParseHeader(std::string_view line, uint32_t previous, PostHeader& header) {
     AddTailParts(line.substr(dateEnd), header);
     return true;
 }
+
+}  // namespace
 
 const char* PartClass(HeaderPartKind kind) {
     switch (kind) {
@@ -290,6 +401,10 @@ const char* PartClass(HeaderPartKind kind) {
             return "id";
         case HeaderPartKind::Be:
             return "be";
+        case HeaderPartKind::Cap:
+            return "cap";
+        case HeaderPartKind::Badge:
+            return "badge";
         case HeaderPartKind::Extra:
             return "extra";
         case HeaderPartKind::Text:

@@ -1,6 +1,7 @@
 // Scanning a line for reply marks and addresses.
 #include "converter/ReplyScan.h"
 
+#include "runtime/Ascii.h"
 #include "runtime/ByteScan.h"
 
 namespace horofu {
@@ -55,6 +56,7 @@ std::size_t TakeReply(std::string_view s, std::size_t at, std::vector<LineLink>&
     std::size_t count;
     uint64_t value;
     std::size_t p = at + first + second;
+    while (const std::size_t more = MarkAt(s, p)) p += more;  // ">>>1" as readers link it
     std::size_t length = NumberAt(s, p, count, value);
     if (count == 0) return p;
     if (count > 9) return p + length;  // absurd: stays text
@@ -77,8 +79,19 @@ std::size_t TakeReply(std::string_view s, std::size_t at, std::vector<LineLink>&
     }
 }
 
+// Whether the "ttp" at at follows what a writer puts to break an address on purpose ("h
+// ttp://", "xttp", "*ttp", "ｈttp") or a word it is part of.
+bool BrokenOnPurpose(std::string_view s, std::size_t at) {
+    if (at == 0 || s[at - 1] == 'h') return false;
+    const char c = s[at - 1];
+    if (IsAsciiLetter(c) || IsAsciiDigit(c) || c == '*' || c == '_' || c == '-') return true;
+    if (c == ' ' && at >= 2 && AsciiLower(s[at - 2]) == 'h') return true;
+    return at >= 3 && s.substr(at - 3, 3) == "\xEF\xBD\x88";  // ｈ
+}
+
 // The address whose "ttp" is at at, if one is; the end of what was taken.
 std::size_t TakeUrl(std::string_view s, std::size_t at, std::vector<LineLink>& links) {
+    if (BrokenOnPurpose(s, at)) return at + 3;
     std::size_t p = at + 3;
     if (BytesAt(s, p, "s")) ++p;
     if (!BytesAt(s, p, "://")) return at + 1;

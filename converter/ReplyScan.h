@@ -27,7 +27,8 @@ struct ReplyRange {
 
 // Finds, in order, the reply numbers after ">>" or "＞＞" (marks and digits half- or
 // full-width; lists with commas, ranges with hyphens) and the addresses starting "http://",
-// "https://", "ttp://" or "ttps://" in line. A number of more than nine digits is no reply.
+// "https://", "ttp://" or "ttps://" in line. A number of more than nine digits is no reply;
+// ">>>1" is a reply as ">>1" is; an address broken on purpose ("h ttp://", "xttp://") is none.
 // links and ranges are emptied first; ranges may be null; addresses are skipped when urls is
 // false. Called for every body line by both passes of the modern page.
 void ScanLine(std::string_view line, std::vector<LineLink>& links, std::vector<ReplyRange>* ranges,

@@ -27,6 +27,7 @@ bool ThreadIndex::AddPost(uint32_t number, std::string_view idKey) {
     postReplies_ = replies_.size();
     compactAt_ = 0;
     numbers_.push_back(number);
+    filtered_.push_back(false);
     // IDs are counted by what the page shows of them: two that look alike count together.
     shownId_.clear();
     AppendShown(idKey, Marks::Shown, shownId_);
@@ -72,7 +73,8 @@ void ThreadIndex::Finish() {
         std::vector<std::pair<uint64_t, uint32_t>> order;
         order.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
-            if (idHashes_[i] != 0) order.emplace_back(idHashes_[i], static_cast<uint32_t>(i));
+            if (idHashes_[i] != 0 && !filtered_[i])
+                order.emplace_back(idHashes_[i], static_cast<uint32_t>(i));
         }
         std::sort(order.begin(), order.end());
         for (std::size_t i = 0; i < order.size();) {
@@ -93,8 +95,11 @@ void ThreadIndex::Finish() {
     replies_ = {};
     std::size_t write = 0;
     for (const auto& [target, replier] : kept) {
+        // A filtered post neither gets back-links nor gives them.
         const std::size_t t = Find(target);
-        if (t != kNone) kept[write++] = {static_cast<uint32_t>(t), replier};
+        if (t != kNone && !filtered_[t] && !filtered_[replier]) {
+            kept[write++] = {static_cast<uint32_t>(t), replier};
+        }
     }
     kept.resize(write);
     std::sort(kept.begin(), kept.end());

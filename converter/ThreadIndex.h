@@ -31,6 +31,10 @@ class ThreadIndex {
     void AddRange(uint32_t from, uint32_t to);
     // Counts a body line read, for the bound on ranges. Called by the first reading for each.
     void AddText(std::size_t lineBytes) { textBytes_ += lineBytes; }
+    // Marks the latest post as filtered out (NG): it counts for no ID and replies to it or
+    // from it make no back-link.
+    void FilterLatest() { filtered_[numbers_.size() - 1] = true; }
+    bool Filtered(std::size_t post) const { return post < filtered_.size() && filtered_[post]; }
     // Ends the first reading: keeps the replies to posts in the thread, once each.
     void Finish();
 
@@ -59,6 +63,7 @@ class ThreadIndex {
     std::size_t postReplies_ = 0;  // where the latest post's replies start in replies_
     std::size_t compactAt_ = 0;    // their count that makes them compacted
     std::vector<uint32_t> numbers_;
+    std::vector<bool> filtered_;
     std::vector<uint64_t> idHashes_;                      // first reading only
     std::string shownId_;                                 // an ID as the page shows it
     std::vector<std::pair<uint32_t, uint32_t>> replies_;  // (target number, replier index)

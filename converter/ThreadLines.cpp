@@ -1,13 +1,13 @@
 // Reading a thread's lines: encoding, decoding and line ends.
 #include "converter/ThreadLines.h"
 
-#include <cctype>
 #include <cstring>
 #include <system_error>
 
 #include "runtime/ByteScan.h"
 #include "runtime/Channels.h"
-#include "runtime/Utf8.h"
+#include "runtime/EncodingGuess.h"
+#include "runtime/EncodingNames.h"
 
 namespace horofu {
 namespace {
@@ -22,12 +22,6 @@ constexpr std::size_t kPiecesAhead = 4;  // decoded pieces waiting at most
 // piece becomes the text without being copied.
 constexpr std::size_t kHeadroom = 64 * 1024;
 
-bool IsUtf8Name(const std::string& name) {
-    std::string upper;
-    for (char c : name) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return upper == "UTF-8" || upper == "UTF8";
-}
-
 bool HasNonAscii(std::string_view bytes) {
     for (char c : bytes) {
         if (static_cast<unsigned char>(c) >= 0x80) return true;
@@ -38,9 +32,9 @@ bool HasNonAscii(std::string_view bytes) {
 }  // namespace
 
 std::string ChooseEncoding(std::string_view start, bool complete, const std::string& named) {
-    if (!named.empty()) return IsUtf8Name(named) ? "UTF-8" : named;
-    if (start.substr(0, 3) == kByteOrderMark || LooksLikeUtf8(start, complete)) return "UTF-8";
-    return "CP932";
+    if (named.empty()) return std::string(EncodingName(GuessEncoding(start, complete)));
+    const std::string_view known = EncodingName(EncodingFromName(named));
+    return known.empty() ? named : std::string(known);
 }
 
 std::string_view ThreadLines::Read() {
@@ -81,11 +75,7 @@ ThreadLines::ThreadLines(int channel, std::string encoding, int copyTo, uint64_t
         std::string_view(head_).substr(
             0, firstWide == std::string::npos ? head_.size() : firstWide + kLookAhead),
         complete, encoding);
-    if (encoding_ == "UTF-8") {
-        decoder_ = std::make_unique<Utf8Decoder>();
-    } else {
-        decoder_ = OpenPlatformDecoder(encoding_);
-    }
+    decoder_ = OpenDecoder(encoding_);
     if (!decoder_) {
         ended_ = true;
         return;

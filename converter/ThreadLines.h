@@ -21,9 +21,9 @@
 
 namespace horofu {
 
-// The encoding to read a thread in: the one named, else UTF-8 when the first bytes start with
-// a UTF-8 byte-order mark or are well-formed UTF-8 with something outside ASCII in them, else
-// Shift-JIS. complete tells whether start is the whole thread. Called by ThreadLines.
+// The encoding to read a thread in: the one named (in the core's spelling when the core knows
+// it), else the one GuessEncoding finds in the first bytes, start; complete tells whether
+// start is the whole thread. Called by ThreadLines.
 std::string ChooseEncoding(std::string_view start, bool complete, const std::string& named);
 
 class ThreadLines {

@@ -1,6 +1,6 @@
 // Turning a thread's bytes into UTF-8, and UTF-8 into the Shift-JIS bytes the echo shows.
-// UTF-8 itself is decoded here (Utf8.h); the platform supplies the other encodings (iconv on
-// POSIX, the code-page calls on Windows).
+// The core decodes UTF-8, CP932, EUC-JP and UTF-16 itself, the same on every platform; the
+// platform supplies any other encoding a user names (iconv on POSIX) and the echo's encoder.
 #pragma once
 
 #include <cstdint>
@@ -46,8 +46,12 @@ class ShiftJisEncoder {
     virtual void Encode(std::string_view utf8, std::string& out) = 0;
 };
 
-// A decoder for the named encoding ("CP932", "EUC-JP"...), or null when the platform knows
-// no such encoding. Called by the modern page for any encoding other than UTF-8.
+// A decoder for the named encoding: the core's own for the names of EncodingNames.h, else the
+// platform's; null when neither knows the name. Called by the modern page.
+std::unique_ptr<TextDecoder> OpenDecoder(const std::string& encoding);
+
+// A decoder for an encoding the core does not know, or null when the platform knows none by
+// that name. Called by OpenDecoder only.
 std::unique_ptr<TextDecoder> OpenPlatformDecoder(const std::string& encoding);
 
 // Called by the modern page when its listener wants the echo; null when none is available.

@@ -123,6 +123,13 @@ check "is told to try --modern" contains err "--modern (-m)"
 runs 0 "quietly with -q" -q -f u8.txt
 check "no hint with -q" test ! -s err
 runs 0 "any iconv encoding" -m -q -f --input-encoding=EUC-JP d.dat
+printf 'id:a\n# a comment\nre:(x+)+\n' >ng.txt
+runs 2 "a bad NG line is a usage error" -m --ng ng.txt d.dat
+check "the bad line told by number" contains err "ng.txt:3:"
+printf 'id:a\n' >ng.txt
+runs 0 "--ng leaves the posts of an ID out" -m -q -f --ng ng.txt d.dat
+check "no post of the ID left" test "$(grep -c '<article' d.html)" = 0
+runs 2 "--ng needs --modern" --ng ng.txt t.txt
 
 # Where the locale's codeset is Shift-JIS, messages pass as Shift-JIS bytes.
 mkdir -p "$work/locale"

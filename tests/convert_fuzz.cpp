@@ -115,8 +115,8 @@ bool IsModernTag(std::string_view tag, std::set<std::string>& ids) {
         " <div class=\"lead\"> <main> </main> <div class=\"posts\"> <bdi> </bdi> <span "
         "class=\"ctl\"> ";
     if (kFixed.find(" " + std::string(tag) + " ") != std::string::npos) return true;
-    for (std::string_view cls :
-         {"num", "name", "trip", "mail", "date", "id", "be", "extra", "count", "refs"}) {
+    for (std::string_view cls : {"num", "name", "trip", "cap", "mail", "date", "id", "be", "badge",
+                                 "extra", "count", "refs", "note"}) {
         if (tag == "<span class=\"" + std::string(cls) + "\">") return true;
     }
     auto between = [&](std::string_view open, std::string_view close) -> std::string_view {
@@ -126,12 +126,19 @@ bool IsModernTag(std::string_view tag, std::set<std::string>& ids) {
         }
         return tag.substr(open.size(), tag.size() - open.size() - close.size());
     };
-    if (const std::string_view id = between("<article class=\"post\" id=\"", "\">");
-        id.size() > 14 && AllDigits(id.substr(0, (id.size() - 14) / 2)) &&
-        id == std::string(id.substr(0, (id.size() - 14) / 2)) + "\" aria-label=\"" +
-                  std::string(id.substr(0, (id.size() - 14) / 2))) {
-        if (!ids.insert(std::string(id)).second) Fail("a post id repeated", tag);
-        return true;
+    for (std::string_view open :
+         {"<article class=\"post\" id=\"", "<article class=\"post deleted\" id=\"",
+          "<article class=\"post broken\" id=\"", "<article class=\"post board\" id=\"",
+          "<article class=\"post filtered\" id=\""}) {
+        // id="N" aria-label="N", both the post's number.
+        if (const std::string_view id = between(open, "\">"); id.size() > 14) {
+            const std::string_view number = id.substr(0, (id.size() - 14) / 2);
+            if (AllDigits(number) &&
+                id == std::string(number) + "\" aria-label=\"" + std::string(number)) {
+                if (!ids.insert(std::string(id)).second) Fail("a post id repeated", tag);
+                return true;
+            }
+        }
     }
     if (AllDigits(between("<a class=\"re\" href=\"#", "\">")) ||
         AllDigits(between("<a href=\"#", "\">")) ||

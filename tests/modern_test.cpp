@@ -11,6 +11,7 @@
 #include "converter/ConvertIntoPlace.h"
 #include "converter/ConvertThreadFile.h"
 #include "converter/DatThread.h"
+#include "converter/NgFilter.h"
 #include "converter/PostHeader.h"
 #include "converter/ReplyScan.h"
 #include "runtime/Channels.h"
@@ -63,11 +64,27 @@ TEST(ModernHeader, FormsThatStartAPost) {
          "extra[HOST:x]"},
         // A deleted post keeps its labels only; the name may be empty.
         {"15 名前：あぼーん 投稿日：あぼーん", 0, "num[15] name[あぼーん] date[あぼーん]"},
+        // Everything between the name and the tails is the date.
+        {"17 名前：名無し 投稿日：2013/04/01(月) NY:AN:NY.AN ID:x1", 0,
+         "num[17] name[名無し] date[2013/04/01(月) NY:AN:NY.AN] id[ID:x1]"},
+        {"18 名無し 2013/04/01(月) ??:??:?? ID:x1", 0,
+         "num[18] name[名無し] date[2013/04/01(月) ??:??:??] id[ID:x1]"},
+        {"19 名前：名無し 投稿日：平成25年 春 ID:x1 BE:1-2BP(3)", 0,
+         "num[19] name[名無し] date[平成25年 春] id[ID:x1] be[BE:1-2BP(3)]"},
+        {"20 名前：ちゅら猫ρ ★ 投稿日：2024/09/10(火) 07:22:22.1 ID:Cap", 0,
+         "num[20] name[] cap[ちゅら猫ρ ★] date[2024/09/10(火) 07:22:22.1] id[ID:Cap]"},
+        {"1001 １００１ Over 1000 Thread", 1000, "num[1001] name[１００１ Over 1000 Thread]"},
         {"16 名前：：2024/09/10 10:00", 0, "num[16] name[] date[2024/09/10 10:00]"},
     };
+    const PostKind kinds[] = {PostKind::Deleted, PostKind::Board};
     for (const Case& c : cases) {
         PostHeader header;
         ASSERT_TRUE(ParseHeader(c.line, c.previous, header)) << c.line;
+        const bool special = std::string_view(c.line).starts_with("15 ") ||
+                             std::string_view(c.line).starts_with("1001 ");
+        EXPECT_EQ(header.kind,
+                  special ? kinds[c.line[0] == '1' && c.line[1] == '0'] : PostKind::Poster)
+            << c.line;
         EXPECT_EQ(Parts(header), c.parts) << c.line;
         std::string joined;
         for (const HeaderPart& part : header.parts) joined += part.text;
@@ -89,6 +106,7 @@ TEST(ModernHeader, LinesThatStayBody) {
         {"12 月 2024/13/01 10:00", 0},              // no thirteenth month
         {"5 名無し 2024/09/10", 0},                 // a date without a time, no label
         {"1234567890 名無し 2024/09/10 10:00", 0},  // too long to be a post number
+        {"1001 Over 1000 Thread", 5},               // the board's words, but not the next number
         {"", 0},
     };
     for (const Case& c : cases) {
@@ -125,18 +143,29 @@ TEST(ModernReplies, MarksNumbersAndAddresses) {
     EXPECT_EQ(Links("見て http://a.invalid/x?a=1&b=2. と ttps://b.invalid/(y))"),
               "url:http://a.invalid/x?a=1&b=2 url:ttps://b.invalid/(y)");
     EXPECT_EQ(Links("javascript:alert(1) data:text/html,x ftp://c.invalid http://"), "");
+    // Each mark its own link, however many marks.
+    EXPECT_EQ(Links(">>>1 >>1>>2>>3 >>1 >>1"), "1=>>>1 1=>>1 2=>>2 3=>>3 1=>>1 1=>>1");
+    // Addresses broken on purpose stay text.
+    EXPECT_EQ(Links("h ttp://a.invalid hxxp://b.invalid h**p://c.invalid xttp://d.invalid "
+                    "ｈttp://e.invalid (ttp://f.invalid)"),
+              "url:ttp://f.invalid");
 }
 
 TEST(ModernDat, HtmlBecomesText) {
     std::string text;
+    uint64_t invalid = 0;
     AppendHtmlText(
         "a <br> &lt;b&gt; &amp;amp; &#x263A;&#9731; <a href=\"x\">&gt;&gt;1</a> "
-        "&bogus; &#0; 1 < 2 <BR/>",
-        text);
-    EXPECT_EQ(text, "a \n <b> &amp; ☺☃ >>1 &bogus; &#0; 1 < 2 \n");
+        "&bogus; 1 < 2 <BR/>&copy;&hearts;&NotNestedLessLess;&#55357;&#56832;&#X1F600&#128;"
+        "|&#0;&#x110000;&#xD800;x&#56832;|&amp;#128519;&gt&gt1&notit;&amp",
+        text, &invalid);
+    EXPECT_EQ(text,
+              "a \n <b> &amp; ☺☃ >>1 &bogus; 1 < 2 \n©♥⪡̸😀😀€|\xEF\xBF\xBD\xEF\xBF\xBD"
+              "\xEF\xBF\xBDx\xEF\xBF\xBD|&#128519;>>1¬it;&");
+    EXPECT_EQ(invalid, 4u);
     DatPost post;
     ParseDatLine(" </b>◆Trip <b><>sage<>2024/09/10(火) 07:23:00.00 ID:abc<> x <br>  AA <>題名", 7,
-                 post);
+                 DatForm::Standard, post);
     EXPECT_EQ(post.headerText, "7 ◆Trip [sage] 2024/09/10(火) 07:23:00.00 ID:abc");
     EXPECT_EQ(Parts(post.header),
               "num[7] name[] trip[◆Trip] mail[sage] date[2024/09/10(火) 07:23:00.00] id[ID:abc]");
@@ -144,6 +173,57 @@ TEST(ModernDat, HtmlBecomesText) {
     EXPECT_EQ(post.title, "題名");
     EXPECT_TRUE(LooksLikeDatLine("a<>b<>c<>d<>"));
     EXPECT_FALSE(LooksLikeDatLine("a<>b<>c<>d"));
+}
+
+TEST(ModernDat, FormsAndConventions) {
+    EXPECT_EQ(FindDatForm("a<>b<>c<>d<>e", false), DatForm::Standard);
+    EXPECT_EQ(FindDatForm("12<>a<>b<>c<>d<>e<>f", false), DatForm::NumberFirst);
+    EXPECT_EQ(FindDatForm("a,b,01/05/20 12:34,d,e", false), DatForm::Comma);
+    EXPECT_EQ(FindDatForm("a,b,c,d", false), DatForm::None);
+    EXPECT_EQ(FindDatForm("a<>b", true), DatForm::Standard);
+    EXPECT_EQ(ThreadTitle("温泉 [無断転載禁止]©2ch.net\t[転載禁止]"), "温泉");
+    EXPECT_EQ(ThreadTitle("[悲報] 温泉 [2]"), "[悲報] 温泉");
+    EXPECT_EQ(ThreadTitle("[only]"), "[only]");
+
+    DatPost post;
+    // A rental board's raw line keeps its own number and ID; a number below the next is
+    // broken and takes the next.
+    ParseDatLine("7<>名無し<>sage<>2008/03/01(土) 12:00:00<>本文<>題<>aBcD", 3,
+                 DatForm::NumberFirst, post);
+    EXPECT_EQ(Parts(post.header),
+              "num[7] name[名無し] mail[sage] date[2008/03/01(土) 12:00:00] id[ID:aBcD]");
+    EXPECT_EQ(post.header.idKey, "aBcD");
+    EXPECT_EQ(post.title, "題");
+    ParseDatLine("2<>名無し<><>2008/03/01(土) 12:00:00<>本文<>", 8, DatForm::NumberFirst, post);
+    EXPECT_EQ(post.header.number, 8u);
+    EXPECT_EQ(post.header.kind, PostKind::Broken);
+    ParseDatLine("12", 9, DatForm::NumberFirst, post);  // a line cut after its number
+    EXPECT_EQ(post.header.number, 12u);
+    EXPECT_EQ(post.header.kind, PostKind::Broken);
+    // Deleted, padded with blanks; its ID never counts.
+    ParseDatLine(" 削除 <> 削除 <> 削除 ID:abc<> 削除 <>", 2, DatForm::Standard, post);
+    EXPECT_EQ(post.header.kind, PostKind::Deleted);
+    EXPECT_EQ(post.header.idKey, "");
+    // Too few fields: broken, all of the line kept as its text.
+    ParseDatLine("x<>y &amp; z", 3, DatForm::Standard, post);
+    EXPECT_EQ(post.header.kind, PostKind::Broken);
+    EXPECT_EQ(post.body, "x<>y & z");
+    // Old comma lines; the board's closing posts; the icon and BE.
+    ParseDatLine("名無し,,01/05/20 12:34,a＠｀b,題", 1, DatForm::Comma, post);
+    EXPECT_EQ(post.body, "a,b");
+    ParseDatLine("１００１<><>Over 1000 Thread<>超えました<>", 1001, DatForm::Standard, post);
+    EXPECT_EQ(post.header.kind, PostKind::Board);
+    ParseDatLine(
+        "名無し<><>2024/01/02(火) 03:04:05.06 ID:??? BE:12-2BP(1)<>sssp://i.invalid/a.gif "
+        "<br> 本文<>",
+        4, DatForm::Standard, post);
+    EXPECT_EQ(Parts(post.header),
+              "num[4] name[名無し] date[2024/01/02(火) 03:04:05.06] id[ID:???] be[BE:12-2BP(1)] "
+              "badge[sssp://i.invalid/a.gif]");
+    EXPECT_EQ(post.header.idKey, "");
+    EXPECT_EQ(post.body, "本文");
+    ParseDatLine("名無し<><>2024/01/02(火) 03:04:05.06 ID:???0<>x<>", 5, DatForm::Standard, post);
+    EXPECT_EQ(post.header.idKey, "");
 }
 
 class Collector : public ConversionListener {
@@ -169,7 +249,8 @@ Page Split(const std::string& page, ConversionResult result, std::string echoed)
     return {result, page.substr(0, cut), std::move(body), std::move(echoed)};
 }
 
-Page ConvertModern(const std::string& name, const std::string& thread, std::string encoding = "") {
+Page ConvertModern(const std::string& name, const std::string& thread, std::string encoding = "",
+                   std::shared_ptr<const NgFilter> ng = nullptr) {
     TempFolder folder;
     const std::string in = folder.Write(name, thread);
     const std::string out = folder.Path("page.html");
@@ -177,6 +258,7 @@ Page ConvertModern(const std::string& name, const std::string& thread, std::stri
     options.kind = PageKind::Modern;
     options.inputEncoding = std::move(encoding);
     options.title = Text(in);
+    options.ng = std::move(ng);
     Collector collector;
     const ConversionResult result = ConvertThreadFile(Text(in), Text(out), collector, options);
     return Split(TempFolder::Read(out), result, collector.echoed);
@@ -200,7 +282,7 @@ const char kThreadBody[] =
 </head>
 <body>
 <main>
-<h1>thread.txt</h1>
+<h1>温泉スレ</h1>
 <div class="lead">温泉スレ</div>
 <div class="posts">
 <article class="post" id="1" aria-label="1">
@@ -254,8 +336,8 @@ TEST(ModernPage, ShiftJisThread) {
     for (const char* needed :
          {"<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n",
           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n",
-          "<title>thread.txt</title>\n<style>\n", "prefers-color-scheme:dark",
-          "white-space:pre-wrap", "IPAMonaPGothic", ".re:hover+.pv", ".re:focus-visible+.pv"}) {
+          "<title>温泉スレ</title>\n<style>\n", "prefers-color-scheme:dark", "white-space:pre-wrap",
+          "IPAMonaPGothic", ".re:hover+.pv", ".re:focus-visible+.pv"}) {
         EXPECT_NE(page.head.find(needed), std::string::npos) << needed;
     }
     EXPECT_EQ(page.head.find("<script"), std::string::npos);
@@ -422,6 +504,151 @@ TEST(ModernPage, NothingHidesOrPassesForAnother) {
         const unsigned char c = static_cast<unsigned char>(b[i]);
         EXPECT_FALSE(c < 0x20 && c != '\n') << "a control byte at " << i;
     }
+}
+
+// The logs people keep, one of each kind (tests/data/logs), and what each page must show.
+TEST(ModernPage, KeptLogs) {
+    struct Case {
+        const char* file;
+        uint64_t posts;
+        uint64_t undecodable;
+        std::vector<std::string> shown;
+        std::vector<std::string> absent;
+    };
+    const Case cases[] = {
+        {"copy-sjis.txt",
+         1001,
+         0,
+         {"<title>【雑談】週末の温泉めぐり その12</title>",
+          "<h1>【雑談】週末の温泉めぐり その12</h1>",
+          // A header quoted far ahead, or before posts that follow, stays in its post.
+          "前スレの名レスを貼っとく\n980 名前：", "わかる\n9 名前：",
+          "<article class=\"post\" id=\"6\" aria-label=\"6\">",
+          "<article class=\"post\" id=\"9\" aria-label=\"9\">",
+          "<article class=\"post board\" id=\"1001\" aria-label=\"1001\">",
+          "超えました。\n新しいスレッドを",
+          "<article class=\"post board\" id=\"1002\" aria-label=\"1002\">",
+          "<span class=\"date\">2013/04/01(月) NY:AN:NY.AN</span>",
+          "<a class=\"re\" href=\"#1\" aria-describedby=\"v2-1\">&gt;&gt;&gt;1</a>",
+          "h ttp://example.invalid/old/ も hxxp",
+          "<span class=\"id\">ID:??"
+          "?</span></div>",
+          "ID:Abc12345</span><span class=\"count\"> (1/3)"},
+         {"href=\"http://example.invalid/old/", "id=\"4\"",
+          "id=\"980\">\n<div class=\"ph\">"
+          "<span class=\"num\">980</span> 名前：<span "
+          "class=\"name\">名無しさん＠お腹いっぱい。</span> "
+          "投稿日：<span class=\"date\">2023/04/29"}},
+        {"cut-utf8.txt",
+         3,
+         2,
+         {"<h1>温泉スレ UTF-8 版</h1>", "わかる\xEF\xBF\xBD！", "ダウンロー\xEF\xBF\xBD</div>"},
+         {}},
+        {"board.dat",
+         8,
+         1,
+         {"<h1>温泉めぐり その12</h1>",
+          "<article class=\"post deleted\" id=\"2\" aria-label=\"2\">",
+          "<article class=\"post broken\" id=\"4\" aria-label=\"4\">",
+          "<span class=\"cap\">管理人 ★</span>",
+          "<article class=\"post board\" id=\"7\" aria-label=\"7\">",
+          "<article class=\"post board\" id=\"8\" aria-label=\"8\">",
+          "©な温泉 ♥ 😀 \xEF\xBF\xBD &amp;#128519; <a class=\"re\" href=\"#2\" "
+          "aria-describedby=\"v1-1\">",
+          "<span class=\"be\">BE:123456789-2BP(1000)</span> <span "
+          "class=\"badge\">sssp://img.example.invalid/ico/u_sii.gif</span>",
+          "ID:Abc12345</span><span class=\"count\"> (1/2)</span>"},
+         {"<img", "[無断転載禁止]"}},
+        {"rental-eucjp.dat",
+         3,
+         0,
+         {"<h1>レンタル温泉板スレ</h1>", "<article class=\"post\" id=\"5\" aria-label=\"5\">",
+          "温泉スレ立てました\nよろしく", "ID:aBcD1234</span><span class=\"count\"> (2/2)"},
+         {"id=\"3\"", "&lt;&gt;"}},
+        {"regional.dat",
+         2,
+         0,
+         {"<h1>ご当地温泉スレ</h1>", "id=\"3\"", "<span class=\"id\">ID:Reg00002</span>"},
+         {}},
+        {"old-comma.dat", 2, 0, {"<h1>旧温泉スレ</h1>", "昔の温泉スレ,懐かしい\n二行目"}, {}},
+        {"utf16-bom.txt", 1, 0, {"<h1>utf16-bom.txt</h1>", ">絵文字😀も</div>"}, {}},
+    };
+    for (const Case& c : cases) {
+        const std::string thread =
+            TempFolder::Read(std::string(HOROFU_TEST_DATA) + "/logs/" + c.file);
+        const Page page = ConvertModern(c.file, thread);
+        EXPECT_EQ(page.result.posts, c.posts) << c.file;
+        EXPECT_EQ(page.result.undecodable, c.undecodable) << c.file;
+        const std::string whole = page.head + page.body;
+        for (const std::string& shown : c.shown) {
+            EXPECT_NE(whole.find(shown), std::string::npos) << c.file << ": " << shown;
+        }
+        for (const std::string& absent : c.absent) {
+            EXPECT_EQ(whole.find(absent), std::string::npos) << c.file << ": " << absent;
+        }
+    }
+}
+
+TEST(ModernNg, RulesAndPatterns) {
+    NgFilter filter;
+    std::size_t line = 0;
+    std::string reason;
+    EXPECT_TRUE(filter.Parse("# comment\r\nid:ID:Troll001\n\nname:荒らし\nword:spam\nre:^w{3,}$\n",
+                             line, reason));
+    for (const char* bad :
+         {"id:a\nword\n", "id:a\nword:\n", "id:a\nre:(a+)+\n", "id:a\nre:(\n", "id:a\nre:(a|aa)*\n",
+          "id:a\nre:(a)\\1\n", "id:a\nre:a.*b.*c.*\n", "id:a\nNAME:x\n"}) {
+        NgFilter refused;
+        EXPECT_FALSE(refused.Parse(bad, line, reason)) << bad;
+        EXPECT_EQ(line, 2u) << bad;
+        EXPECT_FALSE(reason.empty());
+    }
+    // Patterns that stay bounded are taken.
+    for (const char* fine : {"(ab)+", "(a+b)?", "[(a+)+]x*", "\\(a+\\)+", "(a|b){2}"}) {
+        EXPECT_EQ(RefusedPattern(fine), nullptr) << fine;
+    }
+    // A line far longer than a window is still searched to its end.
+    EXPECT_TRUE(filter.MatchesLine(std::string(5000, 'x') + "spam"));
+    EXPECT_TRUE(filter.MatchesLine("www"));
+    EXPECT_FALSE(filter.MatchesLine("wwwx"));
+}
+
+TEST(ModernNg, FilteredPostsLeaveNoText) {
+    const std::string thread =
+        "1 名前：名無し 投稿日：2024/09/10(火) 07:00:00.00 ID:Good0001\n本題\n"
+        "2 名前：名無し 投稿日：2024/09/10(火) 07:01:00.00 ID:Troll001\n荒らしの書き込み\n>>1\n"
+        "3 名前：名無し 投稿日：2024/09/10(火) 07:02:00.00 ID:Good0001\n>>2 反応する人\n"
+        "4 名前：名無し 投稿日：2024/09/10(火) 07:03:00.00 ID:Troll001\n>>1 spam\n"
+        "5 名前：名無し 投稿日：2024/09/10(火) 07:04:00.00 ID:Good0002\n>>3 >>4 まとめ\n";
+    auto ng = std::make_shared<NgFilter>();
+    std::size_t line;
+    std::string reason;
+    ASSERT_TRUE(ng->Parse("id:Troll001\n", line, reason));
+    const Page hidden = ConvertModern("t.txt", thread, "", ng);
+    for (const char* gone : {"荒らし", "Troll001", "spam", "id=\"2\"", "id=\"4\"", "href=\"#2\"",
+                             "href=\"#4\"", "(1/3)"}) {
+        EXPECT_EQ(hidden.body.find(gone), std::string::npos) << gone;
+    }
+    // The posts left keep their links, previews and counts among themselves.
+    for (const char* kept :
+         {"&gt;&gt;2 反応する人", "ID:Good0001</span><span class=\"count\"> (2/2)",
+          "&gt;&gt;3</a><span class=\"pv\" id=\"v"}) {
+        EXPECT_NE(hidden.body.find(kept), std::string::npos) << kept;
+    }
+    auto chained = std::make_shared<NgFilter>(*ng);
+    chained->mode = NgMode::Mark;
+    chained->chain = true;
+    const Page marked = ConvertModern("t.txt", thread, "", chained);
+    for (const char* n : {"2", "3", "4"}) {
+        EXPECT_NE(marked.body.find("<article class=\"post filtered\" id=\"" + std::string(n) +
+                                   "\" aria-label=\"" + n +
+                                   "\">\n<div class=\"ph\"><span class=\"num\">" + n +
+                                   "</span><span class=\"note\">NG</span></div>\n</article>"),
+                  std::string::npos)
+            << n;
+    }
+    EXPECT_EQ(marked.body.find("反応する人"), std::string::npos);
+    EXPECT_EQ(marked.body.find("Good0001</span><span class=\"count\">"), std::string::npos);
 }
 
 TEST(ModernPage, Utf8Checks) {

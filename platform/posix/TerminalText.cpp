@@ -4,22 +4,16 @@
 #include <iconv.h>
 #include <langinfo.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
+
+#include "runtime/EncodingNames.h"
 
 namespace horofu {
 namespace {
 
-bool IsShiftJisCodeset(std::string name) {
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    name.erase(
-        std::remove_if(name.begin(), name.end(), [](char c) { return c == '-' || c == '_'; }),
-        name.end());
-    return name == "SHIFTJIS" || name == "SJIS" || name == "CP932" || name == "WINDOWS31J" ||
-           name == "MSKANJI" || name == "IBM943";
+bool IsShiftJisCodeset(const std::string& name) {
+    return EncodingFromName(name) == Encoding::ShiftJis;
 }
 
 // Runs iconv over the whole input; an invalid or unconvertible byte becomes replacement.

@@ -8,11 +8,13 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "converter/ConvertIntoPlace.h"
 #include "converter/Messages.h"
+#include "converter/NgFilter.h"
 #include "converter/StartupPaths.h"
 #include "platform/posix/FileQuestion.h"
 #include "platform/posix/MessageCatalog.h"
@@ -48,6 +50,10 @@ struct Options {
     bool modern = false;
     std::string inputEncoding;  // empty: found by the modern page
     std::vector<std::string> inputs;
+    // --ng FILE, --ng-mode, --ng-chain: posts left out of a modern page.
+    std::string ngFile, ngMode;
+    bool ngChain = false;
+    std::shared_ptr<const NgFilter> ng;
 };
 
 class Command {
@@ -57,6 +63,7 @@ class Command {
   private:
     int ParseOptions(int argc, char** argv);  // -1 to go on, else the exit status
     int AskForInput();
+    int ReadNgFile();
     int ConvertOne(const std::string& input, const std::string& output);
     bool MayReplace(const std::string& output);
     bool StandardOutputIsInput(const std::string& input);
@@ -141,8 +148,55 @@ std::string OptionInError(char** argv, const option* longOptions) {
     return isLong ? name : std::string("-") + static_cast<char>(::optopt);
 }
 
+// Reads the rules of --ng FILE with --ng-mode and --ng-chain; -1 to go on, else the exit
+// status of a usage error (a bad line is told with its number). Called by ParseOptions.
+int Command::ReadNgFile() {
+    if (options_.ngFile.empty()) {
+        if (options_.ngMode.empty() && !options_.ngChain) return -1;
+        Usage(Translated(text::kNgOptionsNeedFile));
+        return 2;
+    }
+    if (!options_.modern) {
+        Usage(Translated(text::kNgNeedsModern));
+        return 2;
+    }
+    auto filter = std::make_shared<NgFilter>();
+    if (options_.ngMode == "mark") {
+        filter->mode = NgMode::Mark;
+    } else if (!options_.ngMode.empty() && options_.ngMode != "hide") {
+        Usage(Translated(text::kNgBadMode));
+        return 2;
+    }
+    filter->chain = options_.ngChain;
+    std::string rules;
+    std::FILE* file = std::fopen(options_.ngFile.c_str(), "rb");
+    if (file != nullptr) {
+        char buffer[4096];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+            rules.append(buffer, got);
+        }
+    }
+    if (file == nullptr || std::ferror(file)) {
+        const int error = errno;
+        if (file != nullptr) std::fclose(file);
+        Report(options_.ngFile, text::kInputNotOpened, error);
+        return 2;
+    }
+    std::fclose(file);
+    std::size_t line = 0;
+    std::string reason;
+    if (!filter->Parse(rules, line, reason)) {
+        Usage(Formatted(Translated(text::kNgBadLine), Shown(options_.ngFile, stderr).c_str(), line,
+                        reason.c_str())
+                  .c_str());
+        return 2;
+    }
+    options_.ng = std::move(filter);
+    return -1;
+}
+
 int Command::ParseOptions(int argc, char** argv) {
-    enum { kEcho = 256, kInputEncoding };
+    enum { kEcho = 256, kInputEncoding, kNg, kNgMode, kNgChain };
     static const option longOptions[] = {
         {"output", required_argument, nullptr, 'o'},
         {"force", no_argument, nullptr, 'f'},
@@ -150,6 +204,9 @@ int Command::ParseOptions(int argc, char** argv) {
         {"quiet", no_argument, nullptr, 'q'},
         {"modern", no_argument, nullptr, 'm'},
         {"input-encoding", required_argument, nullptr, kInputEncoding},
+        {"ng", required_argument, nullptr, kNg},
+        {"ng-mode", required_argument, nullptr, kNgMode},
+        {"ng-chain", no_argument, nullptr, kNgChain},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0}};
@@ -176,6 +233,15 @@ int Command::ParseOptions(int argc, char** argv) {
             case kInputEncoding:
                 options_.inputEncoding = optarg;
                 if (options_.inputEncoding.empty()) options_.inputEncoding = "-";
+                break;
+            case kNg:
+                options_.ngFile = optarg;
+                break;
+            case kNgMode:
+                options_.ngMode = optarg;
+                break;
+            case kNgChain:
+                options_.ngChain = true;
                 break;
             case 'h':
                 std::fputs(Translated(text::kUsage), stdout);
@@ -204,13 +270,13 @@ int Command::ParseOptions(int argc, char** argv) {
             Usage(Translated(text::kEncodingNeedsModern));
             return 2;
         }
-        if (name != "UTF-8" && name != "utf-8" && name != "UTF8" && name != "utf8" &&
-            !OpenPlatformDecoder(name)) {
+        if (!OpenDecoder(name)) {
             Usage(
                 Formatted(Translated(text::kUnknownEncoding), Shown(name, stderr).c_str()).c_str());
             return 2;
         }
     }
+    if (const int status = ReadNgFile(); status >= 0) return status;
     if (outputGiven && options_.output.empty()) {
         Usage(Translated(text::kOutputNeedsPath));
         return 2;
@@ -357,6 +423,7 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
     if (modern) {
         page.kind = PageKind::Modern;
         page.inputEncoding = options_.inputEncoding;
+        page.ng = options_.ng;
         if (!fromStdin) page.title = Text(input);
     }
     ConversionResult result;

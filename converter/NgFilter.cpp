@@ -1,0 +1,170 @@
+// Reading NG rules and matching posts against them.
+#include "converter/NgFilter.h"
+
+#include "runtime/EncodingGuess.h"
+#include "runtime/TextDecoder.h"
+
+namespace horofu {
+namespace {
+
+// A pattern is tried on a line in windows of this many bytes, overlapping by kOverlap, so
+// that its time follows the length of the line and not its square.
+constexpr std::size_t kWindow = 1024;
+constexpr std::size_t kOverlap = 256;
+constexpr std::size_t kLongestPattern = 256;
+
+// The start of the UTF-8 character at or before at.
+std::size_t CharStart(std::string_view text, std::size_t at) {
+    while (at > 0 && at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) {
+        --at;
+    }
+    return at;
+}
+
+bool IsQuantifier(std::string_view p, std::size_t i) {
+    return i < p.size() && (p[i] == '*' || p[i] == '+' || p[i] == '?' || p[i] == '{');
+}
+
+// Whether the quantifier at p[i] may repeat without bound ('*', '+', "{n,}").
+bool IsUnbounded(std::string_view p, std::size_t i) {
+    if (p[i] == '*' || p[i] == '+') return true;
+    if (p[i] != '{') return false;
+    const std::size_t close = p.find('}', i);
+    return close != std::string_view::npos && p[close - 1] == ',';
+}
+
+}  // namespace
+
+const char* RefusedPattern(std::string_view p) {
+    if (p.size() > kLongestPattern) return "pattern longer than 256 bytes";
+    struct Group {
+        bool repeats = false;  // holds a quantifier or an alternative
+    };
+    std::vector<Group> groups(1);
+    int unbounded = 0;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        const char c = p[i];
+        if (c == '\\') {
+            if (i + 1 < p.size() && p[i + 1] >= '1' && p[i + 1] <= '9') {
+                return "back-references are not allowed";
+            }
+            ++i;
+        } else if (c == '[') {
+            // A class: up to its closing bracket, escapes and all.
+            for (++i; i < p.size() && p[i] != ']'; ++i) {
+                if (p[i] == '\\') ++i;
+            }
+        } else if (c == '(') {
+            groups.emplace_back();
+        } else if (c == ')' && groups.size() > 1) {
+            const bool inner = groups.back().repeats;
+            groups.pop_back();
+            if (IsQuantifier(p, i + 1)) {
+                if (inner && IsUnbounded(p, i + 1)) {
+                    return "a repeated group that repeats inside may take unbounded time";
+                }
+                groups.back().repeats = true;
+            }
+            groups.back().repeats = groups.back().repeats || inner;
+        } else if (c == '|') {
+            groups.back().repeats = true;
+        } else if (IsQuantifier(p, i)) {
+            groups.back().repeats = true;
+            if (IsUnbounded(p, i) && ++unbounded > 2) {
+                return "more than two unbounded repeats ('*', '+', '{n,}')";
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reason) {
+    std::string text;
+    std::unique_ptr<TextDecoder> decoder =
+        OpenDecoder(std::string(EncodingName(GuessEncoding(file, true))));
+    decoder->Decode(file, true, text);
+    if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+    std::string_view rest = text;
+    for (line = 1; !rest.empty(); ++line) {
+        std::size_t end = rest.find('\n');
+        std::string_view rule = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        if (rule.ends_with('\r')) rule.remove_suffix(1);
+        if (rule.empty() || rule.starts_with('#')) continue;
+        const std::size_t colon = rule.find(':');
+        const std::string_view kind = rule.substr(0, colon);
+        const std::string_view value =
+            colon == std::string_view::npos ? std::string_view() : rule.substr(colon + 1);
+        if (colon == std::string_view::npos ||
+            (kind != "id" && kind != "name" && kind != "word" && kind != "re")) {
+            reason = "expected id:VALUE, name:TEXT, word:TEXT or re:PATTERN";
+            return false;
+        }
+        if (value.empty()) {
+            reason = "nothing after '" + std::string(kind) + ":'";
+            return false;
+        }
+        if (kind == "id") {
+            ids_.emplace_back(value.starts_with("ID:") ? value.substr(3) : value);
+        } else if (kind == "name") {
+            names_.emplace_back(value);
+        } else if (kind == "word") {
+            words_.emplace_back(value);
+        } else {
+            if (const char* why = RefusedPattern(value)) {
+                reason = why;
+                return false;
+            }
+            try {
+                res_.emplace_back(std::string(value), std::regex::ECMAScript);
+            } catch (const std::regex_error& error) {
+                reason = std::string("not a pattern: ") + error.what();
+                return false;
+            }
+        }
+    }
+    line = 0;
+    return true;
+}
+
+bool NgFilter::Matches(std::string_view text, bool names) const {
+    for (const std::string& word : words_) {
+        if (text.find(word) != std::string_view::npos) return true;
+    }
+    if (names) {
+        for (const std::string& name : names_) {
+            if (text.find(name) != std::string_view::npos) return true;
+        }
+    }
+    for (const std::regex& re : res_) {
+        for (std::size_t at = 0;;) {
+            const std::size_t end =
+                at + kWindow >= text.size() ? text.size() : CharStart(text, at + kWindow);
+            if (std::regex_search(text.begin() + at, text.begin() + end, re)) return true;
+            if (end == text.size()) break;
+            at = CharStart(text, end - kOverlap);
+        }
+    }
+    return false;
+}
+
+bool NgFilter::MatchesHeader(const PostHeader& header) const {
+    for (const std::string& id : ids_) {
+        if (!header.idKey.empty() && header.idKey == id) return true;
+    }
+    std::string name;
+    for (const HeaderPart& part : header.parts) {
+        if (part.kind == HeaderPartKind::Name || part.kind == HeaderPartKind::Trip ||
+            part.kind == HeaderPartKind::Cap) {
+            if (!name.empty()) name += ' ';
+            name.append(part.text);
+        }
+    }
+    return Matches(name, true);
+}
+
+bool NgFilter::MatchesLine(std::string_view line) const {
+    return Matches(line, false);
+}
+
+}  // namespace horofu

@@ -1,0 +1,50 @@
+// The posts a user wants gone from a page meant to be shared (trolls, spam): rules read from
+// an NG file, one a line: "id:VALUE", "name:TEXT", "word:TEXT", "re:PATTERN".
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <regex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "converter/PostHeader.h"
+
+namespace horofu {
+
+enum class NgMode { Hide, Mark };  // a filtered post is left out, or kept as its number
+
+class NgFilter {
+  public:
+    // Reads the rules of an NG file (its encoding found as a thread's is; blank lines and
+    // lines starting with '#' are skipped). False for a bad line: line is its number (from
+    // 1) and reason says what is wrong, in English. Called by the front ends once per run.
+    bool Parse(std::string_view file, std::size_t& line, std::string& reason);
+
+    // Whether a post's header says it is filtered: its ID is one of the IDs, or its name
+    // (with trip and cap) holds one of the names or words or matches a pattern. Called by
+    // the modern page's first reading for each header.
+    bool MatchesHeader(const PostHeader& header) const;
+    // Whether a body line holds one of the words or matches a pattern. Called by the first
+    // reading for each line of a post not yet filtered.
+    bool MatchesLine(std::string_view line) const;
+    bool Empty() const { return ids_.empty() && names_.empty() && words_.empty() && res_.empty(); }
+
+    NgMode mode = NgMode::Hide;
+    bool chain = false;  // a post replying to a filtered one is filtered too
+
+  private:
+    bool Matches(std::string_view text, bool names) const;
+
+    std::vector<std::string> ids_, names_, words_;
+    std::vector<std::regex> res_;
+};
+
+// Why a pattern may not be used, or null when it may: a pattern whose matching could take
+// time beyond any bound (a repeated group that itself repeats or has alternatives, as in
+// "(a+)+" or "(a|aa)*"; a back-reference; more than two unbounded repeats) is refused, so
+// that no thread can stall the conversion. Called by NgFilter::Parse.
+const char* RefusedPattern(std::string_view pattern);
+
+}  // namespace horofu
