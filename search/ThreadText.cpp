@@ -1,0 +1,136 @@
+// A thread's stored text, its posts' times and grams.
+#include "search/ThreadText.h"
+
+#include <algorithm>
+#include <map>
+
+#include "search/ScriptValue.h"
+#include "search/SearchFold.h"
+
+namespace horofu {
+
+namespace {
+
+// Days from 1970-01-01 to a civil date (proleptic Gregorian).
+int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+// The first six runs of ASCII digits of a date as shown, or false when there are fewer.
+bool ParseTime(std::string_view date, int64_t& time) {
+    int64_t n[6];
+    int found = 0;
+    for (std::size_t i = 0; i < date.size() && found < 6;) {
+        if (date[i] < '0' || date[i] > '9') {
+            ++i;
+            continue;
+        }
+        int64_t v = 0;
+        int digits = 0;
+        for (; i < date.size() && date[i] >= '0' && date[i] <= '9'; ++i, ++digits) {
+            if (digits < 9) v = v * 10 + (date[i] - '0');
+        }
+        n[found++] = v;
+    }
+    if (found < 6) return false;
+    int64_t year = n[0] < 100 ? 2000 + n[0] : n[0];
+    if (n[1] < 1 || n[1] > 12 || n[2] < 1 || n[2] > 31 || n[3] > 47 || n[4] > 59 || n[5] > 60) {
+        return false;
+    }
+    time = DaysFromCivil(year, n[1], n[2]) * 86400 + n[3] * 3600 + n[4] * 60 + n[5];
+    return true;
+}
+
+}  // namespace
+
+std::vector<int64_t> PostTimes(const SearchThread& thread) {
+    std::vector<int64_t> times;
+    int64_t last = 0;
+    for (const SearchPost& post : thread.posts) {
+        int64_t t = 0;
+        if (ParseTime(post.date, t)) last = t;
+        times.push_back(last);
+    }
+    return times;
+}
+
+std::string ThreadScript(const SearchThread& thread, const std::vector<int64_t>& times,
+                         uint32_t slot, uint32_t gen) {
+    std::map<std::string, std::size_t> nameIndex;
+    std::vector<const std::string*> names;
+    for (const SearchPost& post : thread.posts) {
+        if (nameIndex.emplace(post.name, names.size()).second) names.push_back(&post.name);
+    }
+    std::string out =
+        "horofuSearch.thread(" + std::to_string(slot) + "," + std::to_string(gen) + ",[";
+    for (const std::string* name : names) {
+        if (name != names.front()) out += ',';
+        AppendJsonString(out, *name);
+    }
+    out += "],[";
+    int64_t before = 0;
+    for (std::size_t i = 0; i < thread.posts.size(); ++i) {
+        const SearchPost& post = thread.posts[i];
+        out += i == 0 ? "\n[" : ",\n[";
+        out += std::to_string(post.number) + "," + std::to_string(times[i] - before) + "," +
+               std::to_string(nameIndex[post.name]) + ",";
+        before = times[i];
+        AppendJsonString(out, post.date);
+        out += ',';
+        AppendJsonString(out, StoredText(post));
+        out += ']';
+    }
+    out += "]);\n";
+    return out;
+}
+
+bool ParseThreadScript(std::string_view script, std::vector<StoredPost>& posts) {
+    posts.clear();
+    ScriptValue a;
+    if (!ParseScriptCall(script, a) || a.size() != 4) return false;
+    const ScriptValue& names = a[2];
+    int64_t time = 0;
+    for (const ScriptValue& p : a[3].items) {
+        if (p.size() != 5) return false;
+        StoredPost post;
+        post.number = static_cast<uint32_t>(p[0].number);
+        time += p[1].number;
+        post.time = time;
+        post.name = names[static_cast<std::size_t>(p[2].number)].text;
+        post.date = p[3].text;
+        post.text = p[4].text;
+        posts.push_back(std::move(post));
+    }
+    return true;
+}
+
+std::string StoredText(const SearchPost& post) {
+    std::string text;
+    for (const std::string& line : post.lines) {
+        if (&line != post.lines.data()) text += '\n';
+        // A line holds no line break; one inside would let a match span two lines.
+        for (char c : line) text += c == '\n' || c == '\r' ? ' ' : c;
+    }
+    return text;
+}
+
+void PostGrams(std::string_view text, std::vector<std::string>& grams) {
+    grams.clear();
+    const std::u32string folded = FoldText(text);
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+        if (folded[i] == U'\n') continue;
+        grams.push_back(EncodeUtf8(folded.substr(i, 1)));
+        if (i + 1 < folded.size() && folded[i + 1] != U'\n') {
+            grams.push_back(EncodeUtf8(folded.substr(i, 2)));
+        }
+    }
+    std::sort(grams.begin(), grams.end());
+    grams.erase(std::unique(grams.begin(), grams.end()), grams.end());
+}
+
+}  // namespace horofu

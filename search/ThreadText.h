@@ -1,0 +1,41 @@
+// A thread's text as the index keeps it (search/tSLOT-GEN.js): each post's number, time,
+// date and name as shown, and its lines, which candidates are checked against and snippets
+// are cut from.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "search/SearchIndex.h"
+
+namespace horofu {
+
+struct StoredPost {
+    uint32_t number = 0;
+    int64_t time = 0;  // seconds; see PostTimes
+    std::string date;
+    std::string name;
+    std::string text;  // the lines, joined by '\n'
+};
+
+// The time of each post for ordering results, from its date as shown (year/month/day and
+// hour:minute:second, two-digit years taken as 20xx); a post whose date says no time gets the
+// time of the post before it, so a thread's newest time bounds all its posts.
+std::vector<int64_t> PostTimes(const SearchThread& thread);
+
+// The thread's file: horofuSearch.thread(slot, gen, [names], [[number, time since the post
+// before, name's index, date, text]...]);
+std::string ThreadScript(const SearchThread& thread, const std::vector<int64_t>& times,
+                         uint32_t slot, uint32_t gen);
+bool ParseThreadScript(std::string_view script, std::vector<StoredPost>& posts);
+
+// A post's lines as stored: joined by '\n', any line break inside a line made a space.
+std::string StoredText(const SearchPost& post);
+
+// The grams of a post's stored text (each folded character and each pair of adjacent ones
+// within a line), UTF-8, without repeats, sorted. Called once per post indexed.
+void PostGrams(std::string_view text, std::vector<std::string>& grams);
+
+}  // namespace horofu
