@@ -49,6 +49,18 @@ inline std::vector<SearchThread> SampleThreads() {
     };
 }
 
+// A thread of more posts holding one word than a page of results shows.
+inline SearchThread ManyPostsThread() {
+    SearchThread thread{"many", "1500000000", "連番スレ", {}};
+    for (uint32_t n = 1; n <= 130; ++n) {
+        const std::string minute = std::to_string(10 + n / 60),
+                          second = std::to_string(10 + n % 50);
+        thread.posts.push_back(Post(n, "2017/07/14(金) 02:" + minute + ":" + second, "名無しさん",
+                                    {"連番の書き込み" + std::to_string(n)}));
+    }
+    return thread;
+}
+
 // A stand-in for the page the archive writes for a thread: one element per post, its id the
 // post's number, as the search results link to.
 inline std::string StandInPage(const SearchThread& thread) {
