@@ -99,6 +99,9 @@ OrdinalPlace OrdinalMap::Find(uint32_t ordinal) const {
 }
 
 uint32_t GramBucket(std::string_view utf8Gram) {
+    // The first character's bytes: a UTF-8 lead byte says how many there are.
+    const auto lead = static_cast<unsigned char>(utf8Gram.empty() ? 0 : utf8Gram[0]);
+    utf8Gram = utf8Gram.substr(0, lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4);
     uint32_t hash = 2166136261u;  // FNV-1a, as the page's script computes it
     for (char c : utf8Gram) {
         hash ^= static_cast<unsigned char>(c);

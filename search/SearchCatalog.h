@@ -4,8 +4,10 @@
 // A segment is what one run of the update wrote (or merged): its posts are numbered by
 // ordinal, thread after thread, in the order of its ranges. A range whose thread has since
 // been put into a newer segment is stale, and its ordinals are skipped until a merge drops
-// them. The lists of a gram (one folded character, or two adjacent ones of a line) are kept
-// in one of kGramBuckets files per segment, chosen by the gram's hash.
+// them. A gram is two adjacent folded characters of a line, or a line's last character and
+// '\n'; its list is kept in one of kGramBuckets files per segment, chosen by the hash of its
+// first character, so that every gram a character starts is in one file: the posts holding
+// one character are the union of their lists.
 #pragma once
 
 #include <cstdint>
@@ -64,6 +66,7 @@ class OrdinalMap {
     std::vector<int64_t> slots_;
 };
 
+// The bucket of a gram, or of a character (all grams it starts share it).
 uint32_t GramBucket(std::string_view utf8Gram);
 std::string ThreadFileName(uint32_t slot, uint32_t gen);
 std::string GramFileName(uint32_t segment, uint32_t bucket);

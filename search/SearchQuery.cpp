@@ -83,8 +83,10 @@ bool SiteSearch::Find(std::string_view query, std::size_t limit, SearchResults& 
     const std::u32string folded = FoldText(query);
     if (folded.empty() || folded.find(U'\n') != std::u32string::npos) return true;
 
+    // One character: every gram it starts; a post holding it has one of them.
     std::vector<std::string> grams;
-    if (folded.size() == 1) grams.push_back(EncodeUtf8(folded));
+    const bool single = folded.size() == 1;
+    if (single) grams.push_back(EncodeUtf8(folded));
     for (std::size_t i = 0; i + 1 < folded.size(); ++i) {
         grams.push_back(EncodeUtf8(folded.substr(i, 2)));
     }
@@ -99,14 +101,22 @@ bool SiteSearch::Find(std::string_view query, std::size_t limit, SearchResults& 
         for (const CatalogSegment& segment : catalog_.segments) {
             const GramCodes* codes = nullptr;
             if (!Grams(segment, GramBucket(grams[g]), codes, error)) return false;
-            const auto it = codes->find(grams[g]);
-            if (it == codes->end()) continue;
-            ordinals.clear();
-            DecodePostings(it->second, ordinals);
             const OrdinalMap places(catalog_, segment);
-            for (uint32_t o : ordinals) {
-                const OrdinalPlace p = places.Find(o);
-                if (p.slot >= 0) these[static_cast<uint32_t>(p.slot)].push_back(p.index);
+            for (auto it = single ? codes->lower_bound(grams[g]) : codes->find(grams[g]);
+                 it != codes->end() && it->first.compare(0, grams[g].size(), grams[g]) == 0; ++it) {
+                ordinals.clear();
+                DecodePostings(it->second, ordinals);
+                for (uint32_t o : ordinals) {
+                    const OrdinalPlace p = places.Find(o);
+                    if (p.slot >= 0) these[static_cast<uint32_t>(p.slot)].push_back(p.index);
+                }
+                if (!single) break;
+            }
+        }
+        if (single) {
+            for (auto& [slot, list] : these) {
+                std::sort(list.begin(), list.end());
+                list.erase(std::unique(list.begin(), list.end()), list.end());
             }
         }
         if (g == 0) {

@@ -74,13 +74,26 @@ std::string ThreadScript(const SearchThread& thread, const std::vector<int64_t>&
     }
     out += "],[";
     int64_t before = 0;
+    std::u32string lastDate;
     for (std::size_t i = 0; i < thread.posts.size(); ++i) {
         const SearchPost& post = thread.posts[i];
         out += i == 0 ? "\n[" : ",\n[";
-        out += std::to_string(post.number) + "," + std::to_string(times[i] - before) + "," +
-               std::to_string(nameIndex[post.name]) + ",";
+        // A date is mostly its predecessor's: only the code points after the shared ones.
+        const std::u32string date = DecodeUtf8(post.date);
+        std::size_t shared = 0;
+        while (shared < date.size() && shared < lastDate.size() &&
+               date[shared] == lastDate[shared]) {
+            ++shared;
+        }
+        for (int64_t n :
+             {int64_t{post.number}, times[i] - before, static_cast<int64_t>(nameIndex[post.name]),
+              static_cast<int64_t>(shared)}) {
+            out += std::to_string(n);
+            out += ',';
+        }
         before = times[i];
-        AppendJsonString(out, post.date);
+        AppendJsonString(out, EncodeUtf8(std::u32string_view(date).substr(shared)));
+        lastDate = date;
         out += ',';
         AppendJsonString(out, StoredText(post));
         out += ']';
@@ -95,15 +108,18 @@ bool ParseThreadScript(std::string_view script, std::vector<StoredPost>& posts) 
     if (!ParseScriptCall(script, a) || a.size() != 4) return false;
     const ScriptValue& names = a[2];
     int64_t time = 0;
+    std::u32string date;
     for (const ScriptValue& p : a[3].items) {
-        if (p.size() != 5) return false;
+        if (p.size() != 6 || p[3].number < 0) return false;
         StoredPost post;
         post.number = static_cast<uint32_t>(p[0].number);
         time += p[1].number;
         post.time = time;
         post.name = names[static_cast<std::size_t>(p[2].number)].text;
-        post.date = p[3].text;
-        post.text = p[4].text;
+        date.resize(std::min(date.size(), static_cast<std::size_t>(p[3].number)));
+        date += DecodeUtf8(p[4].text);
+        post.date = EncodeUtf8(date);
+        post.text = p[5].text;
         posts.push_back(std::move(post));
     }
     return true;
@@ -124,10 +140,8 @@ void PostGrams(std::string_view text, std::vector<std::string>& grams) {
     const std::u32string folded = FoldText(text);
     for (std::size_t i = 0; i < folded.size(); ++i) {
         if (folded[i] == U'\n') continue;
-        grams.push_back(EncodeUtf8(folded.substr(i, 1)));
-        if (i + 1 < folded.size() && folded[i + 1] != U'\n') {
-            grams.push_back(EncodeUtf8(folded.substr(i, 2)));
-        }
+        const char32_t next = i + 1 < folded.size() ? folded[i + 1] : U'\n';
+        grams.push_back(EncodeUtf8(std::u32string{folded[i], next}));
     }
     std::sort(grams.begin(), grams.end());
     grams.erase(std::unique(grams.begin(), grams.end()), grams.end());

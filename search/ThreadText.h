@@ -26,7 +26,8 @@ struct StoredPost {
 std::vector<int64_t> PostTimes(const SearchThread& thread);
 
 // The thread's file: horofuSearch.thread(slot, gen, [names], [[number, time since the post
-// before, name's index, date, text]...]);
+// before, name's index, code points shared with the date before, the rest of the date,
+// text]...]);
 std::string ThreadScript(const SearchThread& thread, const std::vector<int64_t>& times,
                          uint32_t slot, uint32_t gen);
 bool ParseThreadScript(std::string_view script, std::vector<StoredPost>& posts);
@@ -34,8 +35,9 @@ bool ParseThreadScript(std::string_view script, std::vector<StoredPost>& posts);
 // A post's lines as stored: joined by '\n', any line break inside a line made a space.
 std::string StoredText(const SearchPost& post);
 
-// The grams of a post's stored text (each folded character and each pair of adjacent ones
-// within a line), UTF-8, without repeats, sorted. Called once per post indexed.
+// The grams of a post's stored text (each pair of adjacent folded characters within a line,
+// and each line's last character with '\n'), UTF-8, without repeats, sorted. Called once per
+// post indexed.
 void PostGrams(std::string_view text, std::vector<std::string>& grams);
 
 }  // namespace horofu

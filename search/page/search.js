@@ -103,9 +103,12 @@
     return null;
   }
 
+  // The bucket of a gram: the hash of its first character's UTF-8 bytes.
   function bucketOf(gram) {
     let hash = 2166136261;
-    for (const b of new TextEncoder().encode(gram)) hash = Math.imul(hash ^ b, 16777619) >>> 0;
+    for (const b of new TextEncoder().encode(String.fromCodePoint(gram.codePointAt(0)))) {
+      hash = Math.imul(hash ^ b, 16777619) >>> 0;
+    }
     return hash % BUCKETS;
   }
 
@@ -147,8 +150,10 @@
     const folded = foldLine(codePoints(query.replace(/^[ \t]+|[ \t]+$/g, ""))).text;
     const run = { folded, hits: [], order: [], next: 0, exact: folded.length <= 2, total: 0, shown: PAGE };
     if (!folded.length || folded.includes(10)) return run;
+    // One character: every gram it starts (they share its bucket); a post holding it has one.
     const grams = new Set();
-    if (folded.length === 1) grams.add(String.fromCodePoint(folded[0]));
+    const single = folded.length === 1;
+    if (single) grams.add(String.fromCodePoint(folded[0]));
     for (let i = 0; i + 1 < folded.length; i++) grams.add(String.fromCodePoint(folded[i], folded[i + 1]));
     const names = [];
     for (const gram of grams) for (const s of catalog.segments) names.push(`g${s.id}-${bucketOf(gram)}.js`);
@@ -158,8 +163,14 @@
       const these = new Map();
       for (const s of catalog.segments) {
         const lists = gramFiles.get(s.id + "-" + bucketOf(gram));
-        if (lists && Object.prototype.hasOwnProperty.call(lists, gram)) decode(lists[gram], s, these);
+        if (!lists) continue;
+        if (!single) {
+          if (Object.prototype.hasOwnProperty.call(lists, gram)) decode(lists[gram], s, these);
+          continue;
+        }
+        for (const key in lists) if (key.startsWith(gram)) decode(lists[key], s, these);
       }
+      if (single) for (const [slot, list] of these) these.set(slot, [...new Set(list)].sort((a, b) => a - b));
       if (candidates === null) { candidates = these; continue; }
       for (const [slot, list] of candidates) {
         const both = these.has(slot) ? intersect(list, these.get(slot)) : [];
@@ -187,17 +198,18 @@
     threadFiles.delete(slot + "-" + thread.gen);
     loading.delete(name);
     if (!data) throw new Error(`search/${name} could not be loaded`);
-    let time = 0;
+    let time = 0, date = [];
     const times = data.posts.map(p => (time += p[1]));
+    const dates = data.posts.map(p => String.fromCodePoint(...(date = date.slice(0, p[3]).concat(codePoints(p[4])))));
     for (const index of run.candidates.get(slot)) {
       const post = data.posts[index];
       if (!post) continue;
-      const m = matchPost(post[4], run.folded);
+      const m = matchPost(post[5], run.folded);
       if (!m) continue;
       const from = Math.max(0, m.start - BEFORE), to = Math.min(m.line.length, m.end + AFTER);
       const text = (a, b) => String.fromCodePoint(...m.line.slice(a, b));
       run.hits.push({
-        slot, index, time: times[index], number: post[0], date: post[3], name: data.names[post[2]],
+        slot, index, time: times[index], number: post[0], date: dates[index], name: data.names[post[2]],
         board: thread.board, key: thread.key, title: thread.title,
         before: text(from, m.start), match: text(m.start, m.end), after: text(m.end, to),
         cutBefore: from > 0, cutAfter: to < m.line.length,
@@ -276,6 +288,7 @@
     const run = await start(query);
     if (mine !== typed) return; // a newer text was typed meanwhile
     current = run;
+    $("status").dataset.state = "searching";
     const url = new URL(location.href);
     url.searchParams.set("q", query);
     history.replaceState(null, "", url);
