@@ -18,37 +18,50 @@ int DigitValue(char c) {
 
 }  // namespace
 
-void AppendPostings(std::string& into, const std::vector<uint32_t>& ordinals, int64_t& last) {
-    for (uint32_t ordinal : ordinals) {
-        uint64_t gap = static_cast<uint64_t>(static_cast<int64_t>(ordinal) - last - 1);
-        last = ordinal;
-        while (gap >= 32) {
-            into += kDigits[32 | (gap & 31)];
-            gap >>= 5;
-        }
-        into += kDigits[gap];
+void AppendCodeNumber(std::string& into, uint64_t n) {
+    while (n >= 32) {
+        into += kDigits[32 | (n & 31)];
+        n >>= 5;
     }
+    into += kDigits[n];
 }
 
-bool DecodePostings(std::string_view code, std::vector<uint32_t>& ordinals) {
-    int64_t last = -1;
-    uint64_t gap = 0;
+bool DecodeNumbers(std::string_view code, std::vector<uint32_t>& numbers) {
+    uint64_t n = 0;
     int shift = 0;
     for (char c : code) {
         const int v = DigitValue(c);
-        if (v < 0 || shift > 35) return false;
-        gap |= static_cast<uint64_t>(v & 31) << shift;
+        if (v < 0 || shift > 30) return false;
+        n |= static_cast<uint64_t>(v & 31) << shift;
         if (v & 32) {
             shift += 5;
             continue;
         }
-        last += static_cast<int64_t>(gap) + 1;
-        if (last > UINT32_MAX) return false;
-        ordinals.push_back(static_cast<uint32_t>(last));
-        gap = 0;
+        if (n > UINT32_MAX) return false;
+        numbers.push_back(static_cast<uint32_t>(n));
+        n = 0;
         shift = 0;
     }
     return shift == 0;
+}
+
+void AppendPostings(std::string& into, const std::vector<uint32_t>& ordinals, int64_t& last) {
+    for (uint32_t ordinal : ordinals) {
+        AppendCodeNumber(into, static_cast<uint64_t>(static_cast<int64_t>(ordinal) - last - 1));
+        last = ordinal;
+    }
+}
+
+bool DecodePostings(std::string_view code, std::vector<uint32_t>& ordinals) {
+    const std::size_t first = ordinals.size();
+    if (!DecodeNumbers(code, ordinals)) return false;
+    int64_t last = -1;
+    for (std::size_t i = first; i < ordinals.size(); ++i) {
+        last += static_cast<int64_t>(ordinals[i]) + 1;
+        if (last > UINT32_MAX) return false;
+        ordinals[i] = static_cast<uint32_t>(last);
+    }
+    return true;
 }
 
 void AppendNumber(std::string& into, uint64_t n) {

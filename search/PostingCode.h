@@ -10,7 +10,13 @@
 
 namespace horofu {
 
-// Appends ordinals (ascending) to a list that ended at last (-1 before the first).
+// One number in the code.
+void AppendCodeNumber(std::string& into, uint64_t n);
+// The numbers of a code; false when it holds a character the code has not.
+bool DecodeNumbers(std::string_view code, std::vector<uint32_t>& numbers);
+
+// Appends ordinals (ascending) to a list that ended at last (-1 before the first), each as its
+// gap from the one before less one.
 void AppendPostings(std::string& into, const std::vector<uint32_t>& ordinals, int64_t& last);
 // The ordinals of a list; false when it holds a character the code has not.
 bool DecodePostings(std::string_view code, std::vector<uint32_t>& ordinals);

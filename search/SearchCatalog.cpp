@@ -25,6 +25,8 @@ std::string SearchCatalog::Script() const {
     for (const CatalogSegment& s : segments) {
         out += &s == segments.data() ? "[" : ",[";
         out += std::to_string(s.id);
+        out += ',';
+        out += std::to_string(s.buckets);
         for (const CatalogRange& r : s.ranges) {
             out += ',';
             out += std::to_string(r.slot);
@@ -61,7 +63,12 @@ bool SearchCatalog::Parse(std::string_view script) {
     for (const ScriptValue& s : a[2].items) {
         CatalogSegment segment;
         segment.id = static_cast<uint32_t>(s[0].number);
-        for (std::size_t i = 1; i + 1 < s.size(); i += 2) {
+        segment.buckets = static_cast<uint32_t>(s[1].number);
+        if (segment.buckets == 0 || segment.buckets > kMostBuckets ||
+            (segment.buckets & (segment.buckets - 1)) != 0) {
+            return false;
+        }
+        for (std::size_t i = 2; i + 1 < s.size(); i += 2) {
             segment.ranges.push_back({s[i].number, static_cast<uint32_t>(s[i + 1].number)});
         }
         segments.push_back(std::move(segment));
@@ -88,6 +95,7 @@ OrdinalMap::OrdinalMap(const SearchCatalog& catalog, const CatalogSegment& segme
         slots_.push_back(catalog.Live(segment, r) ? r.slot : -1);
         start += r.posts;
     }
+    ranges_ = static_cast<uint32_t>(segment.ranges.size());
     starts_.push_back(start);
     slots_.push_back(-1);
 }
@@ -98,16 +106,19 @@ OrdinalPlace OrdinalMap::Find(uint32_t ordinal) const {
     return {slots_[i], ordinal - starts_[i]};
 }
 
-uint32_t GramBucket(std::string_view utf8Gram) {
-    // The first character's bytes: a UTF-8 lead byte says how many there are.
-    const auto lead = static_cast<unsigned char>(utf8Gram.empty() ? 0 : utf8Gram[0]);
-    utf8Gram = utf8Gram.substr(0, lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4);
-    uint32_t hash = 2166136261u;  // FNV-1a, as the page's script computes it
+uint32_t GramHash(std::string_view utf8Gram) {
+    uint32_t hash = 2166136261u;
     for (char c : utf8Gram) {
         hash ^= static_cast<unsigned char>(c);
         hash *= 16777619u;
     }
-    return hash % kGramBuckets;
+    return hash;
+}
+
+uint32_t BucketsFor(uint64_t posts) {
+    uint32_t buckets = 1;
+    while (buckets < kMostBuckets && uint64_t{buckets} * 500 < posts) buckets *= 2;
+    return buckets;
 }
 
 std::string ThreadFileName(uint32_t slot, uint32_t gen) {

@@ -1,13 +1,14 @@
 // What the search index holds, as its catalog file (search/catalog.js) records it: each
 // thread's place and the segments of character-pair lists, and how the files are named.
 //
-// A segment is what one run of the update wrote (or merged): its posts are numbered by
-// ordinal, thread after thread, in the order of its ranges. A range whose thread has since
-// been put into a newer segment is stale, and its ordinals are skipped until a merge drops
-// them. A gram is two adjacent folded characters of a line, or a line's last character and
-// '\n'; its list is kept in one of kGramBuckets files per segment, chosen by the hash of its
-// first character, so that every gram a character starts is in one file: the posts holding
-// one character are the union of their lists.
+// A segment is what one run of the update wrote (or merged): its threads are its ranges, and
+// its posts are numbered by ordinal, thread after thread. A range whose thread has since been
+// put into a newer segment is stale, and its ordinals are skipped until a merge drops them.
+// A segment keeps, in gram files (its bucket count of them, chosen by the gram's hash):
+//  - for each pair of adjacent folded characters of a line, the ordinals of the posts that
+//    hold it;
+//  - for each folded character, the ranges whose thread holds it and in how many posts.
+//    A one-character search reads those threads whole.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +18,9 @@
 
 namespace horofu {
 
-inline constexpr uint32_t kGramBuckets = 256;
+// The most gram files a segment has; a segment has about one for each 500 posts.
+inline constexpr uint32_t kMostBuckets = 4096;
+uint32_t BucketsFor(uint64_t posts);
 
 struct CatalogThread {
     uint32_t gen = 0;      // the run that wrote its text file
@@ -34,6 +37,7 @@ struct CatalogRange {
 
 struct CatalogSegment {
     uint32_t id = 0;
+    uint32_t buckets = 1;  // a power of two
     std::vector<CatalogRange> ranges;
     uint32_t Posts() const;
 };
@@ -60,14 +64,17 @@ class OrdinalMap {
   public:
     OrdinalMap(const SearchCatalog& catalog, const CatalogSegment& segment);
     OrdinalPlace Find(uint32_t ordinal) const;
+    int64_t RangeSlot(uint32_t range) const { return range < ranges_ ? slots_[range] : -1; }
 
   private:
     std::vector<uint32_t> starts_;
     std::vector<int64_t> slots_;
+    uint32_t ranges_ = 0;
 };
 
-// The bucket of a gram, or of a character (all grams it starts share it).
-uint32_t GramBucket(std::string_view utf8Gram);
+// A hash of a gram's UTF-8 bytes (FNV-1a, as the page's script computes it); its bucket in a
+// segment of n buckets is the hash modulo n.
+uint32_t GramHash(std::string_view utf8Gram);
 std::string ThreadFileName(uint32_t slot, uint32_t gen);
 std::string GramFileName(uint32_t segment, uint32_t bucket);
 inline constexpr const char* kCatalogFileName = "catalog.js";

@@ -23,6 +23,13 @@ namespace {
 
 constexpr std::size_t kSpillBytes = 16u << 20;
 
+// Whether a gram is a pair of characters (else one): its UTF-8 lead bytes.
+bool IsPair(std::string_view gram) {
+    int characters = 0;
+    for (char c : gram) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return characters == 2;
+}
+
 // Where the live ranges of one segment go in the merged one.
 class Remap {
   public:
@@ -56,13 +63,15 @@ struct SearchIndexUpdate::Run {
     uint32_t gen = 0;
     std::vector<CatalogRange> ranges;  // the new segment's, in ordinal order
     uint32_t posts = 0;
-    // Each gram record (length, gram, ordinal) by bucket: in memory, then in the scratch file.
-    std::vector<std::string> buffered = std::vector<std::string>(kGramBuckets);
+    // Each gram record by the gram's hash modulo kMostBuckets, in memory, then in the scratch
+    // file: its length, the gram, and for a pair the post's ordinal, for a character the
+    // range's index and how many of its posts hold the character.
+    std::vector<std::string> buffered = std::vector<std::string>(kMostBuckets);
     std::size_t bufferedBytes = 0;
     std::unique_ptr<PlatformFile> scratch;
     uint64_t scratchEnd = 0;
     std::vector<std::vector<std::pair<uint64_t, uint32_t>>> spilled =
-        std::vector<std::vector<std::pair<uint64_t, uint32_t>>>(kGramBuckets);
+        std::vector<std::vector<std::pair<uint64_t, uint32_t>>>(kMostBuckets);
 };
 
 SearchIndexUpdate::SearchIndexUpdate(std::string site)
@@ -96,7 +105,7 @@ bool Spill(std::vector<std::string>& buffered, std::unique_ptr<PlatformFile>& sc
            uint64_t& end, std::vector<std::vector<std::pair<uint64_t, uint32_t>>>& spilled) {
     if (!scratch) scratch = OpenScratchFile();
     if (!scratch || !scratch->SeekTo(end)) return false;
-    for (uint32_t b = 0; b < kGramBuckets; ++b) {
+    for (uint32_t b = 0; b < kMostBuckets; ++b) {
         std::string& bytes = buffered[b];
         if (bytes.empty()) continue;
         if (!scratch->Write(bytes.data(), bytes.size())) return false;
@@ -159,20 +168,31 @@ void SearchIndexUpdate::Put(const SearchThread& thread) {
 
     const std::vector<int64_t> times = PostTimes(thread);
     const std::string path = IndexFolder(site_) + "/" + ThreadFileName(slot, run.gen);
-    if (!ReplaceFile(path, ThreadScript(thread, times, slot, run.gen), run.error)) return;
+    if (!ReplaceFile(path, SmallerEncoding(ThreadScript(thread, times, slot, run.gen)),
+                     run.error)) {
+        return;
+    }
 
-    std::vector<std::string> grams;
+    std::vector<std::string> pairs, characters;
+    std::map<std::string, uint32_t> held;  // each character, by how many posts hold it
+    auto record = [&run](const std::string& gram, uint32_t a, uint32_t b, bool two) {
+        std::string& into = run.buffered[GramHash(gram) % kMostBuckets];
+        const std::size_t before = into.size();
+        AppendNumber(into, gram.size());
+        into += gram;
+        AppendNumber(into, a);
+        if (two) AppendNumber(into, b);
+        run.bufferedBytes += into.size() - before;
+    };
     for (std::size_t i = 0; i < thread.posts.size(); ++i) {
-        PostGrams(StoredText(thread.posts[i]), grams);
-        const uint32_t ordinal = run.posts + static_cast<uint32_t>(i);
-        for (const std::string& gram : grams) {
-            std::string& into = run.buffered[GramBucket(gram)];
-            const std::size_t before = into.size();
-            AppendNumber(into, gram.size());
-            into += gram;
-            AppendNumber(into, ordinal);
-            run.bufferedBytes += into.size() - before;
+        PostGrams(StoredText(thread.posts[i]), pairs, characters);
+        for (const std::string& pair : pairs) {
+            record(pair, run.posts + static_cast<uint32_t>(i), 0, false);
         }
+        for (const std::string& c : characters) ++held[c];
+    }
+    for (const auto& [c, posts] : held) {
+        record(c, static_cast<uint32_t>(run.ranges.size()), posts, true);
     }
     const auto count = static_cast<uint32_t>(thread.posts.size());
     run.ranges.push_back({slot, count});
@@ -228,7 +248,9 @@ bool SearchIndexUpdate::Commit(std::string& error) {
 
         CatalogSegment merged;
         merged.id = run.gen;
+        // Where each input's live ranges and their ordinals go in the merged segment.
         std::vector<Remap> remaps(segments.size() - m + 1);
+        std::vector<std::vector<int64_t>> rangeRemaps(segments.size() - m + 1);
         uint32_t next = 0;
         for (std::size_t i = m; i <= segments.size(); ++i) {
             const bool isNew = i == segments.size();
@@ -236,7 +258,9 @@ bool SearchIndexUpdate::Commit(std::string& error) {
             uint32_t start = 0;
             for (const CatalogRange& r : ranges) {
                 const bool alive = isNew ? r.slot >= 0 : catalog.Live(segments[i], r);
-                if (alive && r.posts > 0) {
+                rangeRemaps[i - m].push_back(alive ? static_cast<int64_t>(merged.ranges.size())
+                                                   : -1);
+                if (alive) {
                     remaps[i - m].Add(start, r.posts, next);
                     merged.ranges.push_back(r);
                     next += r.posts;
@@ -244,14 +268,17 @@ bool SearchIndexUpdate::Commit(std::string& error) {
                 start += r.posts;
             }
         }
+        merged.buckets = BucketsFor(next);
 
+        // Pairs: the posts' ordinals. Characters: (range, posts) pairs, flattened.
         std::map<std::string, std::vector<uint32_t>> lists;
         std::string script, records;
-        std::vector<uint32_t> ordinals;
-        for (uint32_t b = 0; b < kGramBuckets; ++b) {
+        std::vector<uint32_t> numbers;
+        for (uint32_t b = 0; b < merged.buckets; ++b) {
             lists.clear();
             for (std::size_t i = m; i < segments.size(); ++i) {
-                const std::string path = folder + "/" + GramFileName(segments[i].id, b);
+                const std::string path =
+                    folder + "/" + GramFileName(segments[i].id, b % segments[i].buckets);
                 bool missing = false;
                 ScriptValue a;
                 if (!ReadWholeFile(path, script, &missing)) {
@@ -265,33 +292,59 @@ bool SearchIndexUpdate::Commit(std::string& error) {
                     return false;
                 }
                 for (const auto& [gram, code] : a[2].members) {
-                    ordinals.clear();
-                    DecodePostings(code.text, ordinals);
+                    if (GramHash(gram) % merged.buckets != b) continue;
+                    numbers.clear();
                     std::vector<uint32_t>& list = lists[gram];
-                    for (uint32_t o : ordinals) {
-                        if (uint32_t to = 0; remaps[i - m].Find(o, to)) list.push_back(to);
+                    if (IsPair(gram)) {
+                        DecodePostings(code.text, numbers);
+                        for (uint32_t o : numbers) {
+                            if (uint32_t to = 0; remaps[i - m].Find(o, to)) list.push_back(to);
+                        }
+                        continue;
+                    }
+                    DecodeNumbers(code.text, numbers);
+                    int64_t range = -1;
+                    for (std::size_t k = 0; k + 1 < numbers.size(); k += 2) {
+                        range += int64_t{numbers[k]} + 1;
+                        const auto& to = rangeRemaps[i - m];
+                        if (range < static_cast<int64_t>(to.size()) && to[range] >= 0) {
+                            list.push_back(static_cast<uint32_t>(to[range]));
+                            list.push_back(numbers[k + 1]);
+                        }
                     }
                 }
             }
             records.clear();
-            for (const auto& [at, size] : run.spilled[b]) {
-                const std::size_t before = records.size();
-                records.resize(before + size);
-                if (!run.scratch->SeekTo(at) || !ReadFully(*run.scratch, &records[before], size)) {
-                    error = site_ + ": the search index's scratch file cannot be read";
-                    return false;
+            for (uint32_t spill = b; spill < kMostBuckets; spill += merged.buckets) {
+                for (const auto& [at, size] : run.spilled[spill]) {
+                    const std::size_t before = records.size();
+                    records.resize(before + size);
+                    if (!run.scratch->SeekTo(at) ||
+                        !ReadFully(*run.scratch, &records[before], size)) {
+                        error = site_ + ": the search index's scratch file cannot be read";
+                        return false;
+                    }
                 }
+                records += run.buffered[spill];
             }
-            records += run.buffered[b];
+            // Records of one gram are all in one spill bucket, in the order they were put.
             for (std::size_t at = 0; at < records.size();) {
-                uint64_t length = 0, ordinal = 0;
+                uint64_t length = 0, first = 0, second = 0;
                 if (!ReadNumber(records, at, length) || at + length > records.size()) break;
                 const std::string gram = records.substr(at, length);
                 at += length;
-                if (!ReadNumber(records, at, ordinal)) break;
-                uint32_t to = 0;
-                if (remaps.back().Find(static_cast<uint32_t>(ordinal), to)) {
-                    lists[gram].push_back(to);
+                const bool pair = IsPair(gram);
+                if (!ReadNumber(records, at, first) ||
+                    (!pair && !ReadNumber(records, at, second))) {
+                    break;
+                }
+                if (pair) {
+                    if (uint32_t to = 0; remaps.back().Find(static_cast<uint32_t>(first), to)) {
+                        lists[gram].push_back(to);
+                    }
+                } else if (first < rangeRemaps.back().size() && rangeRemaps.back()[first] >= 0) {
+                    lists[gram].push_back(static_cast<uint32_t>(rangeRemaps.back()[first]));
+                    lists[gram].push_back(static_cast<uint32_t>(second));
                 }
             }
             const std::string path = folder + "/" + GramFileName(run.gen, b);
@@ -305,7 +358,15 @@ bool SearchIndexUpdate::Commit(std::string& error) {
                 AppendJsonString(script, gram);
                 script += ":\"";
                 int64_t last = -1;
-                AppendPostings(script, list, last);
+                if (IsPair(gram)) {
+                    AppendPostings(script, list, last);
+                } else {
+                    for (std::size_t k = 0; k + 1 < list.size(); k += 2) {
+                        AppendCodeNumber(script, static_cast<uint64_t>(list[k] - last - 1));
+                        AppendCodeNumber(script, list[k + 1]);
+                        last = list[k];
+                    }
+                }
                 script += '"';
             }
             script += "});\n";
@@ -315,7 +376,7 @@ bool SearchIndexUpdate::Commit(std::string& error) {
                 return false;
             }
         }
-        run.buffered.assign(kGramBuckets, std::string());
+        run.buffered.assign(kMostBuckets, std::string());
 
         for (CatalogThread& t : catalog.threads) {
             for (std::size_t i = m; i < segments.size(); ++i) {
@@ -346,8 +407,9 @@ bool SearchIndexUpdate::Commit(std::string& error) {
             if (kind == 't') {
                 keep = a < catalog.threads.size() && catalog.threads[a].gen == b;
             } else if (kind == 'g') {
-                keep = std::any_of(catalog.segments.begin(), catalog.segments.end(),
-                                   [a](const CatalogSegment& s) { return s.id == a; });
+                keep = std::any_of(
+                    catalog.segments.begin(), catalog.segments.end(),
+                    [a, b](const CatalogSegment& s) { return s.id == a && b < s.buckets; });
             }
             if (!keep) RemoveIndexFile(folder + "/" + name);
         }

@@ -83,9 +83,10 @@ bool SiteSearch::Find(std::string_view query, std::size_t limit, SearchResults& 
     const std::u32string folded = FoldText(query);
     if (folded.empty() || folded.find(U'\n') != std::u32string::npos) return true;
 
-    // One character: every gram it starts; a post holding it has one of them.
-    std::vector<std::string> grams;
+    // Candidates by slot. One character: every post of the threads that hold it, and how many
+    // do is known. Longer: the posts in the lists of all its pairs, intersected.
     const bool single = folded.size() == 1;
+    std::vector<std::string> grams;
     if (single) grams.push_back(EncodeUtf8(folded));
     for (std::size_t i = 0; i + 1 < folded.size(); ++i) {
         grams.push_back(EncodeUtf8(folded.substr(i, 2)));
@@ -93,55 +94,60 @@ bool SiteSearch::Find(std::string_view query, std::size_t limit, SearchResults& 
     std::sort(grams.begin(), grams.end());
     grams.erase(std::unique(grams.begin(), grams.end()), grams.end());
 
-    // Candidates: the posts in every gram's lists, by slot.
     std::map<uint32_t, std::vector<uint32_t>> candidates;
-    for (std::size_t g = 0; g < grams.size(); ++g) {
-        std::map<uint32_t, std::vector<uint32_t>> these;
-        std::vector<uint32_t> ordinals;
-        for (const CatalogSegment& segment : catalog_.segments) {
+    std::vector<uint32_t> found, list, both;
+    for (const CatalogSegment& segment : catalog_.segments) {
+        const OrdinalMap places(catalog_, segment);
+        bool first = true;
+        for (const std::string& gram : grams) {
             const GramCodes* codes = nullptr;
-            if (!Grams(segment, GramBucket(grams[g]), codes, error)) return false;
-            const OrdinalMap places(catalog_, segment);
-            for (auto it = single ? codes->lower_bound(grams[g]) : codes->find(grams[g]);
-                 it != codes->end() && it->first.compare(0, grams[g].size(), grams[g]) == 0; ++it) {
-                ordinals.clear();
-                DecodePostings(it->second, ordinals);
-                for (uint32_t o : ordinals) {
-                    const OrdinalPlace p = places.Find(o);
-                    if (p.slot >= 0) these[static_cast<uint32_t>(p.slot)].push_back(p.index);
+            if (!Grams(segment, GramHash(gram) % segment.buckets, codes, error)) return false;
+            const auto it = codes->find(gram);
+            list.clear();
+            if (it != codes->end()) {
+                if (single ? !DecodeNumbers(it->second, list) : !DecodePostings(it->second, list)) {
+                    error = folder_ + "/" +
+                            GramFileName(segment.id, GramHash(gram) % segment.buckets) +
+                            ": is damaged; build the site again with horofu --site";
+                    return false;
                 }
-                if (!single) break;
             }
+            if (first) {
+                found.swap(list);
+                first = false;
+            } else {
+                both.clear();
+                std::set_intersection(found.begin(), found.end(), list.begin(), list.end(),
+                                      std::back_inserter(both));
+                found.swap(both);
+            }
+            if (found.empty()) break;
         }
         if (single) {
-            for (auto& [slot, list] : these) {
-                std::sort(list.begin(), list.end());
-                list.erase(std::unique(list.begin(), list.end()), list.end());
+            int64_t range = -1;
+            for (std::size_t k = 0; k + 1 < found.size(); k += 2) {
+                range += int64_t{found[k]} + 1;
+                const int64_t slot = places.RangeSlot(static_cast<uint32_t>(range));
+                if (slot < 0) continue;
+                results.total += found[k + 1];
+                std::vector<uint32_t>& all = candidates[static_cast<uint32_t>(slot)];
+                for (uint32_t i = 0; i < catalog_.threads[slot].posts; ++i) all.push_back(i);
             }
-        }
-        if (g == 0) {
-            candidates = std::move(these);
             continue;
         }
-        for (auto it = candidates.begin(); it != candidates.end();) {
-            const auto other = these.find(it->first);
-            std::vector<uint32_t> both;
-            if (other != these.end()) {
-                std::set_intersection(it->second.begin(), it->second.end(), other->second.begin(),
-                                      other->second.end(), std::back_inserter(both));
-            }
-            it->second = std::move(both);
-            it = it->second.empty() ? candidates.erase(it) : std::next(it);
+        for (uint32_t o : found) {
+            const OrdinalPlace p = places.Find(o);
+            if (p.slot >= 0) candidates[static_cast<uint32_t>(p.slot)].push_back(p.index);
         }
     }
 
-    // One or two characters: a post in the lists holds the text, so the total is known and
-    // only the newest threads need reading. Longer: every candidate is checked.
+    // One or two characters: the total is known, and only the newest threads need reading.
+    // Longer: every candidate is checked.
     const bool exact = folded.size() <= 2;
     std::vector<uint32_t> order;
     for (const auto& [slot, indices] : candidates) {
         order.push_back(slot);
-        if (exact) results.total += indices.size();
+        if (folded.size() == 2) results.total += indices.size();
     }
     const auto& threads = catalog_.threads;
     std::sort(order.begin(), order.end(), [&threads](uint32_t a, uint32_t b) {

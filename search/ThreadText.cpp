@@ -102,8 +102,49 @@ std::string ThreadScript(const SearchThread& thread, const std::vector<int64_t>&
     return out;
 }
 
+std::string SmallerEncoding(std::string utf8) {
+    const std::u32string text = DecodeUtf8(utf8);
+    std::size_t units = 1;  // the byte-order mark
+    for (char32_t c : text) units += c >= 0x10000 ? 2 : 1;
+    if (units * 2 >= utf8.size()) return utf8;
+    std::string out = "\xff\xfe";
+    out.reserve(units * 2);
+    auto unit = [&out](uint32_t u) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>(u >> 8);
+    };
+    for (char32_t c : text) {
+        if (c >= 0x10000) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
+    }
+    return out;
+}
+
 bool ParseThreadScript(std::string_view script, std::vector<StoredPost>& posts) {
     posts.clear();
+    std::u32string wide;
+    if (script.size() >= 2 && script[0] == '\xff' && script[1] == '\xfe') {
+        for (std::size_t i = 2; i + 1 < script.size(); i += 2) {
+            char32_t u = static_cast<unsigned char>(script[i]) |
+                         static_cast<char32_t>(static_cast<unsigned char>(script[i + 1])) << 8;
+            if (u >= 0xD800 && u < 0xDC00 && i + 3 < script.size()) {
+                const char32_t low =
+                    static_cast<unsigned char>(script[i + 2]) |
+                    static_cast<char32_t>(static_cast<unsigned char>(script[i + 3])) << 8;
+                if (low >= 0xDC00 && low < 0xE000) {
+                    u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+                    i += 2;
+                }
+            }
+            wide.push_back(u >= 0xD800 && u < 0xE000 ? 0xFFFD : u);
+        }
+    }
+    const std::string decoded = wide.empty() ? std::string() : EncodeUtf8(wide);
+    if (!wide.empty()) script = decoded;
     ScriptValue a;
     if (!ParseScriptCall(script, a) || a.size() != 4) return false;
     const ScriptValue& names = a[2];
@@ -135,16 +176,22 @@ std::string StoredText(const SearchPost& post) {
     return text;
 }
 
-void PostGrams(std::string_view text, std::vector<std::string>& grams) {
-    grams.clear();
+void PostGrams(std::string_view text, std::vector<std::string>& pairs,
+               std::vector<std::string>& characters) {
+    pairs.clear();
+    characters.clear();
     const std::u32string folded = FoldText(text);
     for (std::size_t i = 0; i < folded.size(); ++i) {
         if (folded[i] == U'\n') continue;
-        const char32_t next = i + 1 < folded.size() ? folded[i + 1] : U'\n';
-        grams.push_back(EncodeUtf8(std::u32string{folded[i], next}));
+        characters.push_back(EncodeUtf8(folded.substr(i, 1)));
+        if (i + 1 < folded.size() && folded[i + 1] != U'\n') {
+            pairs.push_back(EncodeUtf8(folded.substr(i, 2)));
+        }
     }
-    std::sort(grams.begin(), grams.end());
-    grams.erase(std::unique(grams.begin(), grams.end()), grams.end());
+    for (auto* grams : {&pairs, &characters}) {
+        std::sort(grams->begin(), grams->end());
+        grams->erase(std::unique(grams->begin(), grams->end()), grams->end());
+    }
 }
 
 }  // namespace horofu

@@ -30,14 +30,19 @@ std::vector<int64_t> PostTimes(const SearchThread& thread);
 // text]...]);
 std::string ThreadScript(const SearchThread& thread, const std::vector<int64_t>& times,
                          uint32_t slot, uint32_t gen);
+// A script in whichever of UTF-8 and UTF-16 (little-endian, with a byte-order mark, which
+// browsers follow) is smaller: Japanese text takes two bytes a character in UTF-16, three in
+// UTF-8. Called for each thread's file.
+std::string SmallerEncoding(std::string utf8);
+// Reads a thread's file back, in either encoding.
 bool ParseThreadScript(std::string_view script, std::vector<StoredPost>& posts);
 
 // A post's lines as stored: joined by '\n', any line break inside a line made a space.
 std::string StoredText(const SearchPost& post);
 
-// The grams of a post's stored text (each pair of adjacent folded characters within a line,
-// and each line's last character with '\n'), UTF-8, without repeats, sorted. Called once per
-// post indexed.
-void PostGrams(std::string_view text, std::vector<std::string>& grams);
+// The grams of a post's stored text, UTF-8, without repeats, sorted: each pair of adjacent
+// folded characters within a line, and each folded character. Called once per post indexed.
+void PostGrams(std::string_view text, std::vector<std::string>& pairs,
+               std::vector<std::string>& characters);
 
 }  // namespace horofu

@@ -25,7 +25,7 @@
       for (const s of segments) {
         const starts = [], slots = [];
         let start = 0;
-        for (let i = 1; i + 1 < s.length; i += 2) {
+        for (let i = 2; i + 1 < s.length; i += 2) {
           const slot = s[i];
           const live = slot >= 0 && slot < threads.length && threads[slot][1] === s[0];
           starts.push(start);
@@ -34,7 +34,7 @@
         }
         starts.push(start);
         slots.push(-1);
-        catalog.segments.push({ id: s[0], starts, slots });
+        catalog.segments.push({ id: s[0], buckets: s[1], starts, slots });
       }
     },
     fold(table) {
@@ -103,34 +103,36 @@
     return null;
   }
 
-  // The bucket of a gram: the hash of its first character's UTF-8 bytes.
-  function bucketOf(gram) {
+  // A gram's hash (FNV-1a of its UTF-8 bytes); its bucket in a segment is the hash modulo the
+  // segment's bucket count.
+  function hashOf(gram) {
     let hash = 2166136261;
-    for (const b of new TextEncoder().encode(String.fromCodePoint(gram.codePointAt(0)))) {
-      hash = Math.imul(hash ^ b, 16777619) >>> 0;
-    }
-    return hash % BUCKETS;
+    for (const b of new TextEncoder().encode(gram)) hash = Math.imul(hash ^ b, 16777619) >>> 0;
+    return hash;
   }
 
   const DIGITS = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
   const DIGIT = new Int8Array(128).fill(-1);
   for (let i = 0; i < DIGITS.length; i++) DIGIT[DIGITS.charCodeAt(i)] = i;
-  function decode(code, segment, into) {
-    let last = -1, gap = 0, scale = 1, r = 0;
+  // The numbers of a list: five bits a character, the sixth saying another follows.
+  function numbers(code) {
+    const out = [];
+    let n = 0, scale = 1;
     for (let i = 0; i < code.length; i++) {
       const v = DIGIT[code.charCodeAt(i)];
-      gap += (v & 31) * scale;
+      n += (v & 31) * scale;
       if (v & 32) { scale *= 32; continue; }
-      last += gap + 1;
-      gap = 0;
+      out.push(n);
+      n = 0;
       scale = 1;
-      while (segment.starts[r + 1] <= last) r++;
-      const slot = segment.slots[r];
-      if (slot < 0) continue;
-      let list = into.get(slot);
-      if (!list) into.set(slot, list = []);
-      list.push(last - segment.starts[r]);
     }
+    return out;
+  }
+  // A list of ordinals, each written as its gap from the one before less one.
+  function postings(code) {
+    const out = numbers(code);
+    for (let i = 0, last = -1; i < out.length; i++) out[i] = last += out[i] + 1;
+    return out;
   }
 
   function intersect(a, b) {
@@ -150,37 +152,49 @@
     const folded = foldLine(codePoints(query.replace(/^[ \t]+|[ \t]+$/g, ""))).text;
     const run = { folded, hits: [], order: [], next: 0, exact: folded.length <= 2, total: 0, shown: PAGE };
     if (!folded.length || folded.includes(10)) return run;
-    // One character: every gram it starts (they share its bucket); a post holding it has one.
-    const grams = new Set();
     const single = folded.length === 1;
+    const grams = new Set();
     if (single) grams.add(String.fromCodePoint(folded[0]));
     for (let i = 0; i + 1 < folded.length; i++) grams.add(String.fromCodePoint(folded[i], folded[i + 1]));
+    const hashes = new Map([...grams].map(g => [g, hashOf(g)]));
     const names = [];
-    for (const gram of grams) for (const s of catalog.segments) names.push(`g${s.id}-${bucketOf(gram)}.js`);
+    for (const [, hash] of hashes) for (const s of catalog.segments) names.push(`g${s.id}-${hash % s.buckets}.js`);
     await Promise.all(names.map(load));
-    let candidates = null;
-    for (const gram of grams) {
-      const these = new Map();
-      for (const s of catalog.segments) {
-        const lists = gramFiles.get(s.id + "-" + bucketOf(gram));
-        if (!lists) continue;
-        if (!single) {
-          if (Object.prototype.hasOwnProperty.call(lists, gram)) decode(lists[gram], s, these);
-          continue;
-        }
-        for (const key in lists) if (key.startsWith(gram)) decode(lists[key], s, these);
+    // Candidates by slot. One character: every post of the threads that hold it, and how many
+    // do is known. Longer: the posts in the lists of all its pairs, intersected.
+    const candidates = new Map();
+    for (const s of catalog.segments) {
+      let found = null;
+      for (const [gram, hash] of hashes) {
+        const lists = gramFiles.get(s.id + "-" + hash % s.buckets);
+        const code = lists && Object.prototype.hasOwnProperty.call(lists, gram) ? lists[gram] : "";
+        const list = single ? numbers(code) : postings(code);
+        found = found === null ? list : intersect(found, list);
+        if (!found.length) break;
       }
-      if (single) for (const [slot, list] of these) these.set(slot, [...new Set(list)].sort((a, b) => a - b));
-      if (candidates === null) { candidates = these; continue; }
-      for (const [slot, list] of candidates) {
-        const both = these.has(slot) ? intersect(list, these.get(slot)) : [];
-        if (both.length) candidates.set(slot, both); else candidates.delete(slot);
+      if (single) {
+        for (let k = 0, range = -1; k + 1 < found.length; k += 2) {
+          range += found[k] + 1;
+          const slot = range < s.slots.length - 1 ? s.slots[range] : -1;
+          if (slot < 0) continue;
+          run.total += found[k + 1];
+          candidates.set(slot, Array.from({ length: catalog.threads[slot].posts }, (_, i) => i));
+        }
+        continue;
+      }
+      for (let k = 0, r = 0; k < found.length; k++) {
+        while (s.starts[r + 1] <= found[k]) r++;
+        const slot = s.slots[r];
+        if (slot < 0) continue;
+        let list = candidates.get(slot);
+        if (!list) candidates.set(slot, list = []);
+        list.push(found[k] - s.starts[r]);
       }
     }
     run.candidates = candidates;
     const threads = catalog.threads;
     run.order = [...candidates.keys()].sort((a, b) => threads[b].lastTime - threads[a].lastTime || b - a);
-    if (run.exact) for (const list of candidates.values()) run.total += list.length;
+    if (folded.length === 2) for (const list of candidates.values()) run.total += list.length;
     return run;
   }
 

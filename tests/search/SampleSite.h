@@ -49,14 +49,17 @@ inline std::vector<SearchThread> SampleThreads() {
     };
 }
 
-// A thread of more posts holding one word than a page of results shows.
+// A thread of more posts holding one word than a page of results shows, in text that is
+// smaller in UTF-16 than in UTF-8.
 inline SearchThread ManyPostsThread() {
     SearchThread thread{"many", "1500000000", "連番スレ", {}};
     for (uint32_t n = 1; n <= 130; ++n) {
         const std::string minute = std::to_string(10 + n / 60),
                           second = std::to_string(10 + n % 50);
-        thread.posts.push_back(Post(n, "2017/07/14(金) 02:" + minute + ":" + second, "名無しさん",
-                                    {"連番の書き込み" + std::to_string(n)}));
+        thread.posts.push_back(
+            Post(n, "2017/07/14(金) 02:" + minute + ":" + second, "名無しさん",
+                 {"連番の書き込み" + std::to_string(n),
+                  "日本語ばかりの長い行が続くと、このスレの文字は二バイトずつで足りる"}));
     }
     return thread;
 }
