@@ -74,10 +74,11 @@ std::string ThreadScript(const SearchThread& thread, const std::vector<int64_t>&
     }
     out += "],[";
     int64_t before = 0;
+    uint32_t number = 0;
     std::u32string lastDate;
     for (std::size_t i = 0; i < thread.posts.size(); ++i) {
         const SearchPost& post = thread.posts[i];
-        out += i == 0 ? "\n[" : ",\n[";
+        out += i == 0 ? "[" : ",[";
         // A date is mostly its predecessor's: only the code points after the shared ones.
         const std::u32string date = DecodeUtf8(post.date);
         std::size_t shared = 0;
@@ -85,17 +86,28 @@ std::string ThreadScript(const SearchThread& thread, const std::vector<int64_t>&
                date[shared] == lastDate[shared]) {
             ++shared;
         }
-        for (int64_t n :
-             {int64_t{post.number}, times[i] - before, static_cast<int64_t>(nameIndex[post.name]),
-              static_cast<int64_t>(shared)}) {
-            out += std::to_string(n);
-            out += ',';
-        }
+        out += std::to_string(times[i] - before);
+        out += ',';
+        out += std::to_string(shared);
+        out += ',';
         before = times[i];
         AppendJsonString(out, EncodeUtf8(std::u32string_view(date).substr(shared)));
         lastDate = date;
         out += ',';
         AppendJsonString(out, StoredText(post));
+        // The name's index and the number only where they are not the usual first name and
+        // the number after the one before.
+        const std::size_t name = nameIndex[post.name];
+        const bool numberShown = post.number != number + 1;
+        if (name != 0 || numberShown) {
+            out += ',';
+            out += std::to_string(name);
+        }
+        if (numberShown) {
+            out += ',';
+            out += std::to_string(post.number);
+        }
+        number = post.number;
         out += ']';
     }
     out += "]);\n";
@@ -150,17 +162,18 @@ bool ParseThreadScript(std::string_view script, std::vector<StoredPost>& posts) 
     const ScriptValue& names = a[2];
     int64_t time = 0;
     std::u32string date;
+    uint32_t number = 0;
     for (const ScriptValue& p : a[3].items) {
-        if (p.size() != 6 || p[3].number < 0) return false;
+        if (p.size() < 4 || p[1].number < 0) return false;
         StoredPost post;
-        post.number = static_cast<uint32_t>(p[0].number);
-        time += p[1].number;
+        time += p[0].number;
         post.time = time;
-        post.name = names[static_cast<std::size_t>(p[2].number)].text;
-        date.resize(std::min(date.size(), static_cast<std::size_t>(p[3].number)));
-        date += DecodeUtf8(p[4].text);
+        date.resize(std::min(date.size(), static_cast<std::size_t>(p[1].number)));
+        date += DecodeUtf8(p[2].text);
         post.date = EncodeUtf8(date);
-        post.text = p[5].text;
+        post.text = p[3].text;
+        post.name = names[static_cast<std::size_t>(p[4].number)].text;  // Null: 0
+        number = post.number = p.size() > 5 ? static_cast<uint32_t>(p[5].number) : number + 1;
         posts.push_back(std::move(post));
     }
     return true;

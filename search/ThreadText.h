@@ -25,9 +25,9 @@ struct StoredPost {
 // time of the post before it, so a thread's newest time bounds all its posts.
 std::vector<int64_t> PostTimes(const SearchThread& thread);
 
-// The thread's file: horofuSearch.thread(slot, gen, [names], [[number, time since the post
-// before, name's index, code points shared with the date before, the rest of the date,
-// text]...]);
+// The thread's file: horofuSearch.thread(slot, gen, [names], [[time since the post before,
+// code points shared with the date before, the rest of the date, text, name's index (when not
+// 0, or the number follows), number (when not the one before plus one)]...]);
 std::string ThreadScript(const SearchThread& thread, const std::vector<int64_t>& times,
                          uint32_t slot, uint32_t gen);
 // A script in whichever of UTF-8 and UTF-16 (little-endian, with a byte-order mark, which

@@ -129,12 +129,13 @@ TEST(SearchIndexUpdateTest, KeepsThreadsNotPutAndRewritesOnlyWhatChanged) {
         EXPECT_EQ(IndexFiles(site), before);
     }
 
-    // The Part4 thread grows a post and loses a word; put twice, its last copy counts.
+    // The Part4 thread grows a post (after one that was deleted) and loses a word; put twice,
+    // its last copy counts.
     std::vector<SearchThread> threads = SampleThreads();
     SearchThread grown = threads[1];
     grown.posts[1].lines = {"電車で行く。"};
     grown.posts.push_back(
-        testing::Post(4, "2020/09/17(木) 07:00:00.00", "名無しさん", {"新しい書き込み：ｶﾞｿﾘﾝ"}));
+        testing::Post(5, "2020/09/17(木) 07:00:00.00", "名無しさん", {"新しい書き込み：ｶﾞｿﾘﾝ"}));
     for (int run = 0; run < 3; ++run) {
         SearchIndexUpdate update(site);
         update.Put(threads[1]);
@@ -151,7 +152,7 @@ TEST(SearchIndexUpdateTest, KeepsThreadsNotPutAndRewritesOnlyWhatChanged) {
     ASSERT_TRUE(search.Open(site, error)) << error;
     uint64_t total = 0;
     EXPECT_EQ(Links(search, "ガソリン", &total),
-              (std::vector<std::string>{"onsen/1600100000.html#4", "onsen/1600000000.html#3"}));
+              (std::vector<std::string>{"onsen/1600100000.html#5", "onsen/1600000000.html#3"}));
     EXPECT_EQ(Links(search, "円", &total), std::vector<std::string>{"onsen/1600000000.html#1"});
     EXPECT_EQ(Links(search, "温泉", &total, 1),
               std::vector<std::string>{"travel/1599000000.html#2"});

@@ -212,18 +212,20 @@
     threadFiles.delete(slot + "-" + thread.gen);
     loading.delete(name);
     if (!data) throw new Error(`search/${name} could not be loaded`);
-    let time = 0, date = [];
-    const times = data.posts.map(p => (time += p[1]));
-    const dates = data.posts.map(p => String.fromCodePoint(...(date = date.slice(0, p[3]).concat(codePoints(p[4])))));
+    // Each post's time, date and number from the differences the file keeps.
+    let time = 0, date = [], number = 0;
+    const times = data.posts.map(p => (time += p[0]));
+    const dates = data.posts.map(p => String.fromCodePoint(...(date = date.slice(0, p[1]).concat(codePoints(p[2])))));
+    const numbers = data.posts.map(p => (number = p.length > 5 ? p[5] : number + 1));
     for (const index of run.candidates.get(slot)) {
       const post = data.posts[index];
       if (!post) continue;
-      const m = matchPost(post[5], run.folded);
+      const m = matchPost(post[3], run.folded);
       if (!m) continue;
       const from = Math.max(0, m.start - BEFORE), to = Math.min(m.line.length, m.end + AFTER);
       const text = (a, b) => String.fromCodePoint(...m.line.slice(a, b));
       run.hits.push({
-        slot, index, time: times[index], number: post[0], date: dates[index], name: data.names[post[2]],
+        slot, index, time: times[index], number: numbers[index], date: dates[index], name: data.names[post[4] || 0],
         board: thread.board, key: thread.key, title: thread.title,
         before: text(from, m.start), match: text(m.start, m.end), after: text(m.end, to),
         cutBefore: from > 0, cutAfter: to < m.line.length,
