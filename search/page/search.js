@@ -255,7 +255,7 @@
       const a = document.createElement("a");
       a.href = `${encodeURIComponent(h.board)}/${encodeURIComponent(h.key)}.html#${h.number}`;
       a.className = "hit-title";
-      a.textContent = `${h.title} ${h.number}`;
+      a.textContent = h.title;
       const meta = document.createElement("div");
       meta.className = "hit-meta";
       for (const [cls, value] of [["hit-number", `>>${h.number}`], ["hit-date", h.date], ["hit-name", h.name]]) {

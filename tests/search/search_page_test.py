@@ -85,8 +85,7 @@ def page_search(driver, query):
     hits = []
     for link, heading, date, name, before, match, after, elements in rows:
         check(f"{query}: only the mark is an element in a snippet", elements, 1)
-        title = heading.rsplit(" ", 1)[0]
-        hits.append((link, title, date, name, before, match, after))
+        hits.append((link, heading, date, name, before, match, after))
     return hits, driver.find_element(By.ID, "status").text
 
 
