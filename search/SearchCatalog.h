@@ -64,6 +64,15 @@ class OrdinalMap {
   public:
     OrdinalMap(const SearchCatalog& catalog, const CatalogSegment& segment);
     OrdinalPlace Find(uint32_t ordinal) const;
+    // Calls f(slot, index) for each of ascending ordinals, walking the ranges once.
+    template <class F>
+    void Walk(const std::vector<uint32_t>& ordinals, F f) const {
+        std::size_t r = 0;
+        for (uint32_t o : ordinals) {
+            while (r + 1 < starts_.size() && starts_[r + 1] <= o) ++r;
+            f(slots_[r], o - starts_[r]);
+        }
+    }
     int64_t RangeSlot(uint32_t range) const { return range < ranges_ ? slots_[range] : -1; }
 
   private:

@@ -135,10 +135,13 @@ bool SiteSearch::Find(std::string_view query, std::size_t limit, SearchResults& 
             }
             continue;
         }
-        for (uint32_t o : found) {
-            const OrdinalPlace p = places.Find(o);
-            if (p.slot >= 0) candidates[static_cast<uint32_t>(p.slot)].push_back(p.index);
-        }
+        int64_t at = -1;
+        std::vector<uint32_t>* into = nullptr;
+        places.Walk(found, [&](int64_t slot, uint32_t index) {
+            if (slot < 0) return;
+            if (slot != at) into = &candidates[static_cast<uint32_t>(at = slot)];
+            into->push_back(index);
+        });
     }
 
     // One or two characters: the total is known, and only the newest threads need reading.

@@ -182,12 +182,15 @@
         }
         continue;
       }
-      for (let k = 0, r = 0; k < found.length; k++) {
+      for (let k = 0, r = 0, list = null, at = -1; k < found.length; k++) {
         while (s.starts[r + 1] <= found[k]) r++;
         const slot = s.slots[r];
         if (slot < 0) continue;
-        let list = candidates.get(slot);
-        if (!list) candidates.set(slot, list = []);
+        if (slot !== at) {
+          at = slot;
+          if (!candidates.has(slot)) candidates.set(slot, []);
+          list = candidates.get(slot);
+        }
         list.push(found[k] - s.starts[r]);
       }
     }
@@ -215,7 +218,7 @@
     // Each post's time, date and number from the differences the file keeps.
     let time = 0, date = [], number = 0;
     const times = data.posts.map(p => (time += p[0]));
-    const dates = data.posts.map(p => String.fromCodePoint(...(date = date.slice(0, p[1]).concat(codePoints(p[2])))));
+    const dates = data.posts.map(p => (date = date.slice(0, p[1]).concat(codePoints(p[2]))));
     const numbers = data.posts.map(p => (number = p.length > 5 ? p[5] : number + 1));
     for (const index of run.candidates.get(slot)) {
       const post = data.posts[index];
@@ -225,7 +228,7 @@
       const from = Math.max(0, m.start - BEFORE), to = Math.min(m.line.length, m.end + AFTER);
       const text = (a, b) => String.fromCodePoint(...m.line.slice(a, b));
       run.hits.push({
-        slot, index, time: times[index], number: numbers[index], date: dates[index], name: data.names[post[4] || 0],
+        slot, index, time: times[index], number: numbers[index], date: String.fromCodePoint(...dates[index]), name: data.names[post[4] || 0],
         board: thread.board, key: thread.key, title: thread.title,
         before: text(from, m.start), match: text(m.start, m.end), after: text(m.end, to),
         cutBefore: from > 0, cutAfter: to < m.line.length,
