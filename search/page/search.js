@@ -116,17 +116,17 @@
   for (let i = 0; i < DIGITS.length; i++) DIGIT[DIGITS.charCodeAt(i)] = i;
   // The numbers of a list: five bits a character, the sixth saying another follows.
   function numbers(code) {
-    const out = [];
-    let n = 0, scale = 1;
+    const out = new Float64Array(code.length);
+    let count = 0, n = 0, scale = 1;
     for (let i = 0; i < code.length; i++) {
       const v = DIGIT[code.charCodeAt(i)];
       n += (v & 31) * scale;
       if (v & 32) { scale *= 32; continue; }
-      out.push(n);
+      out[count++] = n;
       n = 0;
       scale = 1;
     }
-    return out;
+    return out.subarray(0, count);
   }
   // A list of ordinals, each written as its gap from the one before less one.
   function postings(code) {
@@ -134,15 +134,25 @@
     for (let i = 0, last = -1; i < out.length; i++) out[i] = last += out[i] + 1;
     return out;
   }
+  // The first index of a sorted list whose value is at least value.
+  function lowerBound(list, value) {
+    let lo = 0, hi = list.length;
+    while (lo < hi) {
+      const mid = (lo + hi) >> 1;
+      if (list[mid] < value) lo = mid + 1; else hi = mid;
+    }
+    return lo;
+  }
 
   function intersect(a, b) {
-    const out = [];
+    const out = new Float64Array(Math.min(a.length, b.length));
+    let count = 0;
     for (let i = 0, k = 0; i < a.length && k < b.length;) {
       if (a[i] < b[k]) i++;
       else if (a[i] > b[k]) k++;
-      else { out.push(a[i]); i++; k++; }
+      else { out[count++] = a[i]; i++; k++; }
     }
-    return out;
+    return out.subarray(0, count);
   }
 
   const newer = (a, b) => b.time - a.time || b.slot - a.slot || b.index - a.index;
@@ -178,26 +188,24 @@
           const slot = range < s.slots.length - 1 ? s.slots[range] : -1;
           if (slot < 0) continue;
           run.total += found[k + 1];
-          candidates.set(slot, Array.from({ length: catalog.threads[slot].posts }, (_, i) => i));
+          candidates.set(slot, { list: null, from: 0, to: catalog.threads[slot].posts, start: 0 });
         }
         continue;
       }
-      for (let k = 0, r = 0, list = null, at = -1; k < found.length; k++) {
-        while (s.starts[r + 1] <= found[k]) r++;
+      // The posts a thread holds are found when it is checked: the list is sorted, and the
+      // thread's posts are one range of ordinals.
+      run.total += found.length;
+      for (let r = 0; r + 1 < s.starts.length; r++) {
         const slot = s.slots[r];
         if (slot < 0) continue;
-        if (slot !== at) {
-          at = slot;
-          if (!candidates.has(slot)) candidates.set(slot, []);
-          list = candidates.get(slot);
-        }
-        list.push(found[k] - s.starts[r]);
+        const from = lowerBound(found, s.starts[r]), to = lowerBound(found, s.starts[r + 1]);
+        if (from < to) candidates.set(slot, { list: found, from, to, start: s.starts[r] });
       }
     }
     run.candidates = candidates;
     const threads = catalog.threads;
     run.order = [...candidates.keys()].sort((a, b) => threads[b].lastTime - threads[a].lastTime || b - a);
-    if (folded.length === 2) for (const list of candidates.values()) run.total += list.length;
+    if (!run.exact) run.total = 0; // counted as candidates are checked
     return run;
   }
 
@@ -220,7 +228,9 @@
     const times = data.posts.map(p => (time += p[0]));
     const dates = data.posts.map(p => (date = date.slice(0, p[1]).concat(codePoints(p[2]))));
     const numbers = data.posts.map(p => (number = p.length > 5 ? p[5] : number + 1));
-    for (const index of run.candidates.get(slot)) {
+    const c = run.candidates.get(slot);
+    for (let k = c.from; k < c.to; k++) {
+      const index = c.list ? c.list[k] - c.start : k;
       const post = data.posts[index];
       if (!post) continue;
       const m = matchPost(post[3], run.folded);
