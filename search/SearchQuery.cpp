@@ -10,6 +10,10 @@
 
 namespace horofu {
 
+namespace {
+constexpr std::size_t kFewCandidates = 64;  // as the page's script has it
+}  // namespace
+
 std::string SearchHit::Link() const {
     return board + "/" + key + ".html#" + std::to_string(number);
 }
@@ -98,30 +102,34 @@ bool SiteSearch::Find(std::string_view query, std::size_t limit, SearchResults& 
     std::vector<uint32_t> found, list, both;
     for (const CatalogSegment& segment : catalog_.segments) {
         const OrdinalMap places(catalog_, segment);
-        bool first = true;
+        // Shortest lists first; once few candidates are left the longer lists are not read,
+        // since every candidate is checked against its text anyway. Two characters have one.
+        std::vector<std::string_view> codes;
         for (const std::string& gram : grams) {
-            const GramCodes* codes = nullptr;
-            if (!Grams(segment, GramHash(gram) % segment.buckets, codes, error)) return false;
-            const auto it = codes->find(gram);
+            const GramCodes* lists = nullptr;
+            if (!Grams(segment, GramHash(gram) % segment.buckets, lists, error)) return false;
+            const auto it = lists->find(gram);
+            codes.push_back(it != lists->end() ? std::string_view(it->second) : std::string_view());
+        }
+        std::sort(codes.begin(), codes.end(),
+                  [](std::string_view a, std::string_view b) { return a.size() < b.size(); });
+        found.clear();
+        for (std::size_t c = 0; c < codes.size(); ++c) {
+            if (c > 0 && found.size() <= kFewCandidates) break;
             list.clear();
-            if (it != codes->end()) {
-                if (single ? !DecodeNumbers(it->second, list) : !DecodePostings(it->second, list)) {
-                    error = folder_ + "/" +
-                            GramFileName(segment.id, GramHash(gram) % segment.buckets) +
-                            ": is damaged; build the site again with horofu --site";
-                    return false;
-                }
+            if (single ? !DecodeNumbers(codes[c], list) : !DecodePostings(codes[c], list)) {
+                error = folder_ + ": a gram file of segment " + std::to_string(segment.id) +
+                        " is damaged; build the site again with horofu --site";
+                return false;
             }
-            if (first) {
+            if (c == 0) {
                 found.swap(list);
-                first = false;
             } else {
                 both.clear();
                 std::set_intersection(found.begin(), found.end(), list.begin(), list.end(),
                                       std::back_inserter(both));
                 found.swap(both);
             }
-            if (found.empty()) break;
         }
         if (single) {
             int64_t range = -1;

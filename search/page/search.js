@@ -8,6 +8,7 @@
   const AFTER = 50;
   const BUCKETS = 256;
   const AHEAD = 4; // thread files loaded ahead of the one being checked
+  const FEW = 64; // candidates few enough to check without narrowing them further
 
   let catalog = null;
   const foldMap = new Map();
@@ -174,13 +175,17 @@
     // do is known. Longer: the posts in the lists of all its pairs, intersected.
     const candidates = new Map();
     for (const s of catalog.segments) {
-      let found = null;
-      for (const [gram, hash] of hashes) {
+      // Shortest lists first; once few candidates are left the longer lists are not read,
+      // since every candidate is checked against its text anyway.
+      const codes = [...hashes].map(([gram, hash]) => {
         const lists = gramFiles.get(s.id + "-" + hash % s.buckets);
-        const code = lists && Object.prototype.hasOwnProperty.call(lists, gram) ? lists[gram] : "";
+        return lists && Object.prototype.hasOwnProperty.call(lists, gram) ? lists[gram] : "";
+      }).sort((a, b) => a.length - b.length);
+      let found = null;
+      for (const code of codes) {
+        if (found !== null && found.length <= FEW) break;
         const list = single ? numbers(code) : postings(code);
         found = found === null ? list : intersect(found, list);
-        if (!found.length) break;
       }
       if (single) {
         for (let k = 0, range = -1; k + 1 < found.length; k += 2) {
