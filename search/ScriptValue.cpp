@@ -65,7 +65,7 @@ class Parser {
             Space();
             if (Eat('}')) return true;
             do {
-                std::pair<std::string, ScriptValue> member;
+                ScriptMember member;
                 Space();
                 if (!String(member.first) || (Space(), !Eat(':')) ||
                     !Value(member.second, depth + 1)) {
