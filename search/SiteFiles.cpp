@@ -2,7 +2,6 @@
 // place) and the standard library's folder calls.
 #include "search/SiteFiles.h"
 
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -17,7 +16,8 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, bool* missing) {
     bytes.clear();
     int error = 0;
     auto file = OpenPlatformFile(Text(path), OpenMode::Input, &error);
-    if (missing != nullptr) *missing = file == nullptr && error == ENOENT;
+    // Asked of the platform, since each spells "no such file" its own way.
+    if (missing != nullptr) *missing = file == nullptr && !FileExists(Text(path));
     if (!file) return false;
     uint64_t size = 0;
     if (file->Size(size)) bytes.reserve(static_cast<std::size_t>(size));

@@ -175,11 +175,14 @@ TEST(SearchIndexUpdateTest, RefusesADamagedCatalogAndALinkInTheIndexFolderPlace)
     const std::string other = folder.Path("other");
     fs::create_directory(other);
     fs::create_directory(folder.Path("elsewhere"));
-    fs::create_directory_symlink(folder.Path("elsewhere"), other + "/search");
-    SearchIndexUpdate linked(other);
-    linked.Put(SampleThreads()[0]);
-    EXPECT_FALSE(linked.Commit(error));
-    EXPECT_TRUE(fs::is_empty(folder.Path("elsewhere")));
+    std::error_code linkError;  // where links cannot be made (Windows without the right) no test
+    fs::create_directory_symlink(folder.Path("elsewhere"), other + "/search", linkError);
+    if (!linkError) {
+        SearchIndexUpdate linked(other);
+        linked.Put(SampleThreads()[0]);
+        EXPECT_FALSE(linked.Commit(error));
+        EXPECT_TRUE(fs::is_empty(folder.Path("elsewhere")));
+    }
     EXPECT_FALSE(search.Open(folder.Path("nothing"), error));
     EXPECT_NE(error.find("--site"), std::string::npos) << error;
 }
