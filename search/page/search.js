@@ -7,7 +7,7 @@
   const BEFORE = 30;
   const AFTER = 50;
   const BUCKETS = 256;
-  const AHEAD = 4; // thread files loaded ahead of the one being checked
+  const AHEAD = 2; // thread files loaded ahead of the one being checked
   const FEW = 64; // candidates few enough to check without narrowing them further
 
   let catalog = null;
