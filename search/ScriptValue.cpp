@@ -2,6 +2,8 @@
 // literal needs, read back by a small recursive parser that knows only what the index writes.
 #include "search/ScriptValue.h"
 
+#include <cstdint>
+
 #include "search/SearchFold.h"
 
 namespace horofu {
@@ -81,7 +83,10 @@ class Parser {
             const bool negative = Eat('-');
             bool any = false;
             while (at_ < s_.size() && s_[at_] >= '0' && s_[at_] <= '9') {
-                v.number = v.number * 10 + (s_[at_++] - '0');
+                // A number longer than the index writes is not let overflow; it is refused by
+                // whatever bound its reader checks.
+                if (v.number < (INT64_MAX - 9) / 10) v.number = v.number * 10 + (s_[at_] - '0');
+                ++at_;
                 any = true;
             }
             if (negative) v.number = -v.number;

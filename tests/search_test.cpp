@@ -171,6 +171,13 @@ TEST(SearchIndexUpdateTest, RefusesADamagedCatalogAndALinkInTheIndexFolderPlace)
     EXPECT_NE(error.find("catalog.js"), std::string::npos) << error;
     SiteSearch search;
     EXPECT_FALSE(search.Open(site, error));
+    // Numbers past any the index writes, and threads it never listed, are refused or ignored.
+    folder.Write("site/search/catalog.js",
+                 "horofuSearch.catalog(1,99999999999999999999999,[[0,1,7,5]],[]);");
+    ASSERT_TRUE(search.Open(site, error)) << error;
+    SearchResults none;
+    EXPECT_TRUE(search.Find("温泉", 0, none, error)) << error;
+    EXPECT_EQ(none.total, 0u);
 
     const std::string other = folder.Path("other");
     fs::create_directory(other);
