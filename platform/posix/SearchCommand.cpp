@@ -85,7 +85,10 @@ int RunSearchCommand(int argc, char** argv) {
                      "horofu: %llu posts hold that text; the newest %zu shown (--all shows all)\n",
                      total, results.hits.size());
     } else {
-        std::fprintf(stderr, "horofu: %llu posts hold that text\n", total);
+        std::fprintf(stderr,
+                     total == 1 ? "horofu: %llu post holds that text\n"
+                                : "horofu: %llu posts hold that text\n",
+                     total);
     }
     if (std::fflush(stdout) != 0) return 2;
     return results.total > 0 ? 0 : 1;
