@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,9 @@ class SearchIndexUpdate {
     bool Commit(std::string& error);
 
   private:
+    struct Run;  // what this run has put so far (SearchIndexUpdate.cpp)
     std::string site_;
+    std::unique_ptr<Run> run_;
 };
 
 }  // namespace horofu

@@ -19,6 +19,7 @@
 #include "platform/posix/FileQuestion.h"
 #include "platform/posix/MessageCatalog.h"
 #include "platform/posix/ProgressBar.h"
+#include "platform/posix/SearchCommand.h"
 #include "platform/posix/TerminalText.h"
 #include "platform/posix/ThreadFile.h"
 #include "runtime/Channels.h"
@@ -529,6 +530,7 @@ int Command::Run(int argc, char** argv) {
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     horofu::OpenMessageCatalog();
+    if (horofu::IsSearchCommand(argc, argv)) return horofu::RunSearchCommand(argc, argv);
     horofu::Command command;
     return command.Run(argc, argv);
 }

@@ -1,0 +1,144 @@
+// The catalog file, written and read back.
+#include "search/SearchCatalog.h"
+
+#include <algorithm>
+
+#include "search/ScriptValue.h"
+
+namespace horofu {
+
+uint32_t CatalogSegment::Posts() const {
+    uint32_t n = 0;
+    for (const CatalogRange& r : ranges) n += r.posts;
+    return n;
+}
+
+bool SearchCatalog::Live(const CatalogSegment& segment, const CatalogRange& range) const {
+    return range.slot >= 0 && static_cast<std::size_t>(range.slot) < threads.size() &&
+           threads[range.slot].segment == segment.id;
+}
+
+std::string SearchCatalog::Script() const {
+    std::string out = "horofuSearch.catalog(1,";
+    out += std::to_string(next);
+    out += ",[";
+    for (const CatalogSegment& s : segments) {
+        out += &s == segments.data() ? "[" : ",[";
+        out += std::to_string(s.id);
+        out += ',';
+        out += std::to_string(s.buckets);
+        for (const CatalogRange& r : s.ranges) {
+            out += ',';
+            out += std::to_string(r.slot);
+            out += ',';
+            out += std::to_string(r.posts);
+        }
+        out += ']';
+    }
+    out += "],[";
+    for (const CatalogThread& t : threads) {
+        if (&t != threads.data()) out += ',';
+        out += "\n[";
+        for (int64_t n : {int64_t{t.gen}, int64_t{t.segment}, t.lastTime, int64_t{t.posts}}) {
+            out += std::to_string(n);
+            out += ',';
+        }
+        AppendJsonString(out, t.board);
+        out += ',';
+        AppendJsonString(out, t.key);
+        out += ',';
+        AppendJsonString(out, t.title);
+        out += ']';
+    }
+    out += "]);\n";
+    return out;
+}
+
+bool SearchCatalog::Parse(std::string_view script) {
+    ScriptValue a;
+    if (!ParseScriptCall(script, a) || a[0].number != 1 || a.size() != 4) return false;
+    next = static_cast<uint32_t>(a[1].number);
+    segments.clear();
+    threads.clear();
+    for (const ScriptValue& s : a[2].items) {
+        CatalogSegment segment;
+        segment.id = static_cast<uint32_t>(s[0].number);
+        segment.buckets = static_cast<uint32_t>(s[1].number);
+        if (segment.buckets == 0 || segment.buckets > kMostBuckets ||
+            (segment.buckets & (segment.buckets - 1)) != 0) {
+            return false;
+        }
+        for (std::size_t i = 2; i + 1 < s.size(); i += 2) {
+            segment.ranges.push_back({s[i].number, static_cast<uint32_t>(s[i + 1].number)});
+        }
+        segments.push_back(std::move(segment));
+    }
+    for (const ScriptValue& t : a[3].items) {
+        if (t.size() != 7 || t[4].kind != ScriptValue::Kind::String) return false;
+        CatalogThread thread;
+        thread.gen = static_cast<uint32_t>(t[0].number);
+        thread.segment = static_cast<uint32_t>(t[1].number);
+        thread.lastTime = t[2].number;
+        thread.posts = static_cast<uint32_t>(t[3].number);
+        thread.board = t[4].text;
+        thread.key = t[5].text;
+        thread.title = t[6].text;
+        threads.push_back(std::move(thread));
+    }
+    return true;
+}
+
+OrdinalMap::OrdinalMap(const SearchCatalog& catalog, const CatalogSegment& segment) {
+    uint32_t start = 0;
+    for (const CatalogRange& r : segment.ranges) {
+        starts_.push_back(start);
+        slots_.push_back(catalog.Live(segment, r) ? r.slot : -1);
+        start += r.posts;
+    }
+    ranges_ = static_cast<uint32_t>(segment.ranges.size());
+    starts_.push_back(start);
+    slots_.push_back(-1);
+}
+
+OrdinalPlace OrdinalMap::Find(uint32_t ordinal) const {
+    const auto it = std::upper_bound(starts_.begin(), starts_.end(), ordinal);
+    const std::size_t i = static_cast<std::size_t>(it - starts_.begin()) - 1;
+    return {slots_[i], ordinal - starts_[i]};
+}
+
+uint32_t GramHash(std::string_view utf8Gram) {
+    uint32_t hash = 2166136261u;
+    for (char c : utf8Gram) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+uint32_t BucketsFor(uint64_t posts) {
+    uint32_t buckets = 1;
+    while (buckets < kMostBuckets && uint64_t{buckets} * 500 < posts) buckets *= 2;
+    return buckets;
+}
+
+std::string ThreadFileName(uint32_t slot, uint32_t gen) {
+    std::string name = "t";  // appended, not added: GCC 12 warns wrongly about "t" + text
+    name += std::to_string(slot);
+    name += '-';
+    name += std::to_string(gen);
+    return name += ".js";
+}
+
+std::string GramFileName(uint32_t segment, uint32_t bucket) {
+    std::string name = "g";
+    name += std::to_string(segment);
+    name += '-';
+    name += std::to_string(bucket);
+    return name += ".js";
+}
+
+std::string IndexFolder(const std::string& site) {
+    return site + "/search";
+}
+
+}  // namespace horofu
