@@ -45,7 +45,15 @@ struct RecordHook {
     Text echoed;
     bool stopped = false;
 
-    // After each record; next is where the next field starts. False to stop.
+    // A piece of a record too long to hold, as first read; After ends its line.
+    void EchoPiece(std::string_view piece) {
+        if (!echo) return;
+        echoed.Bytes().assign(piece);
+        listener.Echo(echoed);
+    }
+
+    // After each record (of a long record, only its line end is echoed here); next is where
+    // the next field starts. False to stop.
     bool After(std::string_view record, const char* next, const Tally& tally) {
         if (echo) {
             echoed.Bytes().assign(record);
@@ -114,8 +122,8 @@ class WindowConversion {
             if (eof_ && pos_ == end_) return true;
             if (pos_ > 0 || end_ < w_.size()) continue;
             // A record fills the whole window: read it twice, from the input where it can
-            // seek, else from a copy. An echoed record is shown whole, so it is held whole.
-            const int source = hook_.echo ? 0 : SecondReading();
+            // seek, else from a copy; an echo gets it in pieces as first read.
+            const int source = SecondReading();
             if (source == 0) {
                 w_.resize(w_.size() * 2);
             } else if (!ConvertLongRecord(tally, source)) {
@@ -165,6 +173,7 @@ class WindowConversion {
         uint64_t at = 0;        // the record offset of the window's first byte
         std::size_t fresh = 0;  // bytes of the window not looked through yet
         uint64_t size = 0;
+        uint64_t echoed = 0;  // the record's bytes echoed so far
         unsigned char last = 0;
         for (;;) {
             const char* const base = w_.data();
@@ -185,6 +194,8 @@ class WindowConversion {
                 const auto n = static_cast<std::size_t>(fieldEnd - base);
                 if (copy && n > fresh)
                     WriteChannel(source, std::string_view(base + fresh, n - fresh));
+                const auto from = static_cast<std::size_t>(echoed - at);
+                if (n > from) hook_.EchoPiece(std::string_view(base + from, n - from));
                 marks.Scan(std::string_view(base, n), fresh, at);
                 size = at + n;
                 last = static_cast<unsigned char>(fieldEnd[-1]);
@@ -192,6 +203,11 @@ class WindowConversion {
                 break;
             }
             if (copy) WriteChannel(source, std::string_view(base + fresh, end_ - fresh));
+            // A CR at the window's end may be the line end's: echoed once the next byte shows.
+            const std::size_t upTo = end_ - (base[end_ - 1] == '\r' ? 1 : 0);
+            const auto from = static_cast<std::size_t>(echoed - at);
+            if (upTo > from) hook_.EchoPiece(std::string_view(base + from, upTo - from));
+            echoed = at + std::max(upTo, from);
             marks.Scan(std::string_view(base, end_), fresh, at);
             const std::size_t keep = RecordMarks::Overlap(end_);
             std::memmove(w_.data(), base + end_ - keep, keep);

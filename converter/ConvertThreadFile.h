@@ -17,7 +17,9 @@ class ConversionListener {
     virtual ~ConversionListener() = default;
     // Whether Echo is wanted; building the echoed line is skipped when not.
     virtual bool WantsEcho() const { return false; }
-    // Called with every record as read, followed by CR LF.
+    // Called with every record as read, followed by CR LF. A record too long to hold (over a
+    // megabyte) comes in several calls as it is read; only the last ends in CR LF. A piece
+    // may end inside a double-byte character, which the next piece completes.
     virtual void Echo(const Text& /*line*/) {}
     // Called now and then with the input bytes consumed so far and the input's size.
     virtual void Progress(uint64_t /*done*/, uint64_t /*total*/) {}

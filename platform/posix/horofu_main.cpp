@@ -25,6 +25,7 @@
 #include "runtime/Channels.h"
 #include "runtime/CurrentDirectory.h"
 #include "runtime/PlatformFile.h"
+#include "runtime/ShiftJis.h"
 #include "runtime/TextDecoder.h"
 
 #ifndef HOROFU_VERSION
@@ -95,14 +96,25 @@ class CommandListener : public ConversionListener {
     bool WantsEcho() const override { return echoTo_ != nullptr; }
     void Echo(const Text& line) override {
         if (bar_ != nullptr) bar_->Clear();
-        // The console's echo ends each record with CR LF; a terminal wants LF.
+        // The console's echo ends each record with CR LF; a terminal wants LF. A long record
+        // comes in pieces, and a piece may end inside a character: that waits for the next.
         std::string_view bytes = line.View();
-        if (bytes.size() >= 2 && bytes.substr(bytes.size() - 2) == "\r\n") {
-            bytes.remove_suffix(2);
+        const bool ends = bytes.size() >= 2 && bytes.substr(bytes.size() - 2) == "\r\n";
+        if (ends) bytes.remove_suffix(2);
+        std::string joined;
+        if (!cut_.empty()) {
+            joined.swap(cut_);
+            joined.append(bytes);
+            bytes = joined;
+        }
+        if (!ends && !bytes.empty() && IsLeadByte(static_cast<unsigned char>(bytes.back())) &&
+            !IsTrailByteAt(bytes, bytes.size() - 1)) {
+            cut_.assign(bytes.substr(bytes.size() - 1));
+            bytes.remove_suffix(1);
         }
         std::string shown = text_.Convert(bytes);
         if (IsTerminal(::fileno(echoTo_))) shown = text_.ShowControls(shown);
-        shown += '\n';
+        if (ends) shown += '\n';
         std::fwrite(shown.data(), 1, shown.size(), echoTo_);
     }
     void Progress(uint64_t done, uint64_t total) override {
@@ -113,6 +125,7 @@ class CommandListener : public ConversionListener {
     TerminalText& text_;
     std::FILE* echoTo_;
     ProgressBar* bar_;
+    std::string cut_;  // a lead byte whose second byte is in the next piece
 };
 
 // One message on standard error: the path, the message (one of message::command's), and after
