@@ -8,6 +8,8 @@
 
 namespace horofu {
 
+class PageSiteHooks;
+
 // What a conversion tells its caller while it runs. Every member has a harmless default.
 class ConversionListener {
   public:
@@ -46,6 +48,8 @@ struct PageOptions {
     // The thread's file name: the modern page's title when the thread names none, and a name
     // ending in ".dat" makes it read the thread as a .dat.
     Text title;
+    // A modern page made for a site: its stylesheet, navigation and links between threads.
+    PageSiteHooks* site = nullptr;
 };
 
 struct ConversionResult {

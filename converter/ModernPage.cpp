@@ -223,6 +223,7 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
 
     PageWriter out;
     ModernPosts posts(out, index, previews);
+    posts.SetSite(options.site);
     posts.Begin(title.empty() ? TitleFromFileName(options.title) : title);
     if (readable && !pacer.Stopped()) {
         ThreadLines lines(source, encoding);

@@ -120,11 +120,30 @@ void ModernPosts::Begin(std::string_view title) {
     out_.Put("<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n");
     out_.Put("<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>");
     out_.PutEscaped(title);
-    out_.Put("</title>\n<style>\n");
-    out_.Put(modern::kStyle);
-    out_.Put("</style>\n</head>\n<body>\n<h1>");
+    const std::string_view stylesheet = site_ != nullptr ? site_->StylesheetHref() : "";
+    if (stylesheet.empty()) {
+        out_.Put("</title>\n<style>\n");
+        out_.Put(modern::kStyle);
+        out_.Put("</style>\n");
+    } else {
+        out_.Put("</title>\n<link rel=\"stylesheet\" href=\"");
+        out_.PutEscaped(stylesheet);
+        out_.Put("\">\n");
+    }
+    out_.Put("</head>\n<body>\n<h1>");
     out_.PutEscaped(title);
     out_.Put("</h1>\n");
+    if (site_ != nullptr) site_->PageTitle(title);
+    PutNavigation();
+}
+
+// The site's navigation line, below the title and at the end; nothing on a page of its own.
+void ModernPosts::PutNavigation() {
+    if (site_ == nullptr) return;
+    const std::string_view line = site_->Navigation();
+    if (line.empty()) return;
+    out_.Put(line);
+    out_.Put("\n");
 }
 
 void ModernPosts::CloseBlock() {
@@ -145,6 +164,7 @@ void ModernPosts::StorePreview() {
 
 void ModernPosts::Header(const PostHeader& header) {
     CloseBlock();
+    if (site_ != nullptr) site_->PostWritten(header);
     post_ = index_.Find(header.number);
     // Previews no later post links to are let go.
     if (post_ != ThreadIndex::kNone) {
@@ -207,6 +227,17 @@ void ModernPosts::Header(const PostHeader& header) {
 
 void ModernPosts::PutLink(std::string_view line, const LineLink& link) {
     const std::string_view text = line.substr(link.begin, link.end - link.begin);
+    if (link.kind == LinkKind::Url && site_ != nullptr &&
+        site_->LocalAddress(text, siteHref_, sitePreview_)) {
+        // A thread of the same site: its page, with a preview as a reply link has.
+        out_.Put("<a class=\"re\" href=\"");
+        out_.PutEscaped(siteHref_);
+        out_.Put("\">");
+        out_.PutEscaped(text);
+        out_.Put("</a>");
+        out_.Put(sitePreview_);
+        return;
+    }
     if (link.kind == LinkKind::Url) {
         out_.Put("<a class=\"url\" href=\"");
         if (text.starts_with("ttp")) out_.Put("h");
@@ -232,6 +263,7 @@ void ModernPosts::PutLink(std::string_view line, const LineLink& link) {
 }
 
 void ModernPosts::Body(std::string_view line, bool continues) {
+    if (site_ != nullptr) site_->BodyWritten(line, continues);
     if (preview_.Collecting()) {
         preview_.AddLine(line);
         if (!preview_.Collecting()) StorePreview();
@@ -272,6 +304,7 @@ void ModernPosts::Body(std::string_view line, bool continues) {
 
 void ModernPosts::End() {
     CloseBlock();
+    PutNavigation();
     out_.Put("</body>\n</html>\n");
     out_.Flush();
 }

@@ -270,6 +270,11 @@ class PosixPendingPage final : public PendingPage {
         return errno == EEXIST && !mayReplace ? PlaceResult::TargetExists : PlaceResult::Failed;
     }
 
+    bool SetModificationTime(int64_t unixSeconds) override {
+        const struct timespec times[2] = {{0, UTIME_NOW}, {static_cast<time_t>(unixSeconds), 0}};
+        return ::futimens(fd_, times) == 0;
+    }
+
     int SystemError() const override { return error_; }
 
   private:

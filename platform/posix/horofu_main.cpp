@@ -17,6 +17,7 @@
 #include "platform/posix/FileQuestion.h"
 #include "platform/posix/MessageCatalog.h"
 #include "platform/posix/ProgressBar.h"
+#include "platform/posix/SiteCommand.h"
 #include "platform/posix/TerminalText.h"
 #include "runtime/Channels.h"
 #include "runtime/CurrentDirectory.h"
@@ -388,6 +389,7 @@ int Command::Run(int argc, char** argv) {
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     horofu::OpenMessageCatalog();
+    if (horofu::AsksForSite(argc, argv)) return horofu::RunSiteCommand(argc, argv);
     horofu::Command command;
     return command.Run(argc, argv);
 }

@@ -1,0 +1,128 @@
+// The first posts of a thread, read without the page's machinery.
+#include "archive/ThreadPeek.h"
+
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "archive/ThreadAddress.h"
+#include "converter/DatThread.h"
+#include "converter/PostHeader.h"
+#include "converter/ReplyScan.h"
+#include "converter/ThreadLines.h"
+#include "runtime/PlatformFile.h"
+#include "runtime/TextDecoder.h"
+#include "runtime/Utf8.h"
+
+namespace horofu {
+namespace {
+
+constexpr std::size_t kPeekBytes = 16 * 1024;
+constexpr std::size_t kHeadBytes = 4 * 1024;
+constexpr uint32_t kFirstPosts = 5;  // the posts where a previous thread is named
+constexpr std::string_view kPreviousMark = "\xE5\x89\x8D\xE3\x82\xB9\xE3\x83\xAC";  // 前スレ
+
+std::string Decoded(std::string_view bytes, bool complete) {
+    const std::string encoding = ChooseEncoding(bytes, complete, "");
+    std::unique_ptr<TextDecoder> decoder;
+    if (encoding == "UTF-8") {
+        decoder = std::make_unique<Utf8Decoder>();
+    } else {
+        decoder = OpenPlatformDecoder(encoding);
+    }
+    std::string text;
+    if (decoder) decoder->Decode(bytes, true, text);
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.erase(0, 3);
+    return text;
+}
+
+// The address after "前スレ" on a line, as "board/key".
+std::string PreviousNamed(std::string_view line, std::vector<LineLink>& links) {
+    const std::size_t mark = line.find(kPreviousMark);
+    if (mark == std::string_view::npos) return {};
+    ScanLine(line, links, nullptr);
+    for (const LineLink& link : links) {
+        ThreadAddress address;
+        if (link.kind == LinkKind::Url && link.begin > mark &&
+            ParseThreadAddress(line.substr(link.begin, link.end - link.begin), address)) {
+            return address.board + "/" + address.key;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+uint64_t HeadHash(std::string_view bytes) {
+    uint64_t hash = 14695981039346656037ull;
+    for (char c : bytes.substr(0, kHeadBytes)) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return hash;
+}
+
+ThreadPeek PeekThread(const std::string& path, const std::string& fileName) {
+    ThreadPeek peek;
+    auto file = OpenPlatformFile(Text(path), OpenMode::Input, &peek.systemError);
+    if (!file) return peek;
+    std::string bytes(kPeekBytes, '\0');
+    std::size_t got = 0, total = 0;
+    while (total < bytes.size()) {
+        if (!file->Read(bytes.data() + total, bytes.size() - total, got)) {
+            peek.systemError = 0;
+            return peek;
+        }
+        if (got == 0) break;
+        total += got;
+    }
+    file->Close();
+    bytes.resize(total);
+    peek.read = true;
+    peek.head = HeadHash(bytes);
+    const bool complete = total < kPeekBytes;
+
+    const std::string text = Decoded(bytes, complete);
+    std::vector<std::string_view> lines;
+    for (std::size_t p = 0; p <= text.size();) {
+        std::size_t end = text.find_first_of("\r\n", p);
+        if (end == std::string::npos) {
+            if (complete) lines.push_back(std::string_view(text).substr(p));
+            break;  // a line cut by the end of what was read is left out
+        }
+        lines.push_back(std::string_view(text).substr(p, end - p));
+        if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+        p = end + 1;
+    }
+    const bool dat = IsDatFileName(fileName) || (!lines.empty() && LooksLikeDatLine(lines[0]));
+    peek.title = Decoded(fileName, true);
+    std::vector<LineLink> links;
+    if (dat) {
+        DatPost post;
+        for (uint32_t n = 0; n < lines.size() && n < kFirstPosts; ++n) {
+            ParseDatLine(lines[n], n + 1, post);
+            if (n == 0 && !post.title.empty()) peek.title = post.title;
+            std::string_view body = post.body;
+            while (peek.previous.empty() && !body.empty()) {
+                const std::size_t end = body.find('\n');
+                peek.previous = PreviousNamed(body.substr(0, end), links);
+                if (end == std::string_view::npos) break;
+                body.remove_prefix(end + 1);
+            }
+        }
+        return peek;
+    }
+    uint32_t previous = 0;
+    uint32_t posts = 0;
+    PostHeader header;
+    for (std::string_view line : lines) {
+        if (ParseHeader(line, previous, header)) {
+            previous = header.number;
+            if (++posts > kFirstPosts) break;
+        } else if (posts > 0 && peek.previous.empty()) {
+            peek.previous = PreviousNamed(line, links);
+        }
+    }
+    return peek;
+}
+
+}  // namespace horofu

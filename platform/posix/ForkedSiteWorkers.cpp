@@ -1,0 +1,104 @@
+// Worker processes forked from the command: each converts one thread with the channels of its
+// own process and writes what it learnt into a pipe that the command reads.
+#include "platform/posix/ForkedSiteWorkers.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+namespace horofu {
+namespace {
+
+struct Worker {
+    pid_t pid;
+    int pipe;
+    std::size_t job;
+    std::string bytes;
+};
+
+void WriteAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace
+
+ForkedSiteWorkers::ForkedSiteWorkers(unsigned count) : count_(count) {
+    if (count_ == 0) {
+        const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
+        count_ = cores > 0 ? static_cast<unsigned>(cores) : 1;
+    }
+}
+
+void ForkedSiteWorkers::Run(std::size_t count, const Work& work, const Done& done) {
+    std::vector<Worker> running;
+    std::size_t next = 0;
+    const pid_t parent = ::getpid();
+    auto finish = [&](std::size_t i, bool forked) {
+        Worker worker = std::move(running[i]);
+        running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
+        ::close(worker.pipe);
+        int status = 0;
+        bool ended = false;
+        if (forked) {
+            while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            ended = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        }
+        done(worker.job, ended, worker.bytes);
+    };
+    while (next < count || !running.empty()) {
+        while (next < count && running.size() < count_) {
+            int ends[2];
+            if (::pipe2(ends, O_CLOEXEC) != 0) break;
+            std::fflush(nullptr);  // nothing buffered is written twice
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                ::close(ends[0]);
+                // A worker does not outlive the command (killed, it leaves no page half-made).
+                ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+                if (::getppid() != parent) ::_exit(1);
+                WriteAll(ends[1], work(next));
+                ::_exit(0);
+            }
+            ::close(ends[1]);
+            running.push_back({pid, ends[0], next, {}});
+            ++next;
+            if (pid < 0) finish(running.size() - 1, false);
+        }
+        if (running.empty()) {
+            if (next < count) {  // no pipe or process to be had: the job fails
+                std::string none;
+                done(next++, false, none);
+            }
+            continue;
+        }
+        std::vector<pollfd> fds;
+        for (const Worker& w : running) fds.push_back({w.pipe, POLLIN, 0});
+        if (::poll(fds.data(), fds.size(), -1) < 0) continue;
+        for (std::size_t i = fds.size(); i-- > 0;) {
+            if (fds[i].revents == 0) continue;
+            char buffer[64 * 1024];
+            const ssize_t n = ::read(running[i].pipe, buffer, sizeof buffer);
+            if (n > 0) {
+                running[i].bytes.append(buffer, static_cast<std::size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                finish(i, true);
+            }
+        }
+    }
+}
+
+}  // namespace horofu
