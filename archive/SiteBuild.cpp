@@ -429,7 +429,7 @@ SiteSummary Build::Run(const std::vector<std::string>& sources) {
     auto lock = OpenPlatformFile(Text(site_ + "/" + kLockName), OpenMode::ReadWrite, &lockError);
     if (!lock) {
         listener_.Problem(site_, SiteProblem::SiteLocked, lockError);
-        summary_.status = 1;
+        summary_.status = 2;
         return summary_;
     }
     ReadOldRecord();

@@ -26,8 +26,10 @@ bool UpdateSiteFile(const std::string& path, std::string_view bytes, bool& writt
             char piece[64 * 1024];
             std::size_t at = 0;
             bool same = true;
-            while (same && in.read(piece, sizeof piece), in.gcount() > 0) {
+            while (same) {
+                in.read(piece, sizeof piece);
                 const auto got = static_cast<std::size_t>(in.gcount());
+                if (got == 0) break;
                 same = at + got <= bytes.size() &&
                        bytes.substr(at, got) == std::string_view(piece, got);
                 at += got;

@@ -70,7 +70,16 @@ void ForkedSiteWorkers::Run(std::size_t count, const Work& work, const Done& don
                 // A worker does not outlive the command (killed, it leaves no page half-made).
                 ::prctl(PR_SET_PDEATHSIG, SIGKILL);
                 if (::getppid() != parent) ::_exit(1);
-                WriteAll(ends[1], work(next));
+                // Nothing of the command's stays open in the worker but the standard streams
+                // and its pipe: the site's lock goes with the command, and other workers' pipes
+                // end with their workers.
+                int out = ends[1];
+                if (out != 3) {
+                    out = ::dup2(ends[1], 3);
+                    if (out < 0) ::_exit(1);
+                }
+                ::close_range(4, ~0u, 0);
+                WriteAll(out, work(next));
                 ::_exit(0);
             }
             ::close(ends[1]);
