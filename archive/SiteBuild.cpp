@@ -171,7 +171,8 @@ void Build::TakeSources(const std::vector<std::string>& sources) {
             entry.failed = true;
             continue;
         }
-        if (!entry.inRecord) entry.thread.title = entry.peek.title;
+        entry.thread.title = entry.peek.title;
+        if (entry.peek.posts > 0) entry.thread.posts = entry.peek.posts;
         entry.thread.previous = entry.peek.previous;
     }
 }

@@ -1,6 +1,7 @@
 // The first posts of a thread, read without the page's machinery.
 #include "archive/ThreadPeek.h"
 
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,7 @@ namespace {
 
 constexpr std::size_t kPeekBytes = 16 * 1024;
 constexpr std::size_t kHeadBytes = 4 * 1024;
+constexpr std::size_t kCountPiece = 256 * 1024;
 constexpr uint32_t kFirstPosts = 5;  // the posts where a previous thread is named
 constexpr std::string_view kPreviousMark = "\xE5\x89\x8D\xE3\x82\xB9\xE3\x83\xAC";  // 前スレ
 
@@ -51,6 +53,33 @@ std::string PreviousNamed(std::string_view line, std::vector<LineLink>& links) {
     return {};
 }
 
+// The lines of a .dat that are not empty, its first bytes already read into start.
+uint64_t CountLines(PlatformFile& file, std::string_view start, bool complete) {
+    uint64_t lines = 0;
+    char last = '\n';
+    auto count = [&](std::string_view bytes) {
+        for (const char *p = bytes.data(), *end = p + bytes.size(); p != end;) {
+            const char* eol = static_cast<const char*>(std::memchr(p, '\n', end - p));
+            if (eol == nullptr) break;
+            const bool empty = last == '\n' && (eol == p || (eol == p + 1 && *p == '\r'));
+            if (!empty) ++lines;
+            last = '\n';
+            p = eol + 1;
+        }
+        if (!bytes.empty()) last = bytes.back();
+    };
+    count(start);
+    if (!complete) {
+        std::unique_ptr<char[]> piece(new char[kCountPiece]);
+        std::size_t got = 0;
+        while (file.Read(piece.get(), kCountPiece, got) && got > 0) {
+            count(std::string_view(piece.get(), got));
+        }
+    }
+    if (last != '\n') ++lines;
+    return lines;
+}
+
 }  // namespace
 
 uint64_t HeadHash(std::string_view bytes) {
@@ -75,7 +104,6 @@ ThreadPeek PeekThread(const std::string& path, const std::string& fileName) {
         if (got == 0) break;
         total += got;
     }
-    file->Close();
     bytes.resize(total);
     peek.read = true;
     peek.head = HeadHash(bytes);
@@ -97,6 +125,7 @@ ThreadPeek PeekThread(const std::string& path, const std::string& fileName) {
     peek.title = Decoded(fileName, true);
     std::vector<LineLink> links;
     if (dat) {
+        peek.posts = CountLines(*file, bytes, complete);
         DatPost post;
         for (uint32_t n = 0; n < lines.size() && n < kFirstPosts; ++n) {
             ParseDatLine(lines[n], n + 1, post);
