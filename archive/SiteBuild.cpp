@@ -46,7 +46,6 @@ struct Entry {
     FoundThread source;
     ThreadPeek peek;
     std::size_t previous = SIZE_MAX, next = SIZE_MAX;
-    std::string navigation;
 };
 
 uint64_t Hash(uint64_t hash, std::string_view bytes) {
@@ -66,6 +65,11 @@ class Build {
     void TakeSources(const std::vector<std::string>& sources);
     void ChainSeries();
     uint64_t LinkState(const Entry& entry, const std::vector<std::string>& names) const;
+    std::string Navigation(const Entry& entry) const {
+        return NavigationLine(
+            entry.thread, entry.previous == SIZE_MAX ? nullptr : &entries_[entry.previous].thread,
+            entry.next == SIZE_MAX ? nullptr : &entries_[entry.next].thread);
+    }
     void PlanConversions();
     void Convert(SearchIndexUpdate& search);
     std::string ConvertInWorker(Entry& entry);
@@ -173,7 +177,8 @@ void Build::TakeSources(const std::vector<std::string>& sources) {
         }
         entry.thread.title = entry.peek.title;
         if (entry.peek.posts > 0) entry.thread.posts = entry.peek.posts;
-        entry.thread.previous = entry.peek.previous;
+        entry.thread.previous = std::move(entry.peek.previous);
+        entry.peek.title = std::string();
     }
 }
 
@@ -228,17 +233,12 @@ void Build::ChainSeries() {
             }
         }
     }
-    for (Entry& entry : entries_) {
-        entry.navigation = NavigationLine(
-            entry.thread, entry.previous == SIZE_MAX ? nullptr : &entries_[entry.previous].thread,
-            entry.next == SIZE_MAX ? nullptr : &entries_[entry.next].thread);
-    }
 }
 
 // What a page's links depend on: its navigation line, and which threads it names are in the
 // site (with their titles, which previews show).
 uint64_t Build::LinkState(const Entry& entry, const std::vector<std::string>& names) const {
-    uint64_t hash = Hash(14695981039346656037ull, entry.navigation);
+    uint64_t hash = Hash(14695981039346656037ull, Navigation(entry));
     const std::string_view mark = kCountedMark;
     for (std::string_view name : names) {
         const bool counted = name.ends_with(mark);
@@ -274,7 +274,7 @@ void Build::PlanConversions() {
 // last post's time; hands back "ok" and the facts, or the outcome that stopped it.
 std::string Build::ConvertInWorker(Entry& entry) {
     ThreadFacts facts;
-    SitePage hooks([this](const std::string& id) { return Find(id); }, entry.navigation, facts);
+    SitePage hooks([this](const std::string& id) { return Find(id); }, Navigation(entry), facts);
     PageOptions options;
     options.kind = PageKind::Modern;
     options.title = Text(entry.source.fileName);
@@ -381,7 +381,6 @@ void Build::WriteSiteFiles() {
     Write(site_ + "/style.css", std::string(modern::kStyle) + site::kStyleAdditions);
     Write(site_ + "/sort.js", site::kSortScript);
     std::map<std::string, std::vector<const SiteThread*>> boards;
-    std::vector<SiteThread> all;
     for (Entry& entry : entries_) {
         if (!entry.inRecord) continue;
         entry.thread.gone = !entry.found;
@@ -392,18 +391,18 @@ void Build::WriteSiteFiles() {
         Write(site_ + "/" + board + "/index.html", BoardIndexPage(board, threads));
         summary_.threads += threads.size();
     }
-    std::vector<SiteThread> threads;
+    std::vector<const SiteThread*> threads;
     threads.reserve(summary_.threads);
     for (const Entry& entry : entries_) {
-        if (entry.inRecord) threads.push_back(entry.thread);
+        if (entry.inRecord) threads.push_back(&entry.thread);
     }
     Write(site_ + "/index.html", SiteIndexPage(threads));
 }
 
 void Build::WriteRecord() {
-    std::vector<SiteThread> threads;
+    std::vector<const SiteThread*> threads;
     for (const Entry& entry : entries_) {
-        if (entry.inRecord) threads.push_back(entry.thread);
+        if (entry.inRecord) threads.push_back(&entry.thread);
     }
     bool written = false;
     int error = 0;

@@ -106,19 +106,19 @@ std::string BoardIndexPage(const std::string& board, std::vector<const SiteThrea
     return page;
 }
 
-std::string SiteIndexPage(const std::vector<SiteThread>& threads) {
+std::string SiteIndexPage(const std::vector<const SiteThread*>& threads) {
     struct Board {
         uint64_t threads = 0, posts = 0;
         const SiteThread* latest = nullptr;
     };
     std::map<std::string, Board> boards;
     std::vector<const SiteThread*> recent;
-    for (const SiteThread& t : threads) {
-        Board& b = boards[t.board];
+    for (const SiteThread* t : threads) {
+        Board& b = boards[t->board];
         ++b.threads;
-        b.posts += t.posts;
-        if (b.latest == nullptr || Newer(&t, b.latest)) b.latest = &t;
-        recent.push_back(&t);
+        b.posts += t->posts;
+        if (b.latest == nullptr || Newer(t, b.latest)) b.latest = t;
+        recent.push_back(t);
     }
     const std::size_t shown = std::min(kRecentThreads, recent.size());
     std::partial_sort(recent.begin(), recent.begin() + static_cast<std::ptrdiff_t>(shown),

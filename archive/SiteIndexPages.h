@@ -13,7 +13,7 @@ std::string BoardIndexPage(const std::string& board, std::vector<const SiteThrea
 
 // The site's page: every board with its counts and latest post, then the most recently active
 // threads of all boards.
-std::string SiteIndexPage(const std::vector<SiteThread>& threads);
+std::string SiteIndexPage(const std::vector<const SiteThread*>& threads);
 
 // The navigation line of a thread's page: the site, the board, and the parts of its series
 // before and after it (null when there is none).

@@ -55,11 +55,12 @@ std::vector<std::string> SplitFields(std::string_view line) {
     return fields;
 }
 
-std::string RecordText(const std::vector<SiteThread>& threads) {
+std::string RecordText(const std::vector<const SiteThread*>& threads) {
     std::string text(kFirstLine);
     text += '\n';
     std::string line;
-    for (const SiteThread& t : threads) {
+    for (const SiteThread* thread : threads) {
+        const SiteThread& t = *thread;
         line.clear();
         std::string names;
         for (const std::string& name : t.names) {

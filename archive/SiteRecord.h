@@ -14,7 +14,7 @@ inline constexpr char kRecordName[] = ".horofu-site";
 
 // The record's bytes for threads. Called by the archive at the end of a run and now and then
 // during it, so that a run cut short keeps what it finished.
-std::string RecordText(const std::vector<SiteThread>& threads);
+std::string RecordText(const std::vector<const SiteThread*>& threads);
 
 // The threads of a record's bytes; false when they are not a record (a line that cannot be
 // read is skipped: its thread is built again).

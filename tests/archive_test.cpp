@@ -113,7 +113,7 @@ TEST(SiteRecord, KeepsEveryFieldAndSkipsCutLines) {
     t.previous = "news/1234567889";
     t.names = {"game/1", "news/2:l"};
     t.links = 42;
-    const std::string text = RecordText({t, t});
+    const std::string text = RecordText({&t, &t});
     std::vector<SiteThread> back;
     ASSERT_TRUE(ReadRecord(text, back));
     ASSERT_EQ(back.size(), 2u);
