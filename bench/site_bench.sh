@@ -6,7 +6,7 @@
 # stretches the latter), and the peak memory of each; then the peak memory of a build of
 # SMALL threads of 5 posts. The generated archives are kept in CACHE between runs.
 # Usage: site_bench.sh [--smoke] BUILD_DIR [CACHE] [THREADS] [POSTS] [SMALL]
-# --smoke only shows that the benchmark runs: a tiny archive, no verdicts.
+# --smoke only shows that the benchmark runs: a tiny archive, kept nowhere, no verdicts.
 set -euo pipefail
 smoke=no
 if [ "${1:-}" = --smoke ]; then
@@ -28,6 +28,7 @@ case $type in
 esac
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+[ $smoke = yes ] && cache=$work/cache  # nothing kept
 mkdir -p "$cache"
 archive=$cache/archive-$threads-$posts
 smalls=$cache/archive-$small-5
