@@ -6,7 +6,9 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -36,6 +38,9 @@ constexpr char kLockName[] = ".horofu-lock";
 constexpr auto kRecordEvery = std::chrono::seconds(5);  // a cut run keeps what it finished
 
 // One thread of the site during a run: what the record says, and what was found now.
+struct Entry;
+const std::string& SourcePath(const Entry& entry);
+
 struct Entry {
     SiteThread thread;
     bool inRecord = false;  // has a page from an earlier run
@@ -43,10 +48,19 @@ struct Entry {
     bool changed = false;  // its source is new or changed since its page was made
     bool convert = false;
     bool failed = false;  // its source could not be read or converted in this run
-    FoundThread source;
-    ThreadPeek peek;
+    struct {
+        std::string path;  // empty when the record's source is the one found
+        std::string fileName;
+        uint64_t size = 0;
+        int64_t modified = 0;
+    } source;
+    uint64_t head = 0;  // of the source found, once read
     std::size_t previous = SIZE_MAX, next = SIZE_MAX;
 };
+
+const std::string& SourcePath(const Entry& entry) {
+    return entry.source.path.empty() ? entry.thread.source : entry.source.path;
+}
 
 uint64_t Hash(uint64_t hash, std::string_view bytes) {
     for (char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
@@ -90,7 +104,7 @@ class Build {
     std::string site_;
     SiteWorkers& workers_;
     SiteListener& listener_;
-    std::vector<Entry> entries_;
+    std::deque<Entry> entries_;  // grows without moving what it holds
     std::unordered_map<std::string, std::size_t> byId_;
     std::vector<std::size_t> jobs_;
     SiteSummary summary_;
@@ -123,62 +137,67 @@ bool Build::Refused(const std::vector<std::string>& sources) {
     return false;
 }
 
+// Read a line at a time, so that a large site's record is not held twice.
 void Build::ReadOldRecord() {
-    std::string text;
-    std::vector<SiteThread> threads;
-    if (!ReadSiteFile(site_ + "/" + kRecordName, text) || !ReadRecord(text, threads)) return;
-    for (SiteThread& t : threads) {
-        if (byId_.count(t.Id()) != 0) continue;
+    std::ifstream in(site_ + "/" + kRecordName, std::ios::binary);
+    std::string line;
+    if (!std::getline(in, line) || !IsRecordStart(line)) return;
+    SiteThread t;
+    while (std::getline(in, line)) {
+        if (in.eof()) break;  // a cut last line: its thread is built again
+        if (!ReadRecordLine(line, t) || byId_.count(t.Id()) != 0) continue;
         byId_.emplace(t.Id(), entries_.size());
-        Entry entry;
-        entry.thread = std::move(t);
-        entry.inRecord = true;
-        entries_.push_back(std::move(entry));
+        entries_.emplace_back();
+        entries_.back().thread = std::move(t);
+        entries_.back().inRecord = true;
     }
 }
 
 void Build::TakeSources(const std::vector<std::string>& sources) {
-    std::vector<FoundThread> found =
-        FindThreads(sources, [this](const std::string& path, SourceProblem what, int error) {
-            summary_.status = 1;
-            listener_.Problem(path,
-                              what == SourceProblem::Missing   ? SiteProblem::SourceMissing
-                              : what == SourceProblem::BadName ? SiteProblem::BadName
-                                                               : SiteProblem::SourceUnreadable,
-                              error);
-        });
-    for (FoundThread& f : found) {
+    auto take = [this](FoundThread& f) {
         const std::string id = f.board + "/" + f.key;
         auto [at, added] = byId_.emplace(id, entries_.size());
         if (added) {
             entries_.emplace_back();
-            entries_.back().thread.board = f.board;
-            entries_.back().thread.key = f.key;
+            entries_.back().thread.board = std::move(f.board);
+            entries_.back().thread.key = std::move(f.key);
         }
         Entry& entry = entries_[at->second];
+        if (entry.found && f.size <= entry.source.size) return;  // the longer log of a thread
         entry.found = true;
         const SiteThread& t = entry.thread;
         entry.changed =
             !entry.inRecord || t.source != f.path || t.size != f.size || t.modified != f.modified;
-        entry.source = std::move(f);
-    }
+        // What the record holds already is not held twice.
+        entry.source.path = entry.changed ? std::move(f.path) : std::string();
+        entry.source.fileName = std::move(f.fileName);
+        entry.source.size = f.size;
+        entry.source.modified = f.modified;
+    };
+    FindThreads(sources, take, [this](const std::string& path, SourceProblem what, int error) {
+        summary_.status = 1;
+        listener_.Problem(path,
+                          what == SourceProblem::Missing   ? SiteProblem::SourceMissing
+                          : what == SourceProblem::BadName ? SiteProblem::BadName
+                                                           : SiteProblem::SourceUnreadable,
+                          error);
+    });
     // A thread's first posts and title are read before any conversion, so that every page
     // gets its series' links on the first writing.
     for (Entry& entry : entries_) {
         if (!entry.changed) continue;
-        entry.peek = PeekThread(entry.source.path, entry.source.fileName);
-        if (!entry.peek.read) {
+        ThreadPeek peek = PeekThread(entry.source.path, entry.source.fileName);
+        if (!peek.read) {
             summary_.status = 1;
-            listener_.Problem(entry.source.path, SiteProblem::SourceUnreadable,
-                              entry.peek.systemError);
+            listener_.Problem(entry.source.path, SiteProblem::SourceUnreadable, peek.systemError);
             entry.changed = false;
             entry.failed = true;
             continue;
         }
-        entry.thread.title = entry.peek.title;
-        if (entry.peek.posts > 0) entry.thread.posts = entry.peek.posts;
-        entry.thread.previous = std::move(entry.peek.previous);
-        entry.peek.title = std::string();
+        entry.head = peek.head;
+        entry.thread.title = std::move(peek.title);
+        if (peek.posts > 0) entry.thread.posts = peek.posts;
+        entry.thread.previous = std::move(peek.previous);
     }
 }
 
@@ -201,34 +220,41 @@ void Build::ChainSeries() {
         const auto at = byId_.find(entry.thread.previous);
         if (at != byId_.end()) link(at->second, i);
     }
-    // (board, shape) -> (part, thread) for every reading of every title.
-    std::map<std::pair<std::string, std::string>, std::vector<std::pair<uint64_t, std::size_t>>>
-        parts;
-    std::vector<std::vector<SeriesReading>> readings(entries_.size());
+    // Every reading of every title as (board and shape, part, thread), the board and shape
+    // hashed: a large site's titles are not held a second time.
+    struct Part {
+        uint64_t shape;
+        uint64_t part;
+        std::size_t thread;
+    };
+    auto shapeOf = [](const SiteThread& t, const SeriesReading& r) {
+        return Hash(Hash(14695981039346656037ull, t.board), r.shape);
+    };
+    std::vector<Part> parts;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         if (!entries_[i].inRecord && !entries_[i].changed) continue;
-        readings[i] = SeriesReadings(entries_[i].thread.title);
-        for (const SeriesReading& r : readings[i]) {
-            parts[{entries_[i].thread.board, r.shape}].push_back({r.part, i});
+        for (const SeriesReading& r : SeriesReadings(entries_[i].thread.title)) {
+            parts.push_back({shapeOf(entries_[i].thread, r), r.part, i});
         }
     }
-    for (auto& [shape, list] : parts) {
-        // One part of a number: the thread of the lowest key, so that runs agree.
-        std::sort(list.begin(), list.end(), [this](const auto& a, const auto& b) {
-            if (a.first != b.first) return a.first < b.first;
-            const std::string& ka = entries_[a.second].thread.key;
-            const std::string& kb = entries_[b.second].thread.key;
-            return ka.size() != kb.size() ? ka.size() < kb.size() : ka < kb;
-        });
-    }
+    // One part of a number: the thread of the lowest key, so that runs agree.
+    std::sort(parts.begin(), parts.end(), [this](const Part& a, const Part& b) {
+        if (a.shape != b.shape) return a.shape < b.shape;
+        if (a.part != b.part) return a.part < b.part;
+        const std::string& ka = entries_[a.thread].thread.key;
+        const std::string& kb = entries_[b.thread].thread.key;
+        return ka.size() != kb.size() ? ka.size() < kb.size() : ka < kb;
+    });
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-        for (const SeriesReading& r : readings[i]) {
-            const auto& list = parts[{entries_[i].thread.board, r.shape}];
-            const auto next =
-                std::lower_bound(list.begin(), list.end(), r.part + 1,
-                                 [](const auto& item, uint64_t part) { return item.first < part; });
-            if (next != list.end() && next->first == r.part + 1) {
-                link(i, next->second);
+        if (!entries_[i].inRecord && !entries_[i].changed) continue;
+        for (const SeriesReading& r : SeriesReadings(entries_[i].thread.title)) {
+            const Part want{shapeOf(entries_[i].thread, r), r.part + 1, 0};
+            const auto next = std::lower_bound(
+                parts.begin(), parts.end(), want, [](const Part& a, const Part& b) {
+                    return a.shape != b.shape ? a.shape < b.shape : a.part < b.part;
+                });
+            if (next != parts.end() && next->shape == want.shape && next->part == want.part) {
+                link(i, next->thread);
                 break;
             }
         }
@@ -280,7 +306,7 @@ std::string Build::ConvertInWorker(Entry& entry) {
     options.title = Text(entry.source.fileName);
     options.site = &hooks;
     int error = 0;
-    auto input = OpenPlatformFile(Text(entry.source.path), OpenMode::Input, &error);
+    auto input = OpenPlatformFile(Text(SourcePath(entry)), OpenMode::Input, &error);
     if (!input) return "failed " + std::to_string(error) + "\n";
     auto page = CreatePageBeside(Text(PagePath(entry.thread)), &error);
     if (!page) return "failed " + std::to_string(error) + "\n";
@@ -311,16 +337,16 @@ void Build::Converted(Entry& entry, bool ended, std::string& bytes, SearchIndexU
         summary_.status = 1;
         int error = 0;
         if (bytes.substr(0, 7) == "failed ") error = std::atoi(bytes.c_str() + 7);
-        listener_.Problem(entry.source.path, SiteProblem::ConversionFailed, error);
+        listener_.Problem(SourcePath(entry), SiteProblem::ConversionFailed, error);
         entry.changed = false;
         entry.failed = true;
         return;
     }
     SiteThread& t = entry.thread;
-    t.source = entry.source.path;
+    t.source = SourcePath(entry);
     t.size = entry.source.size;
     t.modified = entry.source.modified;
-    if (entry.changed) t.head = entry.peek.head;
+    if (entry.changed) t.head = entry.head;
     t.title = facts.title;
     t.posts = facts.posts;
     t.firstDate = facts.firstDate;

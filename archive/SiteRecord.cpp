@@ -90,38 +90,43 @@ std::string RecordText(const std::vector<const SiteThread*>& threads) {
     return text;
 }
 
+bool IsRecordStart(std::string_view firstLine) {
+    return firstLine == kFirstLine;
+}
+
+bool ReadRecordLine(std::string_view line, SiteThread& t) {
+    const std::vector<std::string> f = SplitFields(line);
+    if (f.size() != kFields || f[0].empty() || f[1].empty()) return false;
+    t = SiteThread{};
+    t.board = f[0];
+    t.key = f[1];
+    t.source = f[2];
+    t.title = f[6];
+    t.firstDate = f[8];
+    t.lastDate = f[9];
+    t.gone = f[11] == "gone";
+    t.previous = f[12];
+    for (std::size_t p = 0; p < f[13].size();) {
+        std::size_t q = f[13].find(' ', p);
+        if (q == std::string::npos) q = f[13].size();
+        if (q > p) t.names.push_back(f[13].substr(p, q - p));
+        p = q + 1;
+    }
+    return ToNumber(f[3], t.size) && ToNumber(f[4], t.modified) && ToNumber(f[5], t.head) &&
+           ToNumber(f[7], t.posts) && ToNumber(f[10], t.lastInstant) && ToNumber(f[14], t.links);
+}
+
 bool ReadRecord(std::string_view text, std::vector<SiteThread>& threads) {
     threads.clear();
     const std::size_t first = text.find('\n');
-    if (first == std::string_view::npos || text.substr(0, first) != kFirstLine) return false;
+    if (first == std::string_view::npos || !IsRecordStart(text.substr(0, first))) return false;
     text.remove_prefix(first + 1);
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
         if (end == std::string_view::npos) break;  // a cut line: its thread is built again
-        const std::vector<std::string> f = SplitFields(text.substr(0, end));
-        text.remove_prefix(end + 1);
-        if (f.size() != kFields || f[0].empty() || f[1].empty()) continue;
         SiteThread t;
-        t.board = f[0];
-        t.key = f[1];
-        t.source = f[2];
-        t.title = f[6];
-        t.firstDate = f[8];
-        t.lastDate = f[9];
-        t.gone = f[11] == "gone";
-        t.previous = f[12];
-        for (std::size_t p = 0; p < f[13].size();) {
-            std::size_t q = f[13].find(' ', p);
-            if (q == std::string::npos) q = f[13].size();
-            if (q > p) t.names.push_back(f[13].substr(p, q - p));
-            p = q + 1;
-        }
-        if (!ToNumber(f[3], t.size) || !ToNumber(f[4], t.modified) || !ToNumber(f[5], t.head) ||
-            !ToNumber(f[7], t.posts) || !ToNumber(f[10], t.lastInstant) ||
-            !ToNumber(f[14], t.links)) {
-            continue;
-        }
-        threads.push_back(std::move(t));
+        if (ReadRecordLine(text.substr(0, end), t)) threads.push_back(std::move(t));
+        text.remove_prefix(end + 1);
     }
     return true;
 }

@@ -16,6 +16,11 @@ inline constexpr char kRecordName[] = ".horofu-site";
 // during it, so that a run cut short keeps what it finished.
 std::string RecordText(const std::vector<const SiteThread*>& threads);
 
+// Reading a record a line at a time: whether its first line starts a record, and the thread
+// of one of its other lines (false for a line that cannot be read; its thread is built again).
+bool IsRecordStart(std::string_view firstLine);
+bool ReadRecordLine(std::string_view line, SiteThread& thread);
+
 // The threads of a record's bytes; false when they are not a record (a line that cannot be
 // read is skipped: its thread is built again).
 bool ReadRecord(std::string_view text, std::vector<SiteThread>& threads);

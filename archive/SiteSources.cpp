@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <unordered_map>
 
 namespace horofu {
 namespace fs = std::filesystem;
@@ -36,11 +35,9 @@ bool UsableKey(const std::string& key) {
     return PlainName(key) && key != "index";
 }
 
-std::vector<FoundThread> FindThreads(
-    const std::vector<std::string>& sources,
-    const std::function<void(const std::string&, SourceProblem, int)>& problem) {
-    std::vector<FoundThread> found;
-    std::unordered_map<std::string, std::size_t> byId;
+void FindThreads(const std::vector<std::string>& sources,
+                 const std::function<void(FoundThread&)>& found,
+                 const std::function<void(const std::string&, SourceProblem, int)>& problem) {
     auto consider = [&](const fs::path& file) {
         if (!IsThreadExtension(file.extension().string())) return;
         std::error_code error;
@@ -69,13 +66,7 @@ std::vector<FoundThread> FindThreads(
             problem(t.path, SourceProblem::Unreadable, error.value());
             return;
         }
-        const std::string id = t.board + "/" + t.key;
-        const auto [at, added] = byId.emplace(id, found.size());
-        if (added) {
-            found.push_back(std::move(t));
-        } else if (t.size > found[at->second].size) {
-            found[at->second] = std::move(t);  // the longer log of one thread
-        }
+        found(t);
     };
     for (const std::string& source : sources) {
         std::error_code error;
@@ -120,7 +111,6 @@ std::vector<FoundThread> FindThreads(
             for (const fs::path& file : files) consider(file);
         }
     }
-    return found;
 }
 
 }  // namespace horofu

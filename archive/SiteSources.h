@@ -22,11 +22,12 @@ struct FoundThread {
 // Why a source or a file in it was left out.
 enum class SourceProblem { Missing, Unreadable, BadName };
 
-// Searches each source (a folder, recursively, or one thread file) for thread files. Of two
-// files of one board and key, the longer one is taken. problem is told of each file or
-// folder that could not be read or named. Called by the archive at the start of a run.
-std::vector<FoundThread> FindThreads(
-    const std::vector<std::string>& sources,
+// Searches each source (a folder, recursively, or one thread file) for thread files, telling
+// found of each (two files of one board and key are both told; the caller takes the longer)
+// and problem of each file or folder that could not be read or named. Called by the archive
+// at the start of a run.
+void FindThreads(
+    const std::vector<std::string>& sources, const std::function<void(FoundThread&)>& found,
     const std::function<void(const std::string& path, SourceProblem, int systemError)>& problem);
 
 // Whether a folder name can name a board, and a file name a thread, in a site: not empty, not

@@ -34,7 +34,7 @@ archive=$cache/archive-$threads-$posts
 smalls=$cache/archive-$small-5
 [ -d "$archive" ] || "$build/bench/make_archive" "$archive" "$threads" "$posts"
 [ -d "$smalls" ] || "$build/bench/make_archive" "$smalls" "$small" 5
-echo "archive: $threads threads of $posts posts, $(du -sm "$archive" | cut -f1) MB, on $(nproc) cores"
+echo "archive: $threads threads of $posts posts, $(du -smL "$archive" | cut -f1) MB, on $(nproc) cores"
 cat "$archive"/host/*/* >/dev/null  # in the page cache for every contender
 
 measure() {  # measure LABEL COMMAND...: wall and CPU seconds, peak memory of any one process
@@ -61,7 +61,8 @@ full=$(cat "$work/wall")
 measure "re-run, nothing changed" "$horofu" -q --site="$work/site" "$archive"
 unchanged=$(cat "$work/wall")
 
-grown=$(ls "$archive"/host/board1/*.dat | head -n 1)
+dats=("$archive"/host/board1/*.dat)
+grown=${dats[0]}
 cp "$grown" "$work/grown.bak"
 trap 'cp "$work/grown.bak" "$grown"; rm -rf "$work"' EXIT
 tail -n 10 "$grown" >>"$grown"
