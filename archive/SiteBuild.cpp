@@ -177,9 +177,10 @@ void Build::TakeSources(const std::vector<std::string>& sources) {
     FindThreads(sources, take, [this](const std::string& path, SourceProblem what, int error) {
         summary_.status = 1;
         listener_.Problem(path,
-                          what == SourceProblem::Missing   ? SiteProblem::SourceMissing
-                          : what == SourceProblem::BadName ? SiteProblem::BadName
-                                                           : SiteProblem::SourceUnreadable,
+                          what == SourceProblem::Missing     ? SiteProblem::SourceMissing
+                          : what == SourceProblem::BadName   ? SiteProblem::BadName
+                          : what == SourceProblem::NotThread ? SiteProblem::NotThread
+                                                             : SiteProblem::SourceUnreadable,
                           error);
     });
     // A thread's first posts and title are read before any conversion, so that every page
@@ -343,7 +344,7 @@ void Build::Converted(Entry& entry, bool ended, std::string& bytes, SearchIndexU
         return;
     }
     SiteThread& t = entry.thread;
-    t.source = SourcePath(entry);
+    if (!entry.source.path.empty()) t.source = std::move(entry.source.path);
     t.size = entry.source.size;
     t.modified = entry.source.modified;
     if (entry.changed) t.head = entry.head;

@@ -15,6 +15,7 @@ enum class SiteProblem {
     SourceMissing,     // a source named on the command line is not there
     SourceUnreadable,  // a source folder or thread file could not be read: left out
     BadName,           // a folder or file name cannot name a board or page: left out
+    NotThread,         // a file named as a source is not a .dat or .txt thread
     ConversionFailed,  // a thread's page could not be made: the old page stays
     FileNotWritten,    // an index page, the stylesheet or the record could not be written
     SiteInSource,      // the site is inside a source, or the same folder

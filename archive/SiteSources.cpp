@@ -76,7 +76,12 @@ void FindThreads(const std::vector<std::string>& sources,
             continue;
         }
         if (!fs::is_directory(status)) {
-            consider(source);
+            // A file named on its own must be a thread.
+            if (!IsThreadExtension(fs::path(source).extension().string())) {
+                problem(source, SourceProblem::NotThread, 0);
+            } else {
+                consider(source);
+            }
             continue;
         }
         // Folder by folder, so that one that cannot be read is named and the rest still searched.

@@ -20,7 +20,7 @@ struct FoundThread {
 };
 
 // Why a source or a file in it was left out.
-enum class SourceProblem { Missing, Unreadable, BadName };
+enum class SourceProblem { Missing, Unreadable, BadName, NotThread };
 
 // Searches each source (a folder, recursively, or one thread file) for thread files, telling
 // found of each (two files of one board and key are both told; the caller takes the longer)

@@ -112,9 +112,11 @@ ln -s nowhere odd/news/3000000001.dat
 head -c 20000 /dev/urandom >odd/news/3000000002.dat
 printf 'not a thread at all\n' >odd/news/3000000003.txt
 printf 'x' >odd/news/index.dat
-LC_ALL=C.UTF-8 runs 1 "unreadable sources fail the run" --site=oddsite odd
+printf 'x' >notes.md
+LC_ALL=C.UTF-8 runs 1 "unreadable sources fail the run" --site=oddsite odd notes.md
 check "the unreadable one is named" contains err "odd/news/3000000001.dat: could not be read; left out."
 check "a name the site cannot hold is named" contains err "index.dat: this name cannot"
+check "a file that is no thread is named" contains err "notes.md: the chosen file is not a text file"
 check "the others are converted, whole" page_whole oddsite/news/3000000002.html
 check "a text that is no thread still gets a page" page_whole oddsite/news/3000000003.html
 

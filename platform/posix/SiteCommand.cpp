@@ -39,6 +39,9 @@ class SiteCommandListener final : public SiteListener {
             case SiteProblem::BadName:
                 message = text::kBadName;
                 break;
+            case SiteProblem::NotThread:
+                message = message::command::kNotTextFile;
+                break;
             case SiteProblem::ConversionFailed:
                 message = text::kConversionFailed;
                 break;
