@@ -10,6 +10,7 @@
 namespace horofu {
 
 class NgFilter;
+class PageSiteHooks;
 
 // What a conversion tells its caller while it runs. Every member has a harmless default.
 class ConversionListener {
@@ -55,6 +56,8 @@ struct PageOptions {
     Text title;
     // The modern page's filter of posts (--ng), or null for none.
     std::shared_ptr<const NgFilter> ng;
+    // A modern page made for a site: its stylesheet, navigation and links between threads.
+    PageSiteHooks* site = nullptr;
 };
 
 struct ConversionResult {

@@ -356,6 +356,7 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
 
     PageWriter out;
     ModernPosts posts(out, index, previews, options.ng && options.ng->mode == NgMode::Mark);
+    posts.SetSite(options.site);
     posts.Begin(title.empty() ? TitleFromFileName(options.title) : title);
     bool changed = false;
     if (readable && !pacer.Stopped()) {

@@ -129,11 +129,30 @@ void ModernPosts::Begin(std::string_view title) {
     out_.Put("<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n");
     out_.Put("<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>");
     PutShown(out_, title, Marks::Kept);
-    out_.Put("</title>\n<style>\n");
-    out_.Put(modern::kStyle);
-    out_.Put("</style>\n</head>\n<body>\n<main>\n<h1>");
+    const std::string_view stylesheet = site_ != nullptr ? site_->StylesheetHref() : "";
+    if (stylesheet.empty()) {
+        out_.Put("</title>\n<style>\n");
+        out_.Put(modern::kStyle);
+        out_.Put("</style>\n");
+    } else {
+        out_.Put("</title>\n<link rel=\"stylesheet\" href=\"");
+        out_.PutEscaped(stylesheet);
+        out_.Put("\">\n");
+    }
+    out_.Put("</head>\n<body>\n<main>\n<h1>");
     PutShown(out_, title, Marks::Kept);
     out_.Put("</h1>\n");
+    if (site_ != nullptr) site_->PageTitle(title);
+    PutNavigation();
+}
+
+// The site's navigation line, below the title and at the end; nothing on a page of its own.
+void ModernPosts::PutNavigation() {
+    if (site_ == nullptr) return;
+    const std::string_view line = site_->Navigation();
+    if (line.empty()) return;
+    out_.Put(line);
+    out_.Put("\n");
 }
 
 void ModernPosts::CloseBlock() {
@@ -154,6 +173,7 @@ void ModernPosts::StorePreview() {
 
 void ModernPosts::Header(const PostHeader& header) {
     CloseBlock();
+    if (site_ != nullptr) site_->PostWritten(header);
     // Posts go in groups, which the browser skips while off-screen: a long thread loads
     // quickly when it has a few thousand groups to track rather than every post.
     if (written_ % kGroupPosts == 0) out_.Put(written_ == 0 ? kGroupOpen : kGroupNext);
@@ -244,6 +264,17 @@ void ModernPosts::Header(const PostHeader& header) {
 
 void ModernPosts::PutLink(std::string_view line, const LineLink& link) {
     const std::string_view text = line.substr(link.begin, link.end - link.begin);
+    if (link.kind == LinkKind::Url && site_ != nullptr &&
+        site_->LocalAddress(text, siteHref_, sitePreview_)) {
+        // A thread of the same site: its page, with a preview as a reply link has.
+        out_.Put("<a class=\"re\" href=\"");
+        out_.PutEscaped(siteHref_);
+        out_.Put("\">");
+        PutShown(out_, text, Marks::Shown);
+        out_.Put("</a>");
+        out_.Put(sitePreview_);
+        return;
+    }
     if (link.kind == LinkKind::Url) {
         out_.Put("<a class=\"url\" href=\"");
         if (text.starts_with("ttp")) out_.Put("h");
@@ -289,6 +320,7 @@ void ModernPosts::PutLink(std::string_view line, const LineLink& link) {
 }
 
 void ModernPosts::Body(std::string_view line, bool continues) {
+    if (site_ != nullptr && !skipping_) site_->BodyWritten(line, continues);
     if (skipping_) return;
     if (preview_.Collecting()) {
         preview_.AddLine(line);
@@ -336,6 +368,7 @@ void ModernPosts::Body(std::string_view line, bool continues) {
 void ModernPosts::End() {
     CloseBlock();
     if (written_ > 0) out_.Put("</div>\n");
+    PutNavigation();
     out_.Put("</main>\n<script>\n");
     out_.Put(modern::kScript);
     out_.Put("</script>\n</body>\n</html>\n");

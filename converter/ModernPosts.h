@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "converter/PageSiteHooks.h"
 #include "converter/PageWriter.h"
 #include "converter/PostHeader.h"
 #include "converter/ReplyScan.h"
@@ -49,6 +50,8 @@ class ModernPosts {
     ModernPosts(PageWriter& out, const ThreadIndex& index, PreviewMap& previews,
                 bool markFiltered = false);
 
+    // A page for a site (see PageSiteHooks); none by default. Called before Begin.
+    void SetSite(PageSiteHooks* site) { site_ = site; }
     void Begin(std::string_view title);
     void Header(const PostHeader& header);
     // One body line; continues when the line goes on in the next call.
@@ -61,7 +64,11 @@ class ModernPosts {
     void StorePreview();
     void PutLink(std::string_view line, const LineLink& link);
 
+    void PutNavigation();
+
     PageWriter& out_;
+    PageSiteHooks* site_ = nullptr;
+    std::string siteHref_, sitePreview_;
     const ThreadIndex& index_;
     PreviewMap& previews_;
     std::vector<std::pair<std::size_t, std::size_t>> expiries_;  // (last replier, post)

@@ -85,6 +85,9 @@ class PendingPage {
     // at the target. Without mayReplace, a target that exists by then is left alone
     // (TargetExists), so that of two programs writing one new page, the second is told.
     virtual PlaceResult PutInPlace(bool mayReplace) = 0;
+    // Sets the file's modification time (Unix seconds) once it is written, before PutInPlace:
+    // an archive's page carries its thread's last post time. False where it cannot.
+    virtual bool SetModificationTime(int64_t /*unixSeconds*/) { return false; }
     // The platform's reason for the last failure, 0 when none.
     virtual int SystemError() const = 0;
 };

@@ -332,7 +332,9 @@ TEST(Convert, EveryWayOfCuttingGivesTheRecordByRecordPage) {
                 if (echo) {
                     // The echo holds no more than a piece of a record longer than a piece.
                     EXPECT_EQ(recorder.echoed, records);
-                    if (longest > 2 * tuning.chunkBytes) EXPECT_GT(recorder.pieces, 0u) << round;
+                    if (longest > 2 * tuning.chunkBytes) {
+                        EXPECT_GT(recorder.pieces, 0u) << round;
+                    }
                 }
             }
         }

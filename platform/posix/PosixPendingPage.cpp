@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/random.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -160,6 +161,12 @@ class PosixPendingPage final : public PendingPage {
         }
         error_ = errno;
         return errno == EEXIST && !mayReplace ? PlaceResult::TargetExists : PlaceResult::Failed;
+    }
+
+    // The page's time, set through its own descriptor before it takes its name.
+    bool SetModificationTime(int64_t unixSeconds) override {
+        const struct timespec times[2] = {{0, UTIME_NOW}, {static_cast<time_t>(unixSeconds), 0}};
+        return ::futimens(fd_, times) == 0;
     }
 
     int SystemError() const override { return error_; }

@@ -20,6 +20,7 @@
 #include "platform/posix/MessageCatalog.h"
 #include "platform/posix/ProgressBar.h"
 #include "platform/posix/SearchCommand.h"
+#include "platform/posix/SiteCommand.h"
 #include "platform/posix/TerminalText.h"
 #include "platform/posix/ThreadFile.h"
 #include "runtime/Channels.h"
@@ -544,6 +545,7 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     horofu::OpenMessageCatalog();
     if (horofu::IsSearchCommand(argc, argv)) return horofu::RunSearchCommand(argc, argv);
+    if (horofu::AsksForSite(argc, argv)) return horofu::RunSiteCommand(argc, argv);
     horofu::Command command;
     return command.Run(argc, argv);
 }

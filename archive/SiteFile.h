@@ -1,0 +1,18 @@
+// The site's own files (index pages, stylesheet, record), each replaced whole or not at all.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace horofu {
+
+// Puts bytes at path unless the file there holds exactly them already: written beside it,
+// then moved into its place. False, with the platform's reason in systemError, when it could
+// not be written (the old file stays). written tells whether it was.
+bool UpdateSiteFile(const std::string& path, std::string_view bytes, bool& written,
+                    int& systemError);
+
+// The bytes of the file at path; false when it cannot be read.
+bool ReadSiteFile(const std::string& path, std::string& bytes);
+
+}  // namespace horofu

@@ -1,0 +1,121 @@
+// Thread files found in folders with the standard library's directory walk.
+#include "archive/SiteSources.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace horofu {
+namespace fs = std::filesystem;
+namespace {
+
+bool IsThreadExtension(const std::string& ext) {
+    if (ext.size() != 4 || ext[0] != '.') return false;
+    std::string lower;
+    for (char c : ext) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return lower == ".dat" || lower == ".txt";
+}
+
+bool PlainName(const std::string& name) {
+    if (name.empty() || name[0] == '.' || name.size() > 200) return false;
+    for (char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == '/' || c == '\\') {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool UsableBoardName(const std::string& name) {
+    return PlainName(name) && name != "index.html" && name != "style.css" && name != "sort.js";
+}
+
+bool UsableKey(const std::string& key) {
+    return PlainName(key) && key != "index";
+}
+
+void FindThreads(const std::vector<std::string>& sources,
+                 const std::function<void(FoundThread&)>& found,
+                 const std::function<void(const std::string&, SourceProblem, int)>& problem) {
+    auto consider = [&](const fs::path& file) {
+        if (!IsThreadExtension(file.extension().string())) return;
+        std::error_code error;
+        const fs::path absolute = fs::absolute(file, error);
+        FoundThread t;
+        t.path = absolute.string();
+        t.fileName = file.filename().string();
+        t.key = file.stem().string();
+        t.board = absolute.parent_path().filename().string();
+        if (!UsableBoardName(t.board) || !UsableKey(t.key)) {
+            problem(t.path, SourceProblem::BadName, 0);
+            return;
+        }
+        const fs::file_status status = fs::status(absolute, error);
+        if (error || !fs::is_regular_file(status)) {
+            if (!fs::is_directory(status))
+                problem(t.path, SourceProblem::Unreadable, error.value());
+            return;
+        }
+        t.size = fs::file_size(absolute, error);
+        if (!error) {
+            t.modified = static_cast<int64_t>(
+                fs::last_write_time(absolute, error).time_since_epoch().count());
+        }
+        if (error) {
+            problem(t.path, SourceProblem::Unreadable, error.value());
+            return;
+        }
+        found(t);
+    };
+    for (const std::string& source : sources) {
+        std::error_code error;
+        const fs::file_status status = fs::status(source, error);
+        if (!fs::exists(status)) {
+            problem(source, SourceProblem::Missing, error.value());
+            continue;
+        }
+        if (!fs::is_directory(status)) {
+            // A file named on its own must be a thread.
+            if (!IsThreadExtension(fs::path(source).extension().string())) {
+                problem(source, SourceProblem::NotThread, 0);
+            } else {
+                consider(source);
+            }
+            continue;
+        }
+        // Folder by folder, so that one that cannot be read is named and the rest still searched.
+        std::vector<fs::path> folders{source};
+        while (!folders.empty()) {
+            const fs::path folder = std::move(folders.back());
+            folders.pop_back();
+            fs::directory_iterator walk(folder, error), end;
+            if (error) {
+                problem(folder.string(), SourceProblem::Unreadable, error.value());
+                continue;
+            }
+            std::vector<fs::path> files;
+            for (; walk != end; walk.increment(error)) {
+                if (error) {
+                    problem(folder.string(), SourceProblem::Unreadable, error.value());
+                    break;
+                }
+                const std::string name = walk->path().filename().string();
+                std::error_code kind;
+                // Hidden folders (a site's own, a version control's) are not searched; links to
+                // folders are not followed, so no folder is searched twice.
+                if (walk->is_directory(kind) && !walk->is_symlink(kind)) {
+                    if (!name.empty() && name[0] != '.') folders.push_back(walk->path());
+                } else if (!walk->is_directory(kind)) {
+                    files.push_back(walk->path());
+                }
+            }
+            // In name order, so that which of two equal logs is taken does not depend on the
+            // file system's order.
+            std::sort(files.begin(), files.end());
+            for (const fs::path& file : files) consider(file);
+        }
+    }
+}
+
+}  // namespace horofu

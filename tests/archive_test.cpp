@@ -1,0 +1,157 @@
+// The archive's parts that decide links and chains: thread addresses, series titles, post
+// instants, and the record and facts that carry them from run to run and process to process.
+#include <gtest/gtest.h>
+
+#include "archive/PostInstant.h"
+#include "archive/SeriesTitle.h"
+#include "archive/SiteRecord.h"
+#include "archive/ThreadAddress.h"
+#include "archive/ThreadFacts.h"
+
+namespace horofu {
+namespace {
+
+TEST(ThreadAddress, FormsInUseLeadToTheirPost) {
+    struct Case {
+        const char* address;
+        bool thread;
+        const char* board;
+        const char* key;
+        uint32_t post, lastN;
+    };
+    const Case cases[] = {
+        {"http://a.example/test/read.cgi/news/1234567890/", true, "news", "1234567890", 0, 0},
+        {"https://a.example/test/read.cgi/news/1234567890", true, "news", "1234567890", 0, 0},
+        {"ttp://a.example/test/read.cgi/news/1234567890/12", true, "news", "1234567890", 12, 0},
+        {"ttps://a.example/test/read.cgi/news/1234567890/12-15", true, "news", "1234567890", 12, 0},
+        {"http://a.example/test/read.cgi/news/1234567890/-15", true, "news", "1234567890", 0, 0},
+        {"http://a.example/test/read.cgi/news/1234567890/12-", true, "news", "1234567890", 12, 0},
+        {"http://a.example/test/read.cgi/news/1234567890/l50", true, "news", "1234567890", 0, 50},
+        {"http://a.example/test/read.cgi/news/1234567890/l50n", true, "news", "1234567890", 0, 50},
+        {"http://a.example/test/read.cgi/news/1234567890/7n", true, "news", "1234567890", 7, 0},
+        {"http://a.example/test/read.cgi?bbs=game&key=1111111111&st=3&to=9", true, "game",
+         "1111111111", 3, 0},
+        {"http://a.example/test/read.cgi?key=1111111111&bbs=game", true, "game", "1111111111", 0,
+         0},
+        {"http://a.example/news/kako/1234/12345/1234567890.html", true, "news", "1234567890", 0, 0},
+        // Not threads: no key, a key that is not a number, a page that is not a past log.
+        {"http://a.example/test/read.cgi/news/", false, "", "", 0, 0},
+        {"http://a.example/test/read.cgi/news/abc/", false, "", "", 0, 0},
+        {"http://a.example/blog/entry.html", false, "", "", 0, 0},
+        {"http://a.example/1234567890.html", false, "", "", 0, 0},
+        {"ftp://a.example/test/read.cgi/news/1234567890/", false, "", "", 0, 0},
+    };
+    for (const Case& c : cases) {
+        ThreadAddress a;
+        ASSERT_EQ(ParseThreadAddress(c.address, a), c.thread) << c.address;
+        if (!c.thread) continue;
+        EXPECT_EQ(a.board, c.board) << c.address;
+        EXPECT_EQ(a.key, c.key) << c.address;
+        EXPECT_EQ(a.post, c.post) << c.address;
+        EXPECT_EQ(a.lastN, c.lastN) << c.address;
+    }
+}
+
+// Whether b reads as the part after a: one shape, part numbers n and n + 1.
+bool Follows(const char* a, const char* b) {
+    for (const SeriesReading& ra : SeriesReadings(a)) {
+        for (const SeriesReading& rb : SeriesReadings(b)) {
+            if (ra.shape == rb.shape && ra.part + 1 == rb.part) return true;
+        }
+    }
+    return false;
+}
+
+TEST(SeriesTitle, PartsDifferOnlyInTheirNumber) {
+    EXPECT_TRUE(Follows("News Part12", "News Part13"));
+    // Ｐａｒｔ１４: full-width letters and digits
+    EXPECT_TRUE(Follows("News Part13",
+                        "News \xEF\xBC\xB0\xEF\xBD\x81\xEF\xBD\x92\xEF\xBD\x94"
+                        "\xEF\xBC\x91\xEF\xBC\x94"));
+    EXPECT_TRUE(Follows("News Part007", "News Part8"));
+    EXPECT_TRUE(
+        Follows("\xE2\x98\x85"
+                "3 Cats",
+                "\xE2\x98\x85"
+                "4 Cats"));  // ★3 -> ★4
+    // その12 -> その13, with a second number that stays
+    EXPECT_TRUE(
+        Follows("2024 \xE3\x81\x9D\xE3\x81\xAE"
+                "12",
+                "2024 \xE3\x81\x9D\xE3\x81\xAE"
+                "13"));
+    EXPECT_TRUE(Follows("Season 2 talk", "Season 3 talk"));  // a number mid-title
+    EXPECT_FALSE(Follows("News Part12", "News Part14"));
+    EXPECT_FALSE(Follows("News Part12", "Sports Part13"));
+    EXPECT_FALSE(Follows("2024 Part1", "2025 Part2"));  // two numbers changed
+    EXPECT_FALSE(Follows("Untitled", "Untitled"));
+}
+
+TEST(PostInstant, HeaderDatesAreJapanTime) {
+    EXPECT_EQ(PostInstant("2024/09/10(\xE7\x81\xAB) 07:22:22.16"), 1725920542);
+    EXPECT_EQ(PostInstant("06/11/03(\xE9\x87\x91) 21:14:05"), 1162556045);  // 2006
+    EXPECT_EQ(PostInstant("99/12/31 23:59"), 946652340);                    // 1999
+    EXPECT_EQ(PostInstant("2024/02/29 00:00:00"), 1709132400);
+    EXPECT_EQ(PostInstant("\xE3\x81\x82\xE3\x81\xBC\xE3\x83\xBC\xE3\x82\x93"), 0);  // あぼーん
+    EXPECT_EQ(PostInstant("2024/13/01 00:00"), 0);
+}
+
+TEST(SiteRecord, KeepsEveryFieldAndSkipsCutLines) {
+    SiteThread t;
+    t.board = "news";
+    t.key = "1234567890";
+    t.source = "/logs/a\tb\\c/1234567890.dat";
+    t.size = 300000;
+    t.modified = -4641024866180813979;
+    t.head = 18446744073709551615ull;
+    t.title = "tab\there, line\nthere";
+    t.posts = 1000;
+    t.firstDate = "2024/09/10";
+    t.lastDate = "2024/09/11";
+    t.lastInstant = 1725920542;
+    t.gone = true;
+    t.previous = "news/1234567889";
+    t.names = {"game/1", "news/2:l"};
+    t.links = 42;
+    const std::string text = RecordText({&t, &t});
+    std::vector<SiteThread> back;
+    ASSERT_TRUE(ReadRecord(text, back));
+    ASSERT_EQ(back.size(), 2u);
+    const SiteThread& b = back[0];
+    EXPECT_EQ(b.source, t.source);
+    EXPECT_EQ(b.modified, t.modified);
+    EXPECT_EQ(b.head, t.head);
+    EXPECT_EQ(b.title, t.title);
+    EXPECT_EQ(b.lastInstant, t.lastInstant);
+    EXPECT_TRUE(b.gone);
+    EXPECT_EQ(b.previous, t.previous);
+    EXPECT_EQ(b.names, t.names);
+    EXPECT_EQ(b.links, 42u);
+    // A record cut mid-line (a full disk) keeps the whole lines; something else is no record.
+    ASSERT_TRUE(ReadRecord(text.substr(0, text.size() - 10), back));
+    EXPECT_EQ(back.size(), 1u);
+    EXPECT_FALSE(ReadRecord("<html>\n", back));
+}
+
+TEST(ThreadFacts, OnlyWholeFactsAreRead) {
+    ThreadFacts facts;
+    facts.title = "a\tb";
+    facts.posts = 2;
+    facts.names = {"news/1", "news/2"};
+    facts.links = 7;
+    facts.search = {{1, "2024/09/10", "name", {"line one", "tab\tline"}}, {2, "", "", {}}};
+    const std::string text = FactsText(facts);
+    ThreadFacts back;
+    ASSERT_TRUE(ReadFacts(text, back));
+    EXPECT_EQ(back.title, facts.title);
+    EXPECT_EQ(back.names, facts.names);
+    EXPECT_EQ(back.links, 7u);
+    ASSERT_EQ(back.search.size(), 2u);
+    EXPECT_EQ(back.search[0].lines, facts.search[0].lines);
+    // A worker that died half-way hands back part of them.
+    EXPECT_FALSE(ReadFacts(text.substr(0, text.size() - 2), back));
+    EXPECT_FALSE(ReadFacts("", back));
+}
+
+}  // namespace
+}  // namespace horofu
