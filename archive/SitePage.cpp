@@ -2,8 +2,8 @@
 #include "archive/SitePage.h"
 
 #include "archive/ThreadAddress.h"
-#include "converter/ShownText.h"
 #include "converter/PostHeader.h"
+#include "converter/ShownText.h"
 
 namespace horofu {
 
