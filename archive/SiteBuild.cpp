@@ -26,7 +26,7 @@
 #include "converter/ConversionChannels.h"
 #include "converter/ConvertThreadFile.h"
 #include "converter/ModernStyle.h"
-#include "runtime/Channels.h"
+#include "runtime/ChannelTable.h"
 #include "runtime/PlatformFile.h"
 #include "search/SearchIndex.h"
 
@@ -313,10 +313,11 @@ std::string Build::ConvertInWorker(Entry& entry) {
     if (!page) return "failed " + std::to_string(error) + "\n";
     auto output = page->OpenForWriting();
     if (!output) return "failed " + std::to_string(page->SystemError()) + "\n";
-    AttachChannel(std::move(input), 1, kInput);
-    AttachChannel(std::move(output), 2, kOutput);
+    ChannelTable channels;
+    channels.Attach(std::move(input), 1, kInput);
+    channels.Attach(std::move(output), 2, kOutput);
     ConversionListener quiet;
-    const ConversionResult result = ConvertOpenChannels(quiet, options);
+    const ConversionResult result = ConvertOpenChannels(channels, quiet, options);
     if (result.outcome != ConversionOutcome::Done) {
         return "failed " + std::to_string(result.systemError) + "\n";
     }

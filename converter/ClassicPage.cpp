@@ -18,7 +18,7 @@
 #include "converter/ConversionFailure.h"
 #include "converter/PageText.h"
 #include "converter/PageWriter.h"
-#include "runtime/Channels.h"
+#include "runtime/ChannelTable.h"
 #include "runtime/FieldCut.h"
 
 namespace horofu {
@@ -34,9 +34,10 @@ struct Tally {
 
 // What the record-by-record conversion does besides writing: echo, progress, stop.
 struct RecordHook {
-    RecordHook(ConversionListener& l, bool wantsEcho, uint64_t size)
-        : listener(l), echo(wantsEcho), total(size) {}
+    RecordHook(ChannelTable& c, ConversionListener& l, bool wantsEcho, uint64_t size)
+        : channels(c), listener(l), echo(wantsEcho), total(size) {}
 
+    ChannelTable& channels;
     ConversionListener& listener;
     bool echo;
     uint64_t total;
@@ -62,7 +63,7 @@ struct RecordHook {
         }
         if (tally.records % kProgressEvery == 0) {
             listener.Progress(windowAt + static_cast<uint64_t>(next - window), total);
-            if (GetChannelStatus(kOutput) != ChannelStatus::Open) return false;  // no use going on
+            if (channels.Status(kOutput) != ChannelStatus::Open) return false;  // no use going on
         }
         if (listener.StopRequested()) {
             stopped = true;
@@ -100,9 +101,10 @@ const char* ConvertRecords(const char* p, const char* end, bool final, PageWrite
 // it is read. An echoed record is held whole: the window grows to hold it.
 class WindowConversion {
   public:
-    WindowConversion(std::vector<char>& window, std::size_t filled, uint64_t windowAt,
-                     PageWriter& out, RecordHook& hook, bool copyLongRecords)
-        : w_(window),
+    WindowConversion(ChannelTable& channels, std::vector<char>& window, std::size_t filled,
+                     uint64_t windowAt, PageWriter& out, RecordHook& hook, bool copyLongRecords)
+        : channels_(channels),
+          w_(window),
           end_(filled),
           windowAt_(windowAt),
           copyLongRecords_(copyLongRecords),
@@ -144,7 +146,7 @@ class WindowConversion {
             pos_ = 0;
         }
         std::size_t got = 0;
-        if (!ReadChannel(kInput, w_.data() + end_, w_.size() - end_, got)) return false;
+        if (!channels_.Read(kInput, w_.data() + end_, w_.size() - end_, got)) return false;
         end_ += got;
         eof_ = got == 0 || end_ < w_.size();
         return true;
@@ -153,11 +155,11 @@ class WindowConversion {
     // Where a long record can be read again: the input itself where it can seek, else a
     // scratch copy made while it is read the first time (a pipe); 0 when neither can be had.
     int SecondReading() {
-        if (!copyLongRecords_ && SeekChannel(kInput, windowAt_ + end_)) return kInput;
-        if (GetChannelStatus(kRecordCopy) != ChannelStatus::Open) {
-            AttachChannel(OpenScratchFile(), 0, kRecordCopy);
+        if (!copyLongRecords_ && channels_.Seek(kInput, windowAt_ + end_)) return kInput;
+        if (channels_.Status(kRecordCopy) != ChannelStatus::Open) {
+            channels_.Attach(OpenScratchFile(), 0, kRecordCopy);
         }
-        return GetChannelStatus(kRecordCopy) == ChannelStatus::Open ? kRecordCopy : 0;
+        return channels_.Status(kRecordCopy) == ChannelStatus::Open ? kRecordCopy : 0;
     }
 
     // The record that starts the full window: found and classified in a first pass that keeps
@@ -165,7 +167,7 @@ class WindowConversion {
     // line. The bytes after it stay in the window.
     bool ConvertLongRecord(Tally& tally, int source) {
         const bool copy = source != kInput;
-        const uint64_t start = copy ? ChannelPosition(source) : windowAt_;
+        const uint64_t start = copy ? channels_.Position(source) : windowAt_;
         const unsigned char first = static_cast<unsigned char>(w_[0]);
         const unsigned char second = static_cast<unsigned char>(w_[1]);
         RecordMarks marks;
@@ -193,7 +195,7 @@ class WindowConversion {
                 if (fieldEnd == nullptr) fieldEnd = base + end_;
                 const auto n = static_cast<std::size_t>(fieldEnd - base);
                 if (copy && n > fresh)
-                    WriteChannel(source, std::string_view(base + fresh, n - fresh));
+                    channels_.Write(source, std::string_view(base + fresh, n - fresh));
                 const auto from = static_cast<std::size_t>(echoed - at);
                 if (n > from) hook_.EchoPiece(std::string_view(base + from, n - from));
                 marks.Scan(std::string_view(base, n), fresh, at);
@@ -202,7 +204,7 @@ class WindowConversion {
                 pos_ = q == base + end_ ? end_ : static_cast<std::size_t>(q - base) + 1;
                 break;
             }
-            if (copy) WriteChannel(source, std::string_view(base + fresh, end_ - fresh));
+            if (copy) channels_.Write(source, std::string_view(base + fresh, end_ - fresh));
             // A CR at the window's end may be the line end's: echoed once the next byte shows.
             const std::size_t upTo = end_ - (base[end_ - 1] == '\r' ? 1 : 0);
             const auto from = static_cast<std::size_t>(echoed - at);
@@ -216,7 +218,7 @@ class WindowConversion {
             fresh = keep;
             end_ = keep;
             std::size_t got = 0;
-            if (!ReadChannel(kInput, w_.data() + end_, w_.size() - end_, got)) return false;
+            if (!channels_.Read(kInput, w_.data() + end_, w_.size() - end_, got)) return false;
             end_ += got;
             eof_ = got == 0;
         }
@@ -261,7 +263,7 @@ class WindowConversion {
         if (kind.IsHeader()) ++tally.posts;
 
         // Go on with the bytes after the record, from where the first reading stopped.
-        if (!ok || (!copy && !SeekChannel(kInput, windowAt_ + end_))) return false;
+        if (!ok || (!copy && !channels_.Seek(kInput, windowAt_ + end_))) return false;
         hook_.window = w_.data();
         hook_.windowAt = windowAt_;
         halted_ = !hook_.After({}, w_.data() + pos_, tally);
@@ -270,13 +272,13 @@ class WindowConversion {
 
     // Reads the bytes [from, to) of source again and writes them escaped.
     bool PutEscapedAgain(int source, uint64_t from, uint64_t to) {
-        if (!SeekChannel(source, from)) return false;
+        if (!channels_.Seek(source, from)) return false;
         again_.resize(kAgainBytes);
         while (from < to) {
             const std::size_t want =
                 static_cast<std::size_t>(std::min<uint64_t>(to - from, again_.size()));
             std::size_t got = 0;
-            if (!ReadChannel(source, again_.data(), want, got) || got == 0) return false;
+            if (!channels_.Read(source, again_.data(), want, got) || got == 0) return false;
             out_.PutEscaped(std::string_view(again_.data(), got));
             from += got;
         }
@@ -285,6 +287,7 @@ class WindowConversion {
 
     static constexpr std::size_t kAgainBytes = 64 * 1024;
 
+    ChannelTable& channels_;
     std::vector<char>& w_;
     std::size_t pos_ = 0;
     std::size_t end_;
@@ -304,8 +307,9 @@ class WindowConversion {
 // line end (a line longer than a chunk) and all after it go record by record on one thread.
 class ChunkedConversion {
   public:
-    ChunkedConversion(ConversionListener& listener, uint64_t total, const ClassicTuning& tuning)
-        : listener_(listener), total_(total), tuning_(tuning) {}
+    ChunkedConversion(ChannelTable& channels, ConversionListener& listener, uint64_t total,
+                      const ClassicTuning& tuning)
+        : channels_(channels), listener_(listener), total_(total), tuning_(tuning) {}
 
     // Converts every chunk; false when a read failed.
     bool Run(Tally& tally) {
@@ -340,14 +344,14 @@ class ChunkedConversion {
                     if (readDone_ || halt_) return;
                     turn.ticket = nextTicket_++;
                     size = Read(chunk, rest);
-                    endsAt = ChannelPosition(kInput) - carry_.size();
+                    endsAt = channels_.Position(kInput) - carry_.size();
                 }
                 turn.held = false;
                 Tally tally;
                 if (rest) {
                     if (!turn.Wait()) return;
-                    RecordHook hook{listener_, false, total_};
-                    WindowConversion window(chunk, size, endsAt - size, out, hook,
+                    RecordHook hook{channels_, listener_, false, total_};
+                    WindowConversion window(channels_, chunk, size, endsAt - size, out, hook,
                                             tuning_.copyLongRecords);
                     if (!window.Run(tally)) readFailed_ = true;
                     stoppedByListener_ = hook.stopped;
@@ -366,7 +370,7 @@ class ChunkedConversion {
                         stoppedByListener_ = true;
                         halt_ = true;
                     }
-                    if (GetChannelStatus(kOutput) != ChannelStatus::Open) halt_ = true;
+                    if (channels_.Status(kOutput) != ChannelStatus::Open) halt_ = true;
                 }
                 turn.Pass();
             }
@@ -387,7 +391,7 @@ class ChunkedConversion {
         std::memcpy(chunk.data(), carry_.data(), carried);
         carry_.clear();
         std::size_t got = 0;
-        if (!ReadChannel(kInput, chunk.data() + carried, chunk.size() - carried, got)) {
+        if (!channels_.Read(kInput, chunk.data() + carried, chunk.size() - carried, got)) {
             readFailed_ = true;
             readDone_ = true;
             return 0;
@@ -413,7 +417,7 @@ class ChunkedConversion {
     struct Turn : PageSink {
         explicit Turn(ChunkedConversion& c) : conversion(c) {}
         void Take(std::string_view bytes) override {
-            if (Wait() && !conversion.halt_) WriteChannel(kOutput, bytes);
+            if (Wait() && !conversion.halt_) conversion.channels_.Write(kOutput, bytes);
         }
         // False when the other thread failed: this one's bytes are dropped, and it gives up.
         bool Wait() {
@@ -436,6 +440,7 @@ class ChunkedConversion {
         bool held = false;
     };
 
+    ChannelTable& channels_;
     ConversionListener& listener_;
     const uint64_t total_;
     const ClassicTuning& tuning_;
@@ -458,12 +463,14 @@ class ChunkedConversion {
     Tally tally_;
 };
 
-ConversionResult ConvertClassic(ConversionListener& listener, const ClassicTuning& tuning) {
+ConversionResult ConvertClassic(ChannelTable& channels, ConversionListener& listener,
+                                const ClassicTuning& tuning) {
     ConversionResult result;
-    const uint64_t total = ChannelSizeAtOpen(kInput);
+    const uint64_t total = channels.SizeAtOpen(kInput);
     bool readOk = true;
     {
-        PageWriter out;
+        ChannelSink page(channels);
+        PageWriter out(&page);
         out.PutLine(page::kHtmlOpen);
         out.PutLine(page::kBodyOpen);
         out.PutLine(page::kListOpen);
@@ -474,15 +481,15 @@ ConversionResult ConvertClassic(ConversionListener& listener, const ClassicTunin
         // shown in order as they are read, so an echo keeps to one.
         const bool echo = listener.WantsEcho();
         if (!echo && tuning.threads > 1 && (total > tuning.chunkBytes || total == 0)) {
-            ChunkedConversion chunked(listener, total, tuning);
+            ChunkedConversion chunked(channels, listener, total, tuning);
             readOk = chunked.Run(tally);
             if (chunked.Stopped()) result.outcome = ConversionOutcome::Stopped;
         } else {
             std::vector<char> window(tuning.chunkBytes);
-            RecordHook hook{listener, echo, total};
-            WindowConversion conversion(window, 0, 0, out, hook, tuning.copyLongRecords);
+            RecordHook hook{channels, listener, echo, total};
+            WindowConversion conversion(channels, window, 0, 0, out, hook, tuning.copyLongRecords);
             readOk = conversion.Run(tally);
-            listener.Progress(ChannelPosition(kInput), total);
+            listener.Progress(channels.Position(kInput), total);
             if (hook.stopped) result.outcome = ConversionOutcome::Stopped;
         }
         result.records = tally.records;
@@ -492,11 +499,11 @@ ConversionResult ConvertClassic(ConversionListener& listener, const ClassicTunin
         out.PutLine(page::kBodyClose);
         out.PutLine(page::kHtmlClose);
     }
-    result.bytesWritten = ChannelPosition(kOutput);
-    readOk = readOk && GetChannelStatus(kInput) == ChannelStatus::Open;
-    const bool written = CloseChannel(kOutput);
-    CloseChannel(kInput);
-    CloseChannel(kRecordCopy);
+    result.bytesWritten = channels.Position(kOutput);
+    readOk = readOk && channels.Status(kInput) == ChannelStatus::Open;
+    const bool written = channels.Close(kOutput);
+    channels.Close(kInput);
+    channels.Close(kRecordCopy);
     if (result.outcome == ConversionOutcome::Done) {
         if (!readOk) {
             result.outcome = ConversionOutcome::ReadFailed;
@@ -509,27 +516,28 @@ ConversionResult ConvertClassic(ConversionListener& listener, const ClassicTunin
 
 }  // namespace
 
-ConversionResult ConvertClassicChannels(ConversionListener& listener, const ClassicTuning& tuning) {
-    if (GetChannelStatus(kInput) != ChannelStatus::Open ||
-        GetChannelStatus(kOutput) != ChannelStatus::Open) {
+ConversionResult ConvertClassicChannels(ChannelTable& channels, ConversionListener& listener,
+                                        const ClassicTuning& tuning) {
+    if (channels.Status(kInput) != ChannelStatus::Open ||
+        channels.Status(kOutput) != ChannelStatus::Open) {
         ConversionResult result;
-        result.outcome = GetChannelStatus(kInput) != ChannelStatus::Open
+        result.outcome = channels.Status(kInput) != ChannelStatus::Open
                              ? ConversionOutcome::InputNotOpened
                              : ConversionOutcome::OutputNotCreated;
-        CloseChannel(kOutput);
-        CloseChannel(kInput);
+        channels.Close(kOutput);
+        channels.Close(kInput);
         return result;
     }
     // A window must hold more than the few bytes kept between the windows of a long record.
     ClassicTuning sized = tuning;
     sized.chunkBytes = std::max<std::size_t>(sized.chunkBytes, 64);
     try {
-        return ConvertClassic(listener, sized);
+        return ConvertClassic(channels, listener, sized);
     } catch (...) {
         // Out of memory, or worse: the page is incomplete, and the caller removes it.
-        CloseChannel(kOutput);
-        CloseChannel(kInput);
-        CloseChannel(kRecordCopy);
+        channels.Close(kOutput);
+        channels.Close(kInput);
+        channels.Close(kRecordCopy);
         return FailedConversion();
     }
 }

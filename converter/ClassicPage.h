@@ -14,8 +14,10 @@ struct ClassicTuning {
     bool copyLongRecords = false;  // read long records again from a copy, as from a pipe
 };
 
-// Reads the thread on channel 1 and writes its classic page on channel 2; closes both.
-// Called by ConvertOpenChannels, and by tests with small pieces to cut records everywhere.
-ConversionResult ConvertClassicChannels(ConversionListener& listener, const ClassicTuning& tuning);
+// Reads the thread on channel 1 of channels and writes its classic page on channel 2; closes
+// both. Called by ConvertOpenChannels, and by tests with small pieces to cut records
+// everywhere.
+ConversionResult ConvertClassicChannels(ChannelTable& channels, ConversionListener& listener,
+                                        const ClassicTuning& tuning);
 
 }  // namespace horofu

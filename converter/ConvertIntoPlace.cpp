@@ -3,7 +3,6 @@
 
 #include "converter/ConversionChannels.h"
 #include "converter/ConversionFailure.h"
-#include "runtime/Channels.h"
 
 namespace horofu {
 namespace {
@@ -15,9 +14,9 @@ ConversionResult Failed(ConversionOutcome outcome, int systemError) {
     return result;
 }
 
-ConversionResult ConvertAndPlace(std::unique_ptr<PlatformFile> thread, PagePlace& place,
-                                 ConversionListener& listener, const PageOptions& options,
-                                 bool mayReplace) {
+ConversionResult ConvertAndPlace(ChannelTable& channels, std::unique_ptr<PlatformFile> thread,
+                                 PagePlace& place, ConversionListener& listener,
+                                 const PageOptions& options, bool mayReplace) {
     const PageTarget kind = place.Target();
     if (kind == PageTarget::Refused) return Failed(ConversionOutcome::OutputNotCreated, 0);
     if (kind == PageTarget::Existing && !mayReplace) {
@@ -27,9 +26,9 @@ ConversionResult ConvertAndPlace(std::unique_ptr<PlatformFile> thread, PagePlace
     // A device such as /dev/null cannot be replaced, only written to.
     int error = 0;
     if (auto stream = place.OpenStream(mayReplace, &error)) {
-        AttachChannel(std::move(thread), 1, kInput);
-        AttachChannel(std::move(stream), 2, kOutput);
-        return ConvertOpenChannels(listener, options);
+        channels.Attach(std::move(thread), 1, kInput);
+        channels.Attach(std::move(stream), 2, kOutput);
+        return ConvertOpenChannels(channels, listener, options);
     }
     if (error != 0) return Failed(ConversionOutcome::OutputNotCreated, error);
 
@@ -37,9 +36,9 @@ ConversionResult ConvertAndPlace(std::unique_ptr<PlatformFile> thread, PagePlace
     if (!page) return Failed(ConversionOutcome::OutputNotCreated, error);
     auto output = page->OpenForWriting();
     if (!output) return Failed(ConversionOutcome::OutputNotCreated, page->SystemError());
-    AttachChannel(std::move(thread), 1, kInput);
-    AttachChannel(std::move(output), 2, kOutput);
-    ConversionResult result = ConvertOpenChannels(listener, options);
+    channels.Attach(std::move(thread), 1, kInput);
+    channels.Attach(std::move(output), 2, kOutput);
+    ConversionResult result = ConvertOpenChannels(channels, listener, options);
     if (result.outcome != ConversionOutcome::Done) return result;  // the page goes with page
     switch (page->PutInPlace(mayReplace)) {
         case PlaceResult::Placed:
@@ -76,13 +75,14 @@ ConversionResult ConvertIntoPlace(const Text& inputPath, const Text& target,
 ConversionResult ConvertIntoPlace(std::unique_ptr<PlatformFile> thread, PagePlace& place,
                                   ConversionListener& listener, const PageOptions& options,
                                   bool mayReplace) {
+    ChannelTable channels;  // this conversion's own
     try {
-        return ConvertAndPlace(std::move(thread), place, listener, options, mayReplace);
+        return ConvertAndPlace(channels, std::move(thread), place, listener, options, mayReplace);
     } catch (...) {
         // The last resort: the unfinished page went as the exception left ConvertAndPlace,
         // and the failure is reported rather than ending the program.
-        CloseChannel(kOutput);
-        CloseChannel(kInput);
+        channels.Close(kOutput);
+        channels.Close(kInput);
         return FailedConversion();
     }
 }

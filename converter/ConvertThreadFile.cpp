@@ -11,20 +11,24 @@ namespace horofu {
 
 ConversionResult ConvertThreadFile(const Text& inputPath, const Text& outputPath,
                                    ConversionListener& listener, const PageOptions& options) {
-    OpenChannel(inputPath, 1, kInput);
-    if (GetChannelStatus(kInput) == ChannelStatus::Open) OpenChannel(outputPath, 2, kOutput);
-    return ConvertOpenChannels(listener, options);
+    ChannelTable channels;  // this conversion's own
+    channels.Open(inputPath, 1, kInput);
+    if (channels.Status(kInput) == ChannelStatus::Open) channels.Open(outputPath, 2, kOutput);
+    return ConvertOpenChannels(channels, listener, options);
 }
 
-ConversionResult ConvertOpenChannels(ConversionListener& listener, const PageOptions& options) {
+ConversionResult ConvertOpenChannels(ChannelTable& channels, ConversionListener& listener,
+                                     const PageOptions& options) {
     try {
-        if (options.kind == PageKind::Modern) return ConvertModernChannels(listener, options);
-        return ConvertClassicChannels(listener, ClassicTuning{});
+        if (options.kind == PageKind::Modern) {
+            return ConvertModernChannels(channels, listener, options);
+        }
+        return ConvertClassicChannels(channels, listener, ClassicTuning{});
     } catch (...) {
         // Each page handles its own failures; this is for what escapes even that (a page
         // written to standard output has no ConvertIntoPlace around it).
-        CloseChannel(kOutput);
-        CloseChannel(kInput);
+        channels.Close(kOutput);
+        channels.Close(kInput);
         return FailedConversion();
     }
 }

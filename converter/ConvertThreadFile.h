@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "runtime/ChannelTable.h"
 #include "runtime/Text.h"
 
 namespace horofu {
@@ -77,9 +78,11 @@ struct ConversionResult {
 ConversionResult ConvertThreadFile(const Text& inputPath, const Text& outputPath,
                                    ConversionListener& listener, const PageOptions& options = {});
 
-// The same for channels the caller has opened itself (channel 1 the thread, channel 2 the
-// page), such as standard input and output; closes both. Builds the page options.kind asks
-// for.
-ConversionResult ConvertOpenChannels(ConversionListener& listener, const PageOptions& options = {});
+// The same for channels the caller has opened itself on a table of its own (channel 1 the
+// thread, channel 2 the page), such as standard input and output; closes both. Builds the page
+// options.kind asks for. Each conversion has its own table, so conversions can run side by
+// side in one process.
+ConversionResult ConvertOpenChannels(ChannelTable& channels, ConversionListener& listener,
+                                     const PageOptions& options = {});
 
 }  // namespace horofu

@@ -19,7 +19,7 @@
 #include "converter/ReplyScan.h"
 #include "converter/ThreadIndex.h"
 #include "converter/ThreadLines.h"
-#include "runtime/Channels.h"
+#include "runtime/ChannelTable.h"
 #include "runtime/Utf8.h"
 
 namespace horofu {
@@ -307,25 +307,26 @@ std::string TitleFromFileName(const Text& path) {
     return name.empty() ? "thread" : name;
 }
 
-ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& options) {
+ConversionResult ConvertModern(ChannelTable& channels, ConversionListener& listener,
+                               const PageOptions& options) {
     ConversionResult result;
-    if (GetChannelStatus(kInput) != ChannelStatus::Open) {
-        CloseChannel(kOutput);
-        CloseChannel(kInput);
+    if (channels.Status(kInput) != ChannelStatus::Open) {
+        channels.Close(kOutput);
+        channels.Close(kInput);
         result.outcome = ConversionOutcome::InputNotOpened;
         return result;
     }
-    if (GetChannelStatus(kOutput) != ChannelStatus::Open) {
-        CloseChannel(kOutput);
-        CloseChannel(kInput);
+    if (channels.Status(kOutput) != ChannelStatus::Open) {
+        channels.Close(kOutput);
+        channels.Close(kInput);
         result.outcome = ConversionOutcome::OutputNotCreated;
         return result;
     }
-    const uint64_t total = ChannelSizeAtOpen(kInput);
+    const uint64_t total = channels.SizeAtOpen(kInput);
     // A thread that cannot be read again from its start is copied aside while first read.
-    const bool rewinds = SeekChannel(kInput, 0);
-    if (!rewinds) AttachChannel(OpenScratchFile(), 0, kSpool);
-    const bool spooled = !rewinds && GetChannelStatus(kSpool) == ChannelStatus::Open;
+    const bool rewinds = channels.Seek(kInput, 0);
+    if (!rewinds) channels.Attach(OpenScratchFile(), 0, kSpool);
+    const bool spooled = !rewinds && channels.Status(kSpool) == ChannelStatus::Open;
 
     Pacer pacer(listener, total);
     ThreadIndex index;
@@ -338,7 +339,7 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
     uint64_t firstBytes = 0;  // what the first reading saw: the second must see the same
     uint64_t firstHash = 0;
     if (readable) {
-        ThreadLines lines(kInput, options.inputEncoding, spooled ? kSpool : 0);
+        ThreadLines lines(channels, kInput, options.inputEncoding, spooled ? kSpool : 0);
         readable = lines.Usable();
         FirstReading first{pacer, lines, index, previews, {}, {}, 0, {}, {}, options.ng.get()};
         if (readable) WalkThread(lines, datName, first, invalid);
@@ -351,10 +352,11 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
         firstHash = lines.BytesHash();
     }
     const int source = spooled ? kSpool : kInput;
-    readable = readable && GetChannelStatus(kInput) == ChannelStatus::Open &&
-               GetChannelStatus(source) == ChannelStatus::Open && SeekChannel(source, 0);
+    readable = readable && channels.Status(kInput) == ChannelStatus::Open &&
+               channels.Status(source) == ChannelStatus::Open && channels.Seek(source, 0);
 
-    PageWriter out;
+    ChannelSink page(channels);
+    PageWriter out(&page);
     ModernPosts posts(out, index, previews, options.ng && options.ng->mode == NgMode::Mark);
     posts.SetSite(options.site);
     posts.Begin(title.empty() ? TitleFromFileName(options.title) : title);
@@ -362,7 +364,7 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
     if (readable && !pacer.Stopped()) {
         // What was added since the first reading is not read: the page shows the thread
         // as the first reading found it, or fails.
-        ThreadLines lines(source, encoding, 0, firstBytes);
+        ThreadLines lines(channels, source, encoding, 0, firstBytes);
         std::unique_ptr<ShiftJisEncoder> encoder;
         if (listener.WantsEcho()) encoder = OpenShiftJisEncoder();
         SecondReading second{pacer, lines, total, posts, listener, encoder.get(), 0, 0, {}};
@@ -376,12 +378,12 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
     posts.End();
     out.Flush();
 
-    result.bytesWritten = ChannelPosition(kOutput);
-    const bool readOk = readable && GetChannelStatus(kInput) == ChannelStatus::Open &&
-                        GetChannelStatus(source) == ChannelStatus::Open;
-    const bool written = CloseChannel(kOutput);
-    CloseChannel(kInput);
-    if (spooled || !rewinds) CloseChannel(kSpool);
+    result.bytesWritten = channels.Position(kOutput);
+    const bool readOk = readable && channels.Status(kInput) == ChannelStatus::Open &&
+                        channels.Status(source) == ChannelStatus::Open;
+    const bool written = channels.Close(kOutput);
+    channels.Close(kInput);
+    if (spooled || !rewinds) channels.Close(kSpool);
     if (pacer.Stopped()) {
         result.outcome = ConversionOutcome::Stopped;
     } else if (!readOk) {
@@ -396,15 +398,16 @@ ConversionResult ConvertModern(ConversionListener& listener, const PageOptions& 
 
 }  // namespace
 
-ConversionResult ConvertModernChannels(ConversionListener& listener, const PageOptions& options) {
+ConversionResult ConvertModernChannels(ChannelTable& channels, ConversionListener& listener,
+                                       const PageOptions& options) {
     try {
-        return ConvertModern(listener, options);
+        return ConvertModern(channels, listener, options);
     } catch (...) {
         // Out of memory (a line of hundreds of megabytes, say), or worse: the page is
         // incomplete, and the caller removes it.
-        CloseChannel(kOutput);
-        CloseChannel(kInput);
-        CloseChannel(kSpool);
+        channels.Close(kOutput);
+        channels.Close(kInput);
+        channels.Close(kSpool);
         return FailedConversion();
     }
 }

@@ -5,8 +5,9 @@
 
 namespace horofu {
 
-// Reads the thread on channel 1 and writes its modern page on channel 2; closes both.
-// Called by ConvertOpenChannels when the options ask for the modern page.
-ConversionResult ConvertModernChannels(ConversionListener& listener, const PageOptions& options);
+// Reads the thread on channel 1 of channels and writes its modern page on channel 2; closes
+// both. Called by ConvertOpenChannels when the options ask for the modern page.
+ConversionResult ConvertModernChannels(ChannelTable& channels, ConversionListener& listener,
+                                       const PageOptions& options);
 
 }  // namespace horofu

@@ -10,7 +10,7 @@
 #include "converter/ConversionChannels.h"
 #include "converter/PageText.h"
 #include "runtime/ByteScan.h"
-#include "runtime/Channels.h"
+#include "runtime/ChannelTable.h"
 
 namespace horofu {
 
@@ -21,15 +21,25 @@ class PageSink {
     virtual void Take(std::string_view bytes) = 0;
 };
 
-// Gathers the page's lines and hands them on in large pieces: to the output channel, or to a
-// sink (the classic page's threads write their pieces in turn). Each line is a dozen small
-// pieces; copying them here keeps the per-record cost to a few moves. The buffer never holds
-// much more than flushAt bytes, however long a record is.
+// The page's channel of a conversion's table, as a page writer's sink.
+class ChannelSink : public PageSink {
+  public:
+    explicit ChannelSink(ChannelTable& channels) : channels_(channels) {}
+    void Take(std::string_view bytes) override { channels_.Write(kOutput, bytes); }
+
+  private:
+    ChannelTable& channels_;
+};
+
+// Gathers the page's lines and hands them on in large pieces to a sink: the page's channel
+// (ChannelSink), or the classic page's threads, which write their pieces in turn. Each line is a
+// dozen small pieces; copying them here keeps the per-record cost to a few moves. The buffer never
+// holds much more than flushAt bytes, however long a record is.
 class PageWriter {
   public:
     static constexpr std::size_t kFlushAt = 256 * 1024;
 
-    explicit PageWriter(PageSink* sink = nullptr, std::size_t flushAt = kFlushAt)
+    explicit PageWriter(PageSink* sink, std::size_t flushAt = kFlushAt)
         : data_(new char[flushAt + kSlack]),
           capacity_(flushAt + kSlack),
           flushAt_(flushAt),
@@ -80,11 +90,7 @@ class PageWriter {
         if (size_ == 0) return;
         const std::string_view bytes(data_.get(), size_);
         size_ = 0;
-        if (sink_ != nullptr) {
-            sink_->Take(bytes);
-        } else {
-            WriteChannel(kOutput, bytes);
-        }
+        sink_->Take(bytes);
     }
 
   private:

@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "runtime/ByteScan.h"
-#include "runtime/Channels.h"
+#include "runtime/ChannelTable.h"
 #include "runtime/EncodingGuess.h"
 #include "runtime/EncodingNames.h"
 
@@ -41,17 +41,22 @@ std::string_view ThreadLines::Read() {
     std::size_t got = 0;
     const uint64_t left = limit_ - bytesRead_;
     if (left != 0) {  // a failure shows in the channel
-        ReadChannel(channel_, input_.get(), left < kReadSize ? left : kReadSize, got);
+        channels_.Read(channel_, input_.get(), left < kReadSize ? left : kReadSize, got);
     }
     const std::string_view bytes(input_.get(), got);
     bytesRead_ += got;
     hash_.Add(bytes);
-    if (copyTo_ != 0) WriteChannel(copyTo_, bytes);
+    if (copyTo_ != 0) channels_.Write(copyTo_, bytes);
     return bytes;
 }
 
-ThreadLines::ThreadLines(int channel, std::string encoding, int copyTo, uint64_t limit)
-    : channel_(channel), copyTo_(copyTo), input_(new char[kReadSize]), limit_(limit) {
+ThreadLines::ThreadLines(ChannelTable& channels, int channel, std::string encoding, int copyTo,
+                         uint64_t limit)
+    : channels_(channels),
+      channel_(channel),
+      copyTo_(copyTo),
+      input_(new char[kReadSize]),
+      limit_(limit) {
     // Read until the bytes seen hold enough beyond the first byte outside ASCII to tell.
     std::size_t firstWide = std::string::npos;
     bool complete = false;

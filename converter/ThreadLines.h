@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "runtime/ByteHash.h"
+#include "runtime/ChannelTable.h"
 #include "runtime/TextDecoder.h"
 
 namespace horofu {
@@ -30,7 +31,8 @@ class ThreadLines {
   public:
     // Reads channel from where it stands, writing each byte read to channel copyTo as well
     // when copyTo is not 0, and no more than limit bytes. encoding as for ChooseEncoding.
-    ThreadLines(int channel, std::string encoding, int copyTo = 0, uint64_t limit = UINT64_MAX);
+    ThreadLines(ChannelTable& channels, int channel, std::string encoding, int copyTo = 0,
+                uint64_t limit = UINT64_MAX);
     ~ThreadLines();
     ThreadLines(const ThreadLines&) = delete;
     ThreadLines& operator=(const ThreadLines&) = delete;
@@ -59,6 +61,7 @@ class ThreadLines {
     bool DecodePiece(std::string& piece);  // reads and decodes one piece; true at the end
     void EndDecoding();                    // stops the reading thread and waits for it
 
+    ChannelTable& channels_;
     int channel_;
     int copyTo_;
     std::string encoding_;

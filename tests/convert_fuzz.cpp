@@ -261,9 +261,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Cut into small chunks on two threads (no echo), the page must be the same bytes as the
     // one converted record by record for the echo above.
     horofu::ConversionListener quiet;
-    horofu::OpenChannel(Text(in), 1, 1);
-    horofu::OpenChannel(Text(out), 2, 2);
-    horofu::ConvertClassicChannels(quiet, horofu::ClassicTuning{64, 128, 2});
+    horofu::ChannelTable channels;
+    channels.Open(Text(in), 1, 1);
+    channels.Open(Text(out), 2, 2);
+    horofu::ConvertClassicChannels(channels, quiet, horofu::ClassicTuning{64, 128, 2});
     std::ifstream chunked(out, std::ios::binary);
     if (std::string{std::istreambuf_iterator<char>(chunked), {}} != bytes) {
         Fail("chunked page differs", "");

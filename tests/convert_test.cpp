@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -304,6 +305,39 @@ std::string RandomThread(std::mt19937& random, std::size_t pieces, bool longLine
     return thread;
 }
 
+// Each conversion holds its own channels: four at once in one process, both pages, each give
+// the page they give alone.
+TEST(Convert, ConversionsRunSideBySide) {
+    TempFolder folder;
+    std::mt19937 random(11);
+    const std::string thread = RandomThread(random, 3000, false);
+    const std::string in = folder.Write("t.txt", thread);
+    std::vector<std::string> alone;
+    for (PageKind kind : {PageKind::Classic, PageKind::Modern}) {
+        PageOptions options;
+        options.kind = kind;
+        ConversionListener quiet;
+        const std::string out = folder.Path("alone.html");
+        ConvertThreadFile(Text(in), Text(out), quiet, options);
+        alone.push_back(TempFolder::Read(out));
+    }
+    std::vector<std::thread> runs;
+    for (int i = 0; i < 4; ++i) {
+        runs.emplace_back([&folder, &in, i] {
+            PageOptions options;
+            options.kind = i % 2 == 0 ? PageKind::Classic : PageKind::Modern;
+            ConversionListener quiet;
+            ConvertThreadFile(Text(in), Text(folder.Path("p" + std::to_string(i) + ".html")), quiet,
+                              options);
+        });
+    }
+    for (std::thread& run : runs) run.join();
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(TempFolder::Read(folder.Path("p" + std::to_string(i) + ".html")), alone[i % 2])
+            << i;
+    }
+}
+
 // Pieces far smaller than the records, so that records are cut at every kind of byte and
 // many are longer than a piece (read twice, from the thread or from a copy as for a pipe), on
 // one thread and on two.
@@ -323,9 +357,11 @@ TEST(Convert, EveryWayOfCuttingGivesTheRecordByRecordPage) {
             for (bool echo : {false, true}) {
                 Recorder recorder;
                 ConversionListener quiet;
-                OpenChannel(Text(in), 1, 1);
-                OpenChannel(Text(folder.Path("t.html")), 2, 2);
-                const ConversionResult r = ConvertClassicChannels(echo ? recorder : quiet, tuning);
+                ChannelTable channels;
+                channels.Open(Text(in), 1, 1);
+                channels.Open(Text(folder.Path("t.html")), 2, 2);
+                const ConversionResult r =
+                    ConvertClassicChannels(channels, echo ? recorder : quiet, tuning);
                 ASSERT_EQ(TempFolder::Read(folder.Path("t.html")), expected)
                     << "round " << round << ", pieces of " << tuning.chunkBytes;
                 EXPECT_EQ(r.records, records.size());

@@ -23,7 +23,7 @@
 #include "platform/posix/SiteCommand.h"
 #include "platform/posix/TerminalText.h"
 #include "platform/posix/ThreadFile.h"
-#include "runtime/Channels.h"
+#include "runtime/ChannelTable.h"
 #include "runtime/CurrentDirectory.h"
 #include "runtime/PlatformFile.h"
 #include "runtime/ShiftJis.h"
@@ -443,9 +443,10 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
     }
     ConversionResult result;
     if (toStdout) {
-        AttachChannel(std::move(thread), 1, 1);
-        AttachChannel(OpenStandardOutput(), 2, 2);
-        result = ConvertOpenChannels(listener, page);
+        ChannelTable channels;  // the conversion's own
+        channels.Attach(std::move(thread), 1, 1);
+        channels.Attach(OpenStandardOutput(), 2, 2);
+        result = ConvertOpenChannels(channels, listener, page);
     } else {
         result = ConvertIntoPlace(std::move(thread), *place, listener, page, mayReplace);
     }
