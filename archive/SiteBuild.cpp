@@ -25,7 +25,7 @@
 #include "archive/ThreadPeek.h"
 #include "converter/ConversionChannels.h"
 #include "converter/ConvertThreadFile.h"
-#include "converter/ModernStyle.h"
+#include "converter/modern/ModernStyle.h"
 #include "runtime/ChannelTable.h"
 #include "runtime/PlatformFile.h"
 #include "search/SearchIndex.h"

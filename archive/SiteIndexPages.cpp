@@ -5,7 +5,7 @@
 #include <map>
 
 #include "archive/SitePage.h"
-#include "converter/ShownText.h"
+#include "converter/modern/ShownText.h"
 
 namespace horofu {
 namespace {

@@ -2,8 +2,8 @@
 #include "archive/SitePage.h"
 
 #include "archive/ThreadAddress.h"
-#include "converter/PostHeader.h"
-#include "converter/ShownText.h"
+#include "converter/modern/PostHeader.h"
+#include "converter/modern/ShownText.h"
 
 namespace horofu {
 

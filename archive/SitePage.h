@@ -9,7 +9,7 @@
 
 #include "archive/SiteThread.h"
 #include "archive/ThreadFacts.h"
-#include "converter/PageSiteHooks.h"
+#include "converter/modern/PageSiteHooks.h"
 
 namespace horofu {
 

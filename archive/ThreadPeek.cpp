@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "archive/ThreadAddress.h"
-#include "converter/DatThread.h"
-#include "converter/PostHeader.h"
-#include "converter/ReplyScan.h"
-#include "converter/ThreadLines.h"
+#include "converter/modern/DatThread.h"
+#include "converter/modern/PostHeader.h"
+#include "converter/modern/ReplyScan.h"
+#include "converter/modern/ThreadLines.h"
 #include "runtime/PlatformFile.h"
 #include "runtime/TextDecoder.h"
 #include "runtime/Utf8.h"

@@ -1,11 +1,11 @@
 // The conversion's entry points: open the channels, and build the page the options ask for.
 #include "converter/ConvertThreadFile.h"
 
-#include "converter/ClassicPage.h"
 #include "converter/ConversionChannels.h"
 #include "converter/ConversionFailure.h"
-#include "converter/ModernPage.h"
 #include "converter/PageWriter.h"
+#include "converter/classic/ClassicPage.h"
+#include "converter/modern/ModernPage.h"
 
 namespace horofu {
 

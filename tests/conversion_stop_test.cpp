@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "converter/ConversionStop.h"
+#include "app/ConversionStop.h"
 
 namespace horofu {
 namespace {

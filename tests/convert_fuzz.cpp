@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "converter/ClassicPage.h"
 #include "converter/ConvertThreadFile.h"
-#include "converter/ModernScript.h"
+#include "converter/classic/ClassicPage.h"
+#include "converter/modern/ModernScript.h"
 #include "runtime/Channels.h"
 #include "runtime/Utf8.h"
 

@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "converter/ClassicPage.h"
 #include "converter/ConversionChannels.h"
 #include "converter/ConvertIntoPlace.h"
 #include "converter/ConvertThreadFile.h"
+#include "converter/classic/ClassicPage.h"
 #include "runtime/Channels.h"
 #include "runtime/Split.h"
 #include "tests/TempFolder.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "converter/DatThread.h"
+#include "converter/modern/DatThread.h"
 #include "runtime/EncodingGuess.h"
 #include "runtime/EncodingNames.h"
 #include "runtime/TextDecoder.h"

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "converter/StartupPaths.h"
+#include "app/StartupPaths.h"
 #include "runtime/FileFilter.h"
 #include "runtime/PathParts.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "converter/Messages.h"
+#include "app/Messages.h"
 
 namespace horofu {
 

@@ -1,7 +1,7 @@
 // The site command's texts in English, which it shows in the locale's language (po/ja.po).
 #pragma once
 
-#include "converter/Messages.h"
+#include "app/Messages.h"
 
 namespace horofu::message::site {
 

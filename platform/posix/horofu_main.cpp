@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "app/Messages.h"
+#include "app/StartupPaths.h"
 #include "converter/ConvertIntoPlace.h"
-#include "converter/Messages.h"
-#include "converter/NgFilter.h"
-#include "converter/StartupPaths.h"
+#include "converter/modern/NgFilter.h"
 #include "platform/posix/FileQuestion.h"
 #include "platform/posix/MessageCatalog.h"
 #include "platform/posix/ProgressBar.h"
@@ -110,7 +110,7 @@ class CommandListener : public ConversionListener {
         }
         if (!ends && !bytes.empty() && IsLeadByte(static_cast<unsigned char>(bytes.back())) &&
             !IsTrailByteAt(bytes, bytes.size() - 1)) {
-            cut_.assign(bytes.substr(bytes.size() - 1));
+            cut_.assign(1, bytes.back());
             bytes.remove_suffix(1);
         }
         std::string shown = text_.Convert(bytes);

@@ -10,7 +10,7 @@ add_executable(Horofu WIN32
     FileDialogs.cpp
     ${CMAKE_CURRENT_BINARY_DIR}/Horofu.rc
 )
-target_link_libraries(Horofu PRIVATE horofu_converter horofu_console_win32 comdlg32)
+target_link_libraries(Horofu PRIVATE horofu_app horofu_console_win32 comdlg32)
 
 # cmake --build BUILD --target horofu-zip: the program with its Windows readme (Japanese and
 # English), its licence, the screenshots the readme shows and the sample threads. Only a Release build is

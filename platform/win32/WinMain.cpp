@@ -2,11 +2,11 @@
 // tells the user how it went and ends the process.
 #include <windows.h>
 
+#include "app/ConversionStop.h"
+#include "app/Messages.h"
+#include "app/StartupPaths.h"
 #include "console/Console.h"
-#include "converter/ConversionStop.h"
 #include "converter/ConvertIntoPlace.h"
-#include "converter/Messages.h"
-#include "converter/StartupPaths.h"
 #include "platform/win32/ConsoleWindow.h"
 #include "platform/win32/FileDialogs.h"
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "app/Messages.h"
 #include "console/Console.h"
-#include "converter/Messages.h"
 #include "platform/win32/ConsoleWindow.h"
 #include "tests/win32/WindowPixels.h"
 

@@ -1,5 +1,5 @@
 // Classifies a record and writes its line of the classic page.
-#include "converter/ClassicLine.h"
+#include "converter/classic/ClassicLine.h"
 
 #include "runtime/ByteScan.h"
 #include "runtime/ShiftJis.h"

@@ -1,5 +1,5 @@
 // Start-up's path work: command line to input path, extension check, proposed output.
-#include "converter/StartupPaths.h"
+#include "app/StartupPaths.h"
 
 #include <cstddef>
 #include <string_view>

@@ -1,5 +1,5 @@
 // Reading NG rules and matching posts against them.
-#include "converter/NgFilter.h"
+#include "converter/modern/NgFilter.h"
 
 #include "runtime/EncodingGuess.h"
 #include "runtime/TextDecoder.h"

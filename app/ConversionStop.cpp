@@ -1,5 +1,5 @@
 // The stop hand-over between a thread that converts and one that asks it to stop.
-#include "converter/ConversionStop.h"
+#include "app/ConversionStop.h"
 
 namespace horofu {
 

@@ -15,7 +15,7 @@
 
 #include "platform/posix/DescriptorFile.h"
 #include "platform/posix/NamedPageFile.h"
-#include "platform/posix/PosixPendingPage.h"
+#include "platform/posix/PendingPage_posix.h"
 #include "runtime/PlatformFile.h"
 
 namespace horofu {

@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "converter/PageSiteHooks.h"
 #include "converter/PageWriter.h"
-#include "converter/PostHeader.h"
-#include "converter/ReplyScan.h"
-#include "converter/ThreadIndex.h"
+#include "converter/modern/PageSiteHooks.h"
+#include "converter/modern/PostHeader.h"
+#include "converter/modern/ReplyScan.h"
+#include "converter/modern/ThreadIndex.h"
 
 namespace horofu {
 

@@ -1,10 +1,10 @@
 // Decoding named and numeric character references.
-#include "converter/CharacterReferences.h"
+#include "converter/modern/CharacterReferences.h"
 
 #include <algorithm>
 #include <array>
 
-#include "converter/HtmlEntities.h"
+#include "converter/modern/HtmlEntities.h"
 #include "runtime/Ascii.h"
 #include "runtime/JapaneseDecoders.h"
 #include "runtime/Utf8.h"

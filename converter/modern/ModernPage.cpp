@@ -3,7 +3,7 @@
 // A thread that cannot be read twice (a pipe) is copied to a scratch file as it is read. A
 // thread that another program changes between the readings fails rather than give a page
 // that contradicts itself.
-#include "converter/ModernPage.h"
+#include "converter/modern/ModernPage.h"
 
 #include <algorithm>
 #include <deque>
@@ -11,14 +11,14 @@
 #include <string>
 
 #include "converter/ConversionFailure.h"
-#include "converter/DatThread.h"
-#include "converter/ModernPosts.h"
-#include "converter/NgFilter.h"
 #include "converter/PageWriter.h"
-#include "converter/PostHeader.h"
-#include "converter/ReplyScan.h"
-#include "converter/ThreadIndex.h"
-#include "converter/ThreadLines.h"
+#include "converter/modern/DatThread.h"
+#include "converter/modern/ModernPosts.h"
+#include "converter/modern/NgFilter.h"
+#include "converter/modern/PostHeader.h"
+#include "converter/modern/ReplyScan.h"
+#include "converter/modern/ThreadIndex.h"
+#include "converter/modern/ThreadLines.h"
 #include "runtime/ChannelTable.h"
 #include "runtime/Utf8.h"
 

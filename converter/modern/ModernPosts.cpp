@@ -1,12 +1,12 @@
 // The modern page's posts, written as the second reading goes.
-#include "converter/ModernPosts.h"
+#include "converter/modern/ModernPosts.h"
 
 #include <algorithm>
 #include <charconv>
 
-#include "converter/ModernScript.h"
-#include "converter/ModernStyle.h"
-#include "converter/ShownText.h"
+#include "converter/modern/ModernScript.h"
+#include "converter/modern/ModernStyle.h"
+#include "converter/modern/ShownText.h"
 
 namespace horofu {
 namespace {

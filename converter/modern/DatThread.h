@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "converter/PostHeader.h"
+#include "converter/modern/PostHeader.h"
 
 namespace horofu {
 

@@ -1,5 +1,5 @@
 // Recognising post headers in the forms saved threads have had over the years.
-#include "converter/PostHeader.h"
+#include "converter/modern/PostHeader.h"
 
 #include "runtime/Ascii.h"
 #include "runtime/ByteScan.h"

@@ -4,7 +4,7 @@
 // descriptor only, and linked or renamed into place when complete; a signal that ends the
 // program removes a named one first, and a later run in the folder removes one that a killed
 // run left.
-#include "platform/posix/PosixPendingPage.h"
+#include "platform/posix/PendingPage_posix.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,11 +1,11 @@
 // The first reading's facts about a thread, sorted for the second.
-#include "converter/ThreadIndex.h"
+#include "converter/modern/ThreadIndex.h"
 
 #include <algorithm>
 #include <numeric>
 #include <utility>
 
-#include "converter/ShownText.h"
+#include "converter/modern/ShownText.h"
 
 namespace horofu {
 namespace {

@@ -1,9 +1,9 @@
 // Reading .dat lines: fields, and their HTML reduced to text.
-#include "converter/DatThread.h"
+#include "converter/modern/DatThread.h"
 
 #include <charconv>
 
-#include "converter/CharacterReferences.h"
+#include "converter/modern/CharacterReferences.h"
 #include "runtime/Ascii.h"
 #include "runtime/ByteScan.h"
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "converter/PostHeader.h"
+#include "converter/modern/PostHeader.h"
 
 namespace horofu {
 

@@ -1,5 +1,5 @@
 // Control characters and invisible marks replaced by what shows them.
-#include "converter/ShownText.h"
+#include "converter/modern/ShownText.h"
 
 #include <array>
 #include <cstdint>

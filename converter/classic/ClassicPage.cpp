@@ -1,6 +1,6 @@
 // The classic page: the thread read in large pieces and cut into records in memory, converted
 // on two threads at once when it is large, record by record when the records are echoed.
-#include "converter/ClassicPage.h"
+#include "converter/classic/ClassicPage.h"
 
 #include <algorithm>
 #include <atomic>
@@ -14,10 +14,10 @@
 #include <thread>
 #include <vector>
 
-#include "converter/ClassicLine.h"
 #include "converter/ConversionFailure.h"
 #include "converter/PageText.h"
 #include "converter/PageWriter.h"
+#include "converter/classic/ClassicLine.h"
 #include "runtime/ChannelTable.h"
 #include "runtime/FieldCut.h"
 

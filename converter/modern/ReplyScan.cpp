@@ -1,5 +1,5 @@
 // Scanning a line for reply marks and addresses.
-#include "converter/ReplyScan.h"
+#include "converter/modern/ReplyScan.h"
 
 #include "runtime/Ascii.h"
 #include "runtime/ByteScan.h"

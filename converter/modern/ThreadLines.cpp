@@ -1,5 +1,5 @@
 // Reading a thread's lines: encoding, decoding and line ends.
-#include "converter/ThreadLines.h"
+#include "converter/modern/ThreadLines.h"
 
 #include <cstring>
 #include <system_error>

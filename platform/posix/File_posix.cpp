@@ -1,5 +1,5 @@
 // Files for the channels on POSIX systems, and the path operations the front ends share. The
-// page's place and the file a page is written into are in PosixPagePlace.cpp.
+// page's place and the file a page is written into are in PagePlace_posix.cpp.
 //
 // POSIX has no share modes. flock stands in for them: a reader takes a shared lock, a writer
 // an exclusive one, so a file being written cannot be read or written by a second open, within
