@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "converter/modern/DatThread.h"
+
 namespace horofu {
 namespace {
 
@@ -60,7 +62,7 @@ bool IsTextFilePath(const Text& path) {
 }
 
 bool IsDatFilePath(const Text& path) {
-    return EndsInFolded(path, ".dat");
+    return IsDatFileName(path.View());
 }
 
 bool IsThreadFilePath(const Text& path) {

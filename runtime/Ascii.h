@@ -30,6 +30,14 @@ constexpr bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// Whether any byte is outside ASCII (0x80 and up).
+constexpr bool HasNonAscii(std::string_view bytes) {
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) return true;
+    }
+    return false;
+}
+
 inline std::string AsciiUppercase(std::string_view text) {
     std::string upper(text);
     for (char& c : upper) c = AsciiUpper(c);

@@ -327,14 +327,13 @@ TEST(Convert, ConversionsRunSideBySide) {
             PageOptions options;
             options.kind = i % 2 == 0 ? PageKind::Classic : PageKind::Modern;
             ConversionListener quiet;
-            ConvertThreadFile(Text(in), Text(folder.Path("p" + std::to_string(i) + ".html")), quiet,
+            ConvertThreadFile(Text(in), Text(folder.Path(std::to_string(i) + ".html")), quiet,
                               options);
         });
     }
     for (std::thread& run : runs) run.join();
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(TempFolder::Read(folder.Path("p" + std::to_string(i) + ".html")), alone[i % 2])
-            << i;
+        EXPECT_EQ(TempFolder::Read(folder.Path(std::to_string(i) + ".html")), alone[i % 2]) << i;
     }
 }
 

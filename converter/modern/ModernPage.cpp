@@ -19,6 +19,7 @@
 #include "converter/modern/ReplyScan.h"
 #include "converter/modern/ThreadIndex.h"
 #include "converter/modern/ThreadLines.h"
+#include "runtime/Ascii.h"
 #include "runtime/ChannelTable.h"
 #include "runtime/Utf8.h"
 
@@ -282,13 +283,6 @@ struct SecondReading {
     void Body(std::string_view line, bool continues) { posts.Body(line, continues); }
 };
 
-bool HasNonAsciiByte(std::string_view bytes) {
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80) return true;
-    }
-    return false;
-}
-
 // The title of a page whose thread names none: the file's name without its folders, in UTF-8
 // (a name that is not UTF-8 is taken for Shift-JIS).
 std::string TitleFromFileName(const Text& path) {
@@ -296,7 +290,7 @@ std::string TitleFromFileName(const Text& path) {
     const std::string_view bytes = path.View();
     if (bytes.empty()) return "thread";
     std::unique_ptr<TextDecoder> decoder;
-    if (!HasNonAsciiByte(bytes) || LooksLikeUtf8(bytes, true)) {
+    if (!HasNonAscii(bytes) || LooksLikeUtf8(bytes, true)) {
         decoder = std::make_unique<Utf8Decoder>();
     } else {
         decoder = OpenDecoder("CP932");

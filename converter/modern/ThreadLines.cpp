@@ -4,6 +4,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "runtime/Ascii.h"
 #include "runtime/ByteScan.h"
 #include "runtime/ChannelTable.h"
 #include "runtime/EncodingGuess.h"
@@ -21,13 +22,6 @@ constexpr std::size_t kPiecesAhead = 4;  // decoded pieces waiting at most
 // Room kept before each decoded piece for the unfinished line of the one before, so that a
 // piece becomes the text without being copied.
 constexpr std::size_t kHeadroom = 64 * 1024;
-
-bool HasNonAscii(std::string_view bytes) {
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80) return true;
-    }
-    return false;
-}
 
 }  // namespace
 
