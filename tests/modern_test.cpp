@@ -411,7 +411,7 @@ TEST(ModernPage, DatThread) {
 </html>
 )");
     // The same lines under another name are found to be a .dat by their shape.
-    EXPECT_EQ(ConvertModern("thread.txt", dat).body.substr(20, 60), page.body.substr(20, 60));
+    EXPECT_EQ(ConvertModern("thread.txt", dat).body, page.body);
 }
 
 // Another program rewrites, cuts or extends the thread once the first reading has seen all of
