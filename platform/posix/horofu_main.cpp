@@ -16,6 +16,7 @@
 #include "app/StartupPaths.h"
 #include "converter/ConvertIntoPlace.h"
 #include "converter/modern/NgFilter.h"
+#include "platform/posix/CommandListener.h"
 #include "platform/posix/FileQuestion.h"
 #include "platform/posix/MessageCatalog.h"
 #include "platform/posix/ProgressBar.h"
@@ -88,46 +89,6 @@ bool IsTerminal(int fd) {
 std::string Command::Shown(const std::string& localeText, std::FILE* to) {
     return IsTerminal(::fileno(to)) ? text_.ShowControls(localeText) : localeText;
 }
-
-// Shows every record and keeps the progress bar moving.
-class CommandListener : public ConversionListener {
-  public:
-    CommandListener(TerminalText& text, std::FILE* echoTo, ProgressBar* bar)
-        : text_(text), echoTo_(echoTo), bar_(bar) {}
-    bool WantsEcho() const override { return echoTo_ != nullptr; }
-    void Echo(const Text& line) override {
-        if (bar_ != nullptr) bar_->Clear();
-        // The console's echo ends each record with CR LF; a terminal wants LF. A long record
-        // comes in pieces, and a piece may end inside a character: that waits for the next.
-        std::string_view bytes = line.View();
-        const bool ends = bytes.size() >= 2 && bytes.substr(bytes.size() - 2) == "\r\n";
-        if (ends) bytes.remove_suffix(2);
-        std::string joined;
-        if (!cut_.empty()) {
-            joined.swap(cut_);
-            joined.append(bytes);
-            bytes = joined;
-        }
-        if (!ends && !bytes.empty() && IsLeadByte(static_cast<unsigned char>(bytes.back())) &&
-            !IsTrailByteAt(bytes, bytes.size() - 1)) {
-            cut_.assign(1, bytes.back());
-            bytes.remove_suffix(1);
-        }
-        std::string shown = text_.Convert(bytes);
-        if (IsTerminal(::fileno(echoTo_))) shown = text_.ShowControls(shown);
-        if (ends) shown += '\n';
-        std::fwrite(shown.data(), 1, shown.size(), echoTo_);
-    }
-    void Progress(uint64_t done, uint64_t total) override {
-        if (bar_ != nullptr && echoTo_ == nullptr) bar_->Update(done, total);
-    }
-
-  private:
-    TerminalText& text_;
-    std::FILE* echoTo_;
-    ProgressBar* bar_;
-    std::string cut_;  // a lead byte whose second byte is in the next piece
-};
 
 // One message on standard error: the path, the message (one of message::command's), and after
 // it the reason when there is one (one of ours, or the system's), in the locale's language.
