@@ -11,19 +11,13 @@ set(horofu_doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/horofu)
 # The package's version is the project's with a Debian revision (1.0.0-1), as the changelog's
 # first line says: a package with a changelog.Debian is not a native one.
 set(HOROFU_DEBIAN_REVISION 1)
+# The copyright file is the licence itself, under a line naming the package (plain text, which
+# Debian's policy allows as well as the machine-readable form).
 file(READ ${PROJECT_SOURCE_DIR}/LICENSE horofu_license)
-string(REGEX REPLACE "\n+$" "" horofu_license "${horofu_license}")
-string(REPLACE "\n\n" "\n.\n" horofu_license "${horofu_license}")
-string(REPLACE "\n" "\n " horofu_license "${horofu_license}")
 file(WRITE ${CMAKE_BINARY_DIR}/packaging/copyright
-"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
-Upstream-Name: horofu
+"horofu, by the Horofu developers, is under the MIT (Expat) licence:
 
-Files: *
-Copyright: 2026 Horofu developers
-License: Expat
- ${horofu_license}
-")
+${horofu_license}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.in
     ${CMAKE_BINARY_DIR}/packaging/changelog.Debian @ONLY)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.Debian.gz
