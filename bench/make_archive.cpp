@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/ToShiftJis.h"
+
+using horofu::bench::ToShiftJis;
+
 namespace {
 
 const char* const kBodies[] = {
@@ -25,17 +29,6 @@ const char* const kBodies[] = {
 };
 constexpr unsigned kPartsPerSeries = 25;
 constexpr unsigned kFirstKey = 1500000000;
-
-std::string ToShiftJis(iconv_t cd, const std::string& utf8) {
-    std::string out(utf8.size() * 2 + 4, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    std::size_t inLeft = utf8.size();
-    char* dst = out.data();
-    std::size_t dstLeft = out.size();
-    ::iconv(cd, &in, &inLeft, &dst, &dstLeft);
-    out.resize(out.size() - dstLeft);
-    return out;
-}
 
 }  // namespace
 

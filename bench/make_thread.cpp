@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/ToShiftJis.h"
+
+using horofu::bench::ToShiftJis;
+
 namespace {
 
 const char* const kNames[] = {"名無しさん", "名無しさん＠お腹いっぱい。", "湯けむり探偵",
@@ -30,17 +34,6 @@ const char* const kBodies[] = {
     "　　　∧＿∧\t（´・ω・｀）",
     "まとめ：1) 早めに行く 2) 小銭を用意 3) 長湯しない",
 };
-
-std::string ToShiftJis(iconv_t cd, const std::string& utf8) {
-    std::string out(utf8.size() * 2 + 4, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    std::size_t inLeft = utf8.size();
-    char* dst = out.data();
-    std::size_t dstLeft = out.size();
-    ::iconv(cd, &in, &inLeft, &dst, &dstLeft);
-    out.resize(out.size() - dstLeft);
-    return out;
-}
 
 }  // namespace
 
