@@ -19,6 +19,7 @@
 #include "converter/modern/ReplyScan.h"
 #include "converter/modern/ThreadIndex.h"
 #include "converter/modern/ThreadLines.h"
+#include "converter/modern/WalkAhead.h"
 #include "runtime/Ascii.h"
 #include "runtime/ChannelTable.h"
 #include "runtime/Utf8.h"
@@ -172,6 +173,18 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
         }
     }
     return true;
+}
+
+// WalkThread with the walk on a thread of its own, so that finding lines and headers overlaps
+// with what visit does with them; on the calling thread when no thread can be had.
+template <typename Visit>
+bool WalkBeside(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invalid) {
+    uint64_t found = 0;  // the walking thread's count, read once it has ended
+    WalkAhead ahead([&](WalkAhead& record) { WalkThread(lines, datName, record, found); });
+    if (!ahead.Started()) return WalkThread(lines, datName, visit, invalid);
+    const bool walked = ahead.Replay(visit);
+    invalid += found;
+    return walked;
 }
 
 // Progress over both readings, and stopping between lines.
@@ -336,7 +349,7 @@ ConversionResult ConvertModern(ChannelTable& channels, ConversionListener& liste
         ThreadLines lines(channels, kInput, options.inputEncoding, spooled ? kSpool : 0);
         readable = lines.Usable();
         FirstReading first{pacer, lines, index, previews, {}, {}, 0, {}, {}, options.ng.get()};
-        if (readable) WalkThread(lines, datName, first, invalid);
+        if (readable) WalkBeside(lines, datName, first, invalid);
         first.Finish();
         index.Finish();
         encoding = lines.Encoding();
@@ -363,7 +376,7 @@ ConversionResult ConvertModern(ChannelTable& channels, ConversionListener& liste
         if (listener.WantsEcho()) encoder = OpenShiftJisEncoder();
         SecondReading second{pacer, lines, total, posts, listener, encoder.get(), 0, 0, {}};
         uint64_t counted = 0;  // in the first reading
-        const bool walked = WalkThread(lines, datName, second, counted);
+        const bool walked = WalkBeside(lines, datName, second, counted);
         changed = walked && (lines.BytesRead() != firstBytes || lines.BytesHash() != firstHash);
         result.records = second.records;
         result.posts = second.headers;
