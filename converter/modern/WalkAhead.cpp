@@ -6,9 +6,9 @@
 namespace horofu {
 namespace {
 
-constexpr std::size_t kBatchBytes = 256 * 1024;  // a batch is handed on at this size
-constexpr std::size_t kBatchEvents = 8192;       // or with this many lines and headers
-constexpr std::size_t kBatchesAhead = 4;         // batches waiting at most
+constexpr std::size_t kBatchBytes = 128 * 1024;  // a batch is handed on at this size
+constexpr std::size_t kBatchEvents = 4096;       // or with this many lines and headers
+constexpr std::size_t kBatchesAhead = 2;         // batches waiting at most
 
 }  // namespace
 
