@@ -83,7 +83,9 @@ if [ "$one_core" = yes ]; then
     printf 'horofu on one core: median %.3f s\n' "$(median <"$work/one.times")"
 fi
 if [ "$modern" = yes ]; then
-    printf 'horofu --modern: median %.3f s\n' "$(median <"$work/modern.times")"
+    modern_median=$(median <"$work/modern.times")
+    printf 'horofu --modern: median %.3f s, %.2f times the classic page%s\n' "$modern_median" \
+        "$(echo "$modern_median / $horofu_median" | bc -l)" "$(verdict '3 or less')"
 fi
 printf 'horofu/cp: median of paired ratios %.2f%s\n' "$(median <"$work/ratios")" "$(verdict '2.5 or less')"
 printf 'perl:   %.3f s, %.1f times horofu%s; same page: %s\n' \
@@ -91,5 +93,10 @@ printf 'perl:   %.3f s, %.1f times horofu%s; same page: %s\n' \
 printf 'peak memory: %s KiB for 5 MB, %s KiB for %d MB%s\n' \
     "$(peak "$work/small.txt")" "$(peak "$work/thread.txt")" "$mb" "$(verdict 'under 16384')"
 printf 'peak memory: %s KiB for a 100 MB line of <%s\n' "$(peak "$work/line.txt")" "$(verdict 'under 65536')"
+if [ "$modern" = yes ]; then
+    printf 'peak memory of the modern page: %s KiB for %d MB\n' \
+        "$(/usr/bin/time -f %M "$horofu" -m -q -f -o "$work/peak.html" "$work/thread.txt" 2>&1 >/dev/null |
+           tail -n 1)" "$mb"
+fi
 [ "$smoke" = yes ] && echo "benchmark smoke run: the benchmark works"
 exit 0
