@@ -196,6 +196,28 @@ TEST(Convert, AListenerCanStopTheConversion) {
     const ConversionResult r = ConvertThreadFile(Text(in), Text(folder.Path("o.html")), stopper);
     EXPECT_EQ(r.outcome, ConversionOutcome::Stopped);
     EXPECT_EQ(r.records, 1u);
+
+    // The modern page stopped midway through each reading, while its walk through the thread
+    // runs batches ahead: the walk ends too, and nothing waits for it.
+    struct Later : ConversionListener {
+        int lines = 0, at = 0;
+        bool StopRequested() override { return ++lines >= at; }
+    };
+    std::string thread;
+    for (int n = 1; n <= 20000; ++n) {
+        thread += std::to_string(n) + " name : 2024/09/10(火) 12:00:00 ID:abc\r\n>>1 text\r\n\r\n";
+    }
+    const std::string long_in = folder.Write("long.txt", thread);
+    for (const int at : {5000, 65000}) {
+        Later later;
+        later.at = at;
+        PageOptions options;
+        options.kind = PageKind::Modern;
+        EXPECT_EQ(
+            ConvertThreadFile(Text(long_in), Text(folder.Path("m.html")), later, options).outcome,
+            ConversionOutcome::Stopped)
+            << at;
+    }
 }
 
 // What escapes a conversion (here thrown by the listener, as a thread that cannot be started or
