@@ -72,14 +72,10 @@ void AppendCodePoint(uint32_t code, std::string& out) {
     }
 }
 
-char* Cp932Decoder::Put(uint32_t entry, char* dst) {
-    if (entry == 0) {
-        std::memcpy(dst, kReplacementCharacter, 3);
-        ++undecodable_;
-        return dst + 3;
-    }
-    std::memcpy(dst, &entry, 4);  // the fourth byte is overwritten by what follows
-    return dst + (entry >> 24);
+char* Cp932Decoder::PutReplacement(char* dst) {
+    std::memcpy(dst, kReplacementCharacter, 3);
+    ++undecodable_;
+    return dst + 3;
 }
 
 void Cp932Decoder::Decode(std::string_view bytes, bool last, std::string& out) {

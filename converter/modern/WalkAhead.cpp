@@ -1,6 +1,7 @@
 // The walk on its own thread, and the batches it hands to the page.
 #include "converter/modern/WalkAhead.h"
 
+#include <functional>
 #include <system_error>
 
 namespace horofu {
@@ -51,6 +52,12 @@ void WalkAhead::Stop() {
 }
 
 uint32_t WalkAhead::Keep(std::string_view text) {
+    // What the walk says of a line (its header's parts, the line as body) mostly points into
+    // the line itself, which the batch holds already.
+    if (!line_.empty() && std::less_equal<const char*>()(line_.data(), text.data()) &&
+        std::less_equal<const char*>()(text.data() + text.size(), line_.data() + line_.size())) {
+        return lineAt_ + static_cast<uint32_t>(text.data() - line_.data());
+    }
     const auto at = static_cast<uint32_t>(filling_.bytes.size());
     filling_.bytes.append(text);
     return at;
@@ -64,7 +71,13 @@ void WalkAhead::Record(Kind kind, std::string_view text, bool continues) {
 bool WalkAhead::Line(std::string_view line, bool continues) {
     Pass();
     if (stopped_) return false;
+    line_ = {};
     Record(Kind::Line, line, continues);
+    // The line's bytes stay where they are until the walk reads on, and the walk looks past
+    // them only after copying them elsewhere: while this line is told of, its views point
+    // either into it or to other memory.
+    line_ = line;
+    lineAt_ = filling_.events.back().begin;
     return true;
 }
 
@@ -96,6 +109,7 @@ void WalkAhead::Pass() {
 }
 
 void WalkAhead::Hand() {
+    line_ = {};
     if (filling_.events.empty()) return;
     std::unique_lock<std::mutex> hold(lock_);
     changed_.wait(hold, [this] { return ready_.size() < kBatchesAhead || stopped_; });

@@ -86,7 +86,9 @@ class WalkAhead {
     void Join();
 
     std::function<void(WalkAhead&)> walk_;
-    Batch filling_;  // the walking thread's
+    Batch filling_;          // the walking thread's
+    std::string_view line_;  // the line being told of, kept in filling_ at lineAt_
+    uint32_t lineAt_ = 0;
     PostHeader replayed_;
 
     std::thread walker_;
