@@ -21,7 +21,7 @@ namespace horofu {
 
 namespace {
 
-constexpr std::size_t kSpillBytes = 8u << 20;  // memory stays well under the archive's bound
+constexpr std::size_t kSpillBytes = 4u << 20;  // memory stays well under the archive's bound
 
 // Whether a gram is a pair of characters (else one): its UTF-8 lead bytes.
 bool IsPair(std::string_view gram) {
@@ -170,6 +170,18 @@ bool LoadCatalog(const std::string& site, SearchCatalog& catalog, std::string& e
     return true;
 }
 
+bool ReadFully(PlatformFile& file, char* into, std::size_t size);
+
+// Whether the site's index folder holds a catalog this program wrote, by its first bytes.
+bool CatalogThere(const std::string& site, std::string& error) {
+    if (!MakeIndexFolder(IndexFolder(site), error)) return false;
+    auto file = OpenPlatformFile(Text(IndexFolder(site) + "/" + kCatalogFileName), OpenMode::Input);
+    constexpr std::string_view kStart = "horofuSearch.catalog(1,";
+    char start[kStart.size()];
+    return file != nullptr && ReadFully(*file, start, sizeof start) &&
+           std::string_view(start, sizeof start) == kStart;
+}
+
 // Moves the buffered gram records to the end of the scratch file, noting where each bucket's
 // went. Called by Put when the buffer passes its bound.
 bool Spill(std::vector<std::string>& buffered, std::unique_ptr<PlatformFile>& scratch,
@@ -282,7 +294,10 @@ void SearchIndexUpdate::Put(const SearchThread& thread) {
 
 bool SearchIndexUpdate::Commit(std::string& error) {
     Run& run = *run_;
-    if (run.error.empty() && !run.loaded) {
+    // Nothing put: a catalog that is there stays as it is, unread, since a large site's catalog
+    // is the largest thing the update would hold.
+    const bool keepCatalog = run.error.empty() && !run.loaded && CatalogThere(site_, run.error);
+    if (run.error.empty() && !run.loaded && !keepCatalog) {
         if (!LoadCatalog(site_, run.catalog, run.error)) {
             error = run.error;
             return false;
@@ -458,7 +473,7 @@ bool SearchIndexUpdate::Commit(std::string& error) {
     auto script = [&catalog](const std::function<void(std::string_view)>& put) {
         catalog.Script(put);
     };
-    if (!ReplaceFileIfChanged(folder + "/" + kCatalogFileName, script, error) ||
+    if (!(keepCatalog || ReplaceFileIfChanged(folder + "/" + kCatalogFileName, script, error)) ||
         !ReplaceFileIfChanged(folder + "/" + kFoldFileName,
                               "horofuSearch.fold(" + FoldTableScript() + ");\n", error) ||
         !ReplaceFileIfChanged(folder + "/search.js", std::string(SearchPageScript()), error) ||
