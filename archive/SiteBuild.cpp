@@ -6,12 +6,11 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
-#include <unordered_map>
 
 #include "archive/PostInstant.h"
 #include "archive/SeriesTitle.h"
@@ -21,6 +20,7 @@
 #include "archive/SiteRecord.h"
 #include "archive/SiteSources.h"
 #include "archive/SiteStyle.h"
+#include "archive/SiteTable.h"
 #include "archive/ThreadFacts.h"
 #include "archive/ThreadPeek.h"
 #include "converter/ConversionChannels.h"
@@ -37,30 +37,28 @@ namespace {
 constexpr char kLockName[] = ".horofu-lock";
 constexpr auto kRecordEvery = std::chrono::seconds(5);  // a cut run keeps what it finished
 
-// One thread of the site during a run: what the record says, and what was found now.
-struct Entry;
-const std::string& SourcePath(const Entry& entry);
+constexpr uint32_t kNoSource = UINT32_MAX;
+constexpr uint32_t kNoPart = UINT32_MAX;
 
+// What a run knows of one thread of the table beside what the record says.
 struct Entry {
-    SiteThread thread;
-    bool inRecord = false;  // has a page from an earlier run
-    bool found = false;
-    bool changed = false;  // its source is new or changed since its page was made
-    bool convert = false;
-    bool failed = false;  // its source could not be read or converted in this run
-    struct {
-        std::string path;  // empty when the record's source is the one found
-        std::string fileName;
-        uint64_t size = 0;
-        int64_t modified = 0;
-    } source;
-    uint64_t head = 0;  // of the source found, once read
-    std::size_t previous = SIZE_MAX, next = SIZE_MAX;
+    bool inRecord : 1 = false;  // has a page from an earlier run
+    bool found : 1 = false;
+    bool changed : 1 = false;  // its source is new or changed since its page was made
+    bool convert : 1 = false;
+    bool failed : 1 = false;      // its source could not be read or converted in this run
+    uint32_t source = kNoSource;  // in the sources found, when it is not the record's
+    uint32_t previous = kNoPart, next = kNoPart;
 };
 
-const std::string& SourcePath(const Entry& entry) {
-    return entry.source.path.empty() ? entry.thread.source : entry.source.path;
-}
+// A thread's source found by this run that differs from the record's: until its page is made.
+struct FoundSource {
+    uint32_t folder = 0;
+    std::string fileName;
+    uint64_t size = 0;
+    int64_t modified = 0;
+    uint64_t head = 0;  // once read
+};
 
 uint64_t Hash(uint64_t hash, std::string_view bytes) {
     for (char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
@@ -78,34 +76,55 @@ class Build {
     void ReadOldRecord();
     void TakeSources(const std::vector<std::string>& sources);
     void ChainSeries();
-    uint64_t LinkState(const Entry& entry, const std::vector<std::string>& names) const;
-    std::string Navigation(const Entry& entry) const {
-        return NavigationLine(
-            entry.thread, entry.previous == SIZE_MAX ? nullptr : &entries_[entry.previous].thread,
-            entry.next == SIZE_MAX ? nullptr : &entries_[entry.next].thread);
-    }
+    uint64_t LinkState(std::size_t i, std::string_view names) const;
+    std::string Navigation(std::size_t i) const;
     void PlanConversions();
     void Convert(SearchIndexUpdate& search);
-    std::string ConvertInWorker(Entry& entry);
-    void Converted(Entry& entry, bool ended, std::string& bytes, SearchIndexUpdate& search);
+    std::string ConvertInWorker(std::size_t i);
+    void Converted(std::size_t i, bool ended, std::string& bytes, SearchIndexUpdate& search);
     void WriteSiteFiles();
+    void WriteBoard(const std::string& board, std::vector<uint32_t>& threads);
     void WriteRecord();
     void Write(const std::string& path, std::string_view bytes);
-    const SiteThread* Find(const std::string& id) const {
-        const auto at = byId_.find(id);
-        if (at == byId_.end()) return nullptr;
-        const Entry& entry = entries_[at->second];
-        return entry.inRecord || entry.changed ? &entry.thread : nullptr;
+    void Write(const std::string& path, const SitePieces& pieces);
+    // The thread of id "board/key" if the site has its page or is making it, else kNone.
+    std::size_t Find(std::string_view id) const {
+        const std::size_t i = table_.Find(id);
+        if (i == SiteTable::kNone || !(entries_[i].inRecord || entries_[i].changed)) {
+            return SiteTable::kNone;
+        }
+        return i;
     }
-    std::string PagePath(const SiteThread& t) const {
-        return site_ + "/" + t.board + "/" + t.key + ".html";
+    std::string PagePath(std::size_t i) const {
+        std::string path = site_;
+        path.append("/").append(table_.Board(i)).append("/").append(table_.Key(i));
+        return path + ".html";
+    }
+    std::string SourcePath(std::size_t i) const {
+        const uint32_t s = entries_[i].source;
+        return s == kNoSource ? table_.Source(i)
+                              : table_.Folder(found_[s].folder) + found_[s].fileName;
+    }
+    uint64_t FoundSize(std::size_t i) const {
+        const uint32_t s = entries_[i].source;
+        return s == kNoSource ? table_.FileSize(i) : found_[s].size;
+    }
+    // Newest last post first; threads of one instant by board and key, so pages do not change
+    // between runs that change nothing.
+    bool Newer(uint32_t a, uint32_t b) const {
+        if (table_.LastInstant(a) != table_.LastInstant(b)) {
+            return table_.LastInstant(a) > table_.LastInstant(b);
+        }
+        if (table_.Board(a) != table_.Board(b)) return table_.Board(a) < table_.Board(b);
+        return table_.Key(a) < table_.Key(b);
     }
 
     std::string site_;
     SiteWorkers& workers_;
     SiteListener& listener_;
-    std::deque<Entry> entries_;  // grows without moving what it holds
-    std::unordered_map<std::string, std::size_t> byId_;
+    SiteTable table_;
+    std::vector<Entry> entries_;  // by the table's rows
+    std::vector<FoundSource> found_;
     std::vector<std::size_t> jobs_;
     SiteSummary summary_;
 };
@@ -145,34 +164,40 @@ void Build::ReadOldRecord() {
     SiteThread t;
     while (std::getline(in, line)) {
         if (in.eof()) break;  // a cut last line: its thread is built again
-        if (!ReadRecordLine(line, t) || byId_.count(t.Id()) != 0) continue;
-        byId_.emplace(t.Id(), entries_.size());
+        if (!ReadRecordLine(line, t)) continue;
+        bool added = false;
+        const std::size_t i = table_.Add(t.board, t.key, added);
+        if (!added) continue;
+        table_.Set(i, t);
         entries_.emplace_back();
-        entries_.back().thread = std::move(t);
         entries_.back().inRecord = true;
     }
 }
 
 void Build::TakeSources(const std::vector<std::string>& sources) {
     auto take = [this](FoundThread& f) {
-        const std::string id = f.board + "/" + f.key;
-        auto [at, added] = byId_.emplace(id, entries_.size());
-        if (added) {
-            entries_.emplace_back();
-            entries_.back().thread.board = std::move(f.board);
-            entries_.back().thread.key = std::move(f.key);
-        }
-        Entry& entry = entries_[at->second];
-        if (entry.found && f.size <= entry.source.size) return;  // the longer log of a thread
+        bool added = false;
+        const std::size_t i = table_.Add(f.board, f.key, added);
+        if (added) entries_.emplace_back();
+        Entry& entry = entries_[i];
+        if (entry.found && f.size <= FoundSize(i)) return;  // the longer log of a thread
         entry.found = true;
-        const SiteThread& t = entry.thread;
-        entry.changed =
-            !entry.inRecord || t.source != f.path || t.size != f.size || t.modified != f.modified;
-        // What the record holds already is not held twice.
-        entry.source.path = entry.changed ? std::move(f.path) : std::string();
-        entry.source.fileName = std::move(f.fileName);
-        entry.source.size = f.size;
-        entry.source.modified = f.modified;
+        std::string_view fileName;
+        const uint32_t folder = table_.FolderOf(f.path, fileName);
+        entry.changed = !entry.inRecord || table_.FolderNumber(i) != folder ||
+                        table_.FileName(i) != fileName || table_.FileSize(i) != f.size ||
+                        table_.Modified(i) != f.modified;
+        if (!entry.changed) {
+            entry.source = kNoSource;  // what the record holds already is not held twice
+            return;
+        }
+        FoundSource source{folder, std::string(fileName), f.size, f.modified, 0};
+        if (entry.source == kNoSource) {
+            entry.source = static_cast<uint32_t>(found_.size());
+            found_.push_back(std::move(source));
+        } else {
+            found_[entry.source] = std::move(source);
+        }
     };
     FindThreads(sources, take, [this](const std::string& path, SourceProblem what, int error) {
         summary_.status = 1;
@@ -185,20 +210,25 @@ void Build::TakeSources(const std::vector<std::string>& sources) {
     });
     // A thread's first posts and title are read before any conversion, so that every page
     // gets its series' links on the first writing.
-    for (Entry& entry : entries_) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        Entry& entry = entries_[i];
         if (!entry.changed) continue;
-        ThreadPeek peek = PeekThread(entry.source.path, entry.source.fileName);
+        FoundSource& source = found_[entry.source];
+        const std::string path = SourcePath(i);
+        ThreadPeek peek = PeekThread(path, source.fileName);
         if (!peek.read) {
             summary_.status = 1;
-            listener_.Problem(entry.source.path, SiteProblem::SourceUnreadable, peek.systemError);
+            listener_.Problem(path, SiteProblem::SourceUnreadable, peek.systemError);
             entry.changed = false;
             entry.failed = true;
             continue;
         }
-        entry.head = peek.head;
-        entry.thread.title = std::move(peek.title);
-        if (peek.posts > 0) entry.thread.posts = peek.posts;
-        entry.thread.previous = std::move(peek.previous);
+        source.head = peek.head;
+        SiteThread t = table_.Thread(i);
+        t.title = std::move(peek.title);
+        if (peek.posts > 0) t.posts = peek.posts;
+        t.previous = std::move(peek.previous);
+        table_.Set(i, t);
     }
 }
 
@@ -210,16 +240,16 @@ void Build::ChainSeries() {
         if (before == after) return;
         Entry& a = entries_[before];
         Entry& b = entries_[after];
-        if (a.next != SIZE_MAX || b.previous != SIZE_MAX) return;
-        a.next = after;
-        b.previous = before;
+        if (a.next != kNoPart || b.previous != kNoPart) return;
+        a.next = static_cast<uint32_t>(after);
+        b.previous = static_cast<uint32_t>(before);
     };
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const Entry& entry = entries_[i];
         if (!entry.inRecord && !entry.changed) continue;
-        if (entry.thread.previous.empty()) continue;
-        const auto at = byId_.find(entry.thread.previous);
-        if (at != byId_.end()) link(at->second, i);
+        if (table_.Previous(i).empty()) continue;
+        const std::size_t at = table_.Find(table_.Previous(i));
+        if (at != SiteTable::kNone) link(at, i);
     }
     // Every reading of every title as (board and shape, part, thread), the board and shape
     // hashed: a large site's titles are not held a second time.
@@ -228,28 +258,28 @@ void Build::ChainSeries() {
         uint64_t part;
         std::size_t thread;
     };
-    auto shapeOf = [](const SiteThread& t, const SeriesReading& r) {
-        return Hash(Hash(14695981039346656037ull, t.board), r.shape);
+    auto shapeOf = [this](std::size_t i, const SeriesReading& r) {
+        return Hash(Hash(14695981039346656037ull, table_.Board(i)), r.shape);
     };
     std::vector<Part> parts;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         if (!entries_[i].inRecord && !entries_[i].changed) continue;
-        for (const SeriesReading& r : SeriesReadings(entries_[i].thread.title)) {
-            parts.push_back({shapeOf(entries_[i].thread, r), r.part, i});
+        for (const SeriesReading& r : SeriesReadings(table_.Title(i))) {
+            parts.push_back({shapeOf(i, r), r.part, i});
         }
     }
     // One part of a number: the thread of the lowest key, so that runs agree.
     std::sort(parts.begin(), parts.end(), [this](const Part& a, const Part& b) {
         if (a.shape != b.shape) return a.shape < b.shape;
         if (a.part != b.part) return a.part < b.part;
-        const std::string& ka = entries_[a.thread].thread.key;
-        const std::string& kb = entries_[b.thread].thread.key;
+        const std::string_view ka = table_.Key(a.thread);
+        const std::string_view kb = table_.Key(b.thread);
         return ka.size() != kb.size() ? ka.size() < kb.size() : ka < kb;
     });
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         if (!entries_[i].inRecord && !entries_[i].changed) continue;
-        for (const SeriesReading& r : SeriesReadings(entries_[i].thread.title)) {
-            const Part want{shapeOf(entries_[i].thread, r), r.part + 1, 0};
+        for (const SeriesReading& r : SeriesReadings(table_.Title(i))) {
+            const Part want{shapeOf(i, r), r.part + 1, 0};
             const auto next = std::lower_bound(
                 parts.begin(), parts.end(), want, [](const Part& a, const Part& b) {
                     return a.shape != b.shape ? a.shape < b.shape : a.part < b.part;
@@ -262,17 +292,32 @@ void Build::ChainSeries() {
     }
 }
 
-// What a page's links depend on: its navigation line, and which threads it names are in the
-// site (with their titles, which previews show).
-uint64_t Build::LinkState(const Entry& entry, const std::vector<std::string>& names) const {
-    uint64_t hash = Hash(14695981039346656037ull, Navigation(entry));
+std::string Build::Navigation(std::size_t i) const {
+    auto part = [this](uint32_t j) {
+        return SeriesPart{table_.Board(j), table_.Key(j), table_.Title(j)};
+    };
+    const Entry& entry = entries_[i];
+    const SeriesPart previous = entry.previous == kNoPart ? SeriesPart{} : part(entry.previous);
+    const SeriesPart next = entry.next == kNoPart ? SeriesPart{} : part(entry.next);
+    return NavigationLine(table_.Board(i), entry.previous == kNoPart ? nullptr : &previous,
+                          entry.next == kNoPart ? nullptr : &next);
+}
+
+// What a page's links depend on: its navigation line, and which threads it names (sorted,
+// separated by spaces) are in the site, with their titles, which previews show.
+uint64_t Build::LinkState(std::size_t i, std::string_view names) const {
+    uint64_t hash = Hash(14695981039346656037ull, Navigation(i));
     const std::string_view mark = kCountedMark;
-    for (std::string_view name : names) {
+    while (!names.empty()) {
+        const std::size_t space = std::min(names.find(' '), names.size());
+        std::string_view name = names.substr(0, space);
+        names.remove_prefix(std::min(space + 1, names.size()));
+        if (name.empty()) continue;
         const bool counted = name.ends_with(mark);
         if (counted) name.remove_suffix(mark.size());
-        if (const SiteThread* t = Find(std::string(name))) {
-            hash = Hash(Hash(hash, name), t->title);
-            if (counted) hash = Hash(hash, std::to_string(t->posts));
+        if (const std::size_t t = Find(name); t != SiteTable::kNone) {
+            hash = Hash(Hash(hash, name), table_.Title(t));
+            if (counted) hash = Hash(hash, std::to_string(table_.Posts(t)));
         }
     }
     return hash;
@@ -289,8 +334,8 @@ void Build::PlanConversions() {
         } else if (entry.found && entry.inRecord) {
             // Pages whose links would change, and pages lost since the last run.
             std::error_code error;
-            entry.convert = LinkState(entry, entry.thread.names) != entry.thread.links ||
-                            !fs::exists(PagePath(entry.thread), error);
+            entry.convert =
+                LinkState(i, table_.Names(i)) != table_.Links(i) || !fs::exists(PagePath(i), error);
             if (entry.convert) ++summary_.relinked;
         }
         if (entry.convert) jobs_.push_back(i);
@@ -299,17 +344,28 @@ void Build::PlanConversions() {
 
 // Runs in a worker: the thread's page written beside its place and put there whole, with the
 // last post's time; hands back "ok" and the facts, or the outcome that stopped it.
-std::string Build::ConvertInWorker(Entry& entry) {
+std::string Build::ConvertInWorker(std::size_t i) {
     ThreadFacts facts;
-    SitePage hooks([this](const std::string& id) { return Find(id); }, Navigation(entry), facts);
+    auto lookup = [this](const std::string& id, LinkedThread& thread) {
+        const std::size_t t = Find(id);
+        if (t == SiteTable::kNone) return false;
+        thread.board = table_.Board(t);
+        thread.key = table_.Key(t);
+        thread.title = table_.Title(t);
+        thread.posts = table_.Posts(t);
+        return true;
+    };
+    SitePage hooks(lookup, Navigation(i), facts);
     PageOptions options;
     options.kind = PageKind::Modern;
-    options.title = Text(entry.source.fileName);
+    const uint32_t source = entries_[i].source;
+    options.title =
+        Text(source == kNoSource ? std::string(table_.FileName(i)) : found_[source].fileName);
     options.site = &hooks;
     int error = 0;
-    auto input = OpenPlatformFile(Text(SourcePath(entry)), OpenMode::Input, &error);
+    auto input = OpenPlatformFile(Text(SourcePath(i)), OpenMode::Input, &error);
     if (!input) return "failed " + std::to_string(error) + "\n";
-    auto page = CreatePageBeside(Text(PagePath(entry.thread)), &error);
+    auto page = CreatePageBeside(Text(PagePath(i)), &error);
     if (!page) return "failed " + std::to_string(error) + "\n";
     auto output = page->OpenForWriting();
     if (!output) return "failed " + std::to_string(page->SystemError()) + "\n";
@@ -322,7 +378,9 @@ std::string Build::ConvertInWorker(Entry& entry) {
         return "failed " + std::to_string(result.systemError) + "\n";
     }
     std::sort(facts.names.begin(), facts.names.end());
-    facts.links = LinkState(entry, facts.names);
+    std::string names;
+    for (const std::string& name : facts.names) names.append(names.empty() ? "" : " ").append(name);
+    facts.links = LinkState(i, names);
     const int64_t last = PostInstant(facts.lastDate);
     if (last != 0) page->SetModificationTime(last);
     if (page->PutInPlace(true) != PlaceResult::Placed) {
@@ -331,7 +389,8 @@ std::string Build::ConvertInWorker(Entry& entry) {
     return "ok\n" + FactsText(facts);
 }
 
-void Build::Converted(Entry& entry, bool ended, std::string& bytes, SearchIndexUpdate& search) {
+void Build::Converted(std::size_t i, bool ended, std::string& bytes, SearchIndexUpdate& search) {
+    Entry& entry = entries_[i];
     ThreadFacts facts;
     const bool ok = ended && bytes.substr(0, 3) == "ok\n" &&
                     ReadFacts(std::string_view(bytes).substr(3), facts);
@@ -339,16 +398,21 @@ void Build::Converted(Entry& entry, bool ended, std::string& bytes, SearchIndexU
         summary_.status = 1;
         int error = 0;
         if (bytes.substr(0, 7) == "failed ") error = std::atoi(bytes.c_str() + 7);
-        listener_.Problem(SourcePath(entry), SiteProblem::ConversionFailed, error);
+        listener_.Problem(SourcePath(i), SiteProblem::ConversionFailed, error);
         entry.changed = false;
         entry.failed = true;
         return;
     }
-    SiteThread& t = entry.thread;
-    if (!entry.source.path.empty()) t.source = std::move(entry.source.path);
-    t.size = entry.source.size;
-    t.modified = entry.source.modified;
-    if (entry.changed) t.head = entry.head;
+    SiteThread t = table_.Thread(i);
+    if (entry.source != kNoSource) {
+        // The record takes the source found now; its place in found_ is not needed again.
+        const FoundSource& source = found_[entry.source];
+        t.source = SourcePath(i);
+        t.size = source.size;
+        t.modified = source.modified;
+        if (entry.changed) t.head = source.head;
+        entry.source = kNoSource;
+    }
     t.title = facts.title;
     t.posts = facts.posts;
     t.firstDate = facts.firstDate;
@@ -357,23 +421,27 @@ void Build::Converted(Entry& entry, bool ended, std::string& bytes, SearchIndexU
     t.gone = false;
     t.names = std::move(facts.names);
     t.links = facts.links;
+    table_.Set(i, t);
     entry.inRecord = true;
     entry.changed = false;
     ++summary_.converted;
 
     SearchThread thread;
-    thread.board = t.board;
-    thread.key = t.key;
-    thread.title = t.title;
+    thread.board = std::move(t.board);
+    thread.key = std::move(t.key);
+    thread.title = std::move(t.title);
     thread.posts = std::move(facts.search);
     search.Put(thread);
 }
 
 void Build::Convert(SearchIndexUpdate& search) {
     if (jobs_.empty()) return;
+    std::string made;  // boards whose folder was made, one after the other
     for (std::size_t job : jobs_) {
+        if (table_.Board(job) == made) continue;
+        made = table_.Board(job);
         std::error_code error;
-        fs::create_directories(site_ + "/" + entries_[job].thread.board, error);
+        fs::create_directories(site_ + "/" + made, error);
     }
     std::size_t done = 0;
     auto lastRecord = std::chrono::steady_clock::now();
@@ -381,12 +449,12 @@ void Build::Convert(SearchIndexUpdate& search) {
     workers_.Run(
         jobs_.size(),
         [this](std::size_t job) {
-            Entry& entry = entries_[jobs_[job]];
-            listener_.Converting(entry.thread.Id());
-            return ConvertInWorker(entry);
+            const std::size_t i = jobs_[job];
+            listener_.Converting(std::string(table_.Board(i)) + "/" + std::string(table_.Key(i)));
+            return ConvertInWorker(i);
         },
         [&](std::size_t job, bool ended, std::string& bytes) {
-            Converted(entries_[jobs_[job]], ended, bytes, search);
+            Converted(jobs_[job], ended, bytes, search);
             listener_.Progress(++done, jobs_.size());
             if (std::chrono::steady_clock::now() - lastRecord > kRecordEvery) {
                 WriteRecord();
@@ -396,47 +464,90 @@ void Build::Convert(SearchIndexUpdate& search) {
 }
 
 void Build::Write(const std::string& path, std::string_view bytes) {
+    Write(path, [bytes](const std::function<void(std::string_view)>& put) { put(bytes); });
+}
+
+void Build::Write(const std::string& path, const SitePieces& pieces) {
     bool written = false;
     int error = 0;
-    if (!UpdateSiteFile(path, bytes, written, error)) {
+    if (!UpdateSiteFile(path, pieces, written, error)) {
         summary_.status = 1;
         listener_.Problem(path, SiteProblem::FileNotWritten, error);
     }
     if (written) ++summary_.filesWritten;
 }
 
+// A board's index page, made a row at a time as it is compared and written.
+void Build::WriteBoard(const std::string& board, std::vector<uint32_t>& threads) {
+    std::sort(threads.begin(), threads.end(),
+              [this](uint32_t a, uint32_t b) { return Newer(a, b); });
+    Write(site_ + "/" + board + "/index.html",
+          [&](const std::function<void(std::string_view)>& put) {
+              put(BoardIndexHead(board));
+              std::string row;
+              for (uint32_t i : threads) {
+                  row.clear();
+                  AppendBoardRow(row, table_.Thread(i));
+                  put(row);
+              }
+              put(BoardIndexEnd());
+          });
+}
+
 void Build::WriteSiteFiles() {
     Write(site_ + "/style.css", std::string(modern::kStyle) + site::kStyleAdditions);
     Write(site_ + "/sort.js", site::kSortScript);
-    std::map<std::string, std::vector<const SiteThread*>> boards;
-    for (Entry& entry : entries_) {
-        if (!entry.inRecord) continue;
-        entry.thread.gone = !entry.found;
-        summary_.gone += entry.thread.gone;
-        boards[entry.thread.board].push_back(&entry.thread);
+    std::map<std::string, std::vector<uint32_t>, std::less<>> boards;
+    std::vector<uint32_t> recent;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        if (!entries_[i].inRecord) continue;
+        table_.SetGone(i, !entries_[i].found);
+        summary_.gone += !entries_[i].found;
+        auto at = boards.find(table_.Board(i));
+        if (at == boards.end()) at = boards.emplace(std::string(table_.Board(i)), 0).first;
+        at->second.push_back(static_cast<uint32_t>(i));
+        recent.push_back(static_cast<uint32_t>(i));
     }
-    for (const auto& [board, threads] : boards) {
-        Write(site_ + "/" + board + "/index.html", BoardIndexPage(board, threads));
+    std::vector<BoardSummary> summaries;
+    for (auto& [board, threads] : boards) {
+        WriteBoard(board, threads);
         summary_.threads += threads.size();
+        BoardSummary b;
+        b.name = board;
+        b.threads = threads.size();
+        for (uint32_t i : threads) b.posts += table_.Posts(i);
+        b.lastInstant = table_.LastInstant(threads.front());  // the newest, sorted first
+        b.lastDate = table_.Thread(threads.front()).lastDate;
+        summaries.push_back(std::move(b));
+        std::vector<uint32_t>().swap(threads);
     }
-    std::vector<const SiteThread*> threads;
-    threads.reserve(summary_.threads);
-    for (const Entry& entry : entries_) {
-        if (entry.inRecord) threads.push_back(&entry.thread);
-    }
-    Write(site_ + "/index.html", SiteIndexPage(threads));
+    const std::size_t shown = std::min(kRecentThreads, recent.size());
+    std::partial_sort(recent.begin(), recent.begin() + static_cast<std::ptrdiff_t>(shown),
+                      recent.end(), [this](uint32_t a, uint32_t b) { return Newer(a, b); });
+    std::vector<SiteThread> threads;
+    for (std::size_t k = 0; k < shown; ++k) threads.push_back(table_.Thread(recent[k]));
+    Write(site_ + "/index.html", SiteIndexPage(summaries, threads));
 }
 
+// Written a line at a time as it is compared and written, so that a large site's record is
+// never held whole.
 void Build::WriteRecord() {
-    std::vector<const SiteThread*> threads;
-    for (const Entry& entry : entries_) {
-        if (entry.inRecord) threads.push_back(&entry.thread);
-    }
+    const std::string path = site_ + "/" + kRecordName;
     bool written = false;
     int error = 0;
-    if (!UpdateSiteFile(site_ + "/" + kRecordName, RecordText(threads), written, error)) {
+    auto pieces = [this](const std::function<void(std::string_view)>& put) {
+        put(RecordStart());
+        std::string line;
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            if (!entries_[i].inRecord) continue;
+            line.clear();
+            AppendRecordLine(line, table_.Thread(i));
+            put(line);
+        }
+    };
+    if (!UpdateSiteFile(path, pieces, written, error)) {
         summary_.status = 1;
-        listener_.Problem(site_ + "/" + kRecordName, SiteProblem::FileNotWritten, error);
+        listener_.Problem(path, SiteProblem::FileNotWritten, error);
     }
 }
 

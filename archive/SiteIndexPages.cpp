@@ -1,8 +1,7 @@
 // Index pages as HTML: plain tables that read without scripts.
 #include "archive/SiteIndexPages.h"
 
-#include <algorithm>
-#include <map>
+#include <cstdio>
 
 #include "archive/SitePage.h"
 #include "converter/modern/ShownText.h"
@@ -10,7 +9,6 @@
 namespace horofu {
 namespace {
 
-constexpr std::size_t kRecentThreads = 50;
 // サイトのトップ, 前スレ, 次スレ, スレッド, レス, 最初の書き込み, 最後の書き込み, サイズ
 constexpr char kSiteTop[] =
     "\xE3\x82\xB5\xE3\x82\xA4\xE3\x83\x88\xE3\x81\xAE\xE3\x83\x88\xE3\x83\x83\xE3\x83\x97";
@@ -59,14 +57,6 @@ std::string Size(uint64_t bytes) {
     return text;
 }
 
-// Newest last post first; threads of one instant by board and key, so pages do not change
-// between runs that change nothing.
-bool Newer(const SiteThread* a, const SiteThread* b) {
-    if (a->lastInstant != b->lastInstant) return a->lastInstant > b->lastInstant;
-    if (a->board != b->board) return a->board < b->board;
-    return a->key < b->key;
-}
-
 void ThreadRow(std::string& page, const SiteThread& t, std::string_view up, bool board) {
     page += "<tr><td><a href=\"";
     page += up;
@@ -90,8 +80,7 @@ void ThreadRow(std::string& page, const SiteThread& t, std::string_view up, bool
 
 }  // namespace
 
-std::string BoardIndexPage(const std::string& board, std::vector<const SiteThread*> threads) {
-    std::sort(threads.begin(), threads.end(), Newer);
+std::string BoardIndexHead(const std::string& board) {
     std::string page;
     Head(page, board, "../");
     page +=
@@ -101,57 +90,46 @@ std::string BoardIndexPage(const std::string& board, std::vector<const SiteThrea
     page += std::string("</th><th data-sort>") + kPosts + "</th><th data-sort>" + kFirstPost +
             "</th><th data-sort>" + kLastPost + "</th><th data-sort>" + kSize +
             "</th></tr></thead>\n<tbody>\n";
-    for (const SiteThread* t : threads) ThreadRow(page, *t, "../", false);
-    page += "</tbody>\n</table>\n<script src=\"../sort.js\"></script>\n</body>\n</html>\n";
     return page;
 }
 
-std::string SiteIndexPage(const std::vector<const SiteThread*>& threads) {
-    struct Board {
-        uint64_t threads = 0, posts = 0;
-        const SiteThread* latest = nullptr;
-    };
-    std::map<std::string, Board> boards;
-    std::vector<const SiteThread*> recent;
-    for (const SiteThread* t : threads) {
-        Board& b = boards[t->board];
-        ++b.threads;
-        b.posts += t->posts;
-        if (b.latest == nullptr || Newer(t, b.latest)) b.latest = t;
-        recent.push_back(t);
-    }
-    const std::size_t shown = std::min(kRecentThreads, recent.size());
-    std::partial_sort(recent.begin(), recent.begin() + static_cast<std::ptrdiff_t>(shown),
-                      recent.end(), Newer);
-    recent.resize(shown);
+void AppendBoardRow(std::string& page, const SiteThread& thread) {
+    ThreadRow(page, thread, "../", false);
+}
 
+std::string_view BoardIndexEnd() {
+    return "</tbody>\n</table>\n<script src=\"../sort.js\"></script>\n</body>\n</html>\n";
+}
+
+std::string SiteIndexPage(const std::vector<BoardSummary>& boards,
+                          const std::vector<SiteThread>& recent) {
     std::string page;
     Head(page, kTitle, "");
     page += "<table class=\"threads\">\n<thead><tr><th data-sort>";
     page += std::string(kBoard) + "</th><th data-sort>" + kThreads + "</th><th data-sort>" +
             kPosts + "</th><th data-sort>" + kLastPost + "</th></tr></thead>\n<tbody>\n";
-    for (const auto& [name, b] : boards) {
-        page += "<tr><td><a href=\"" + HrefSegment(name) + "/index.html\">" + Escaped(name);
+    for (const BoardSummary& b : boards) {
+        page += "<tr><td><a href=\"" + HrefSegment(b.name) + "/index.html\">" + Escaped(b.name);
         page += "</a></td><td class=\"n\" data-v=\"" + std::to_string(b.threads) + "\">" +
                 std::to_string(b.threads) + "</td><td class=\"n\" data-v=\"" +
                 std::to_string(b.posts) + "\">" + std::to_string(b.posts) + "</td>";
-        page += "<td class=\"d\" data-v=\"" + std::to_string(b.latest->lastInstant) + "\">" +
-                Escaped(b.latest->lastDate) + "</td></tr>\n";
+        page += "<td class=\"d\" data-v=\"" + std::to_string(b.lastInstant) + "\">" +
+                Escaped(b.lastDate) + "</td></tr>\n";
     }
     page += std::string("</tbody>\n</table>\n<h2>") + kRecent + "</h2>\n";
     page += "<table class=\"threads\">\n<thead><tr><th data-sort>";
     page += std::string(kThreads) + "</th><th data-sort>" + kBoard + "</th><th data-sort>" +
             kPosts + "</th><th data-sort>" + kLastPost + "</th></tr></thead>\n<tbody>\n";
-    for (const SiteThread* t : recent) ThreadRow(page, *t, "", true);
+    for (const SiteThread& t : recent) ThreadRow(page, t, "", true);
     page += "</tbody>\n</table>\n<script src=\"sort.js\"></script>\n</body>\n</html>\n";
     return page;
 }
 
-std::string NavigationLine(const SiteThread& thread, const SiteThread* previous,
-                           const SiteThread* next) {
+std::string NavigationLine(std::string_view board, const SeriesPart* previous,
+                           const SeriesPart* next) {
     std::string line = std::string("<nav class=\"site\"><a href=\"../index.html\">") + kSiteTop +
-                       "</a><a href=\"index.html\">" + Escaped(thread.board) + "</a>";
-    auto part = [&](const SiteThread* t, const char* label, const char* rel) {
+                       "</a><a href=\"index.html\">" + Escaped(board) + "</a>";
+    auto part = [&](const SeriesPart* t, const char* label, const char* rel) {
         if (t == nullptr) return;
         line += std::string("<a rel=\"") + rel + "\" href=\"../" + HrefSegment(t->board) + "/" +
                 HrefSegment(t->key) + ".html\" title=\"" + Escaped(t->title) + "\">" + label +

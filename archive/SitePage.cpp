@@ -34,8 +34,9 @@ bool SitePage::LocalAddress(std::string_view address, std::string& href, std::st
     if (named.lastN > 0 && named_.insert(id + kCountedMark).second) {
         facts_.names.push_back(id + kCountedMark);
     }
-    const SiteThread* thread = lookup_(id);
-    if (thread == nullptr) return false;
+    LinkedThread found;
+    if (!lookup_(id, found)) return false;
+    const LinkedThread* thread = &found;
     uint32_t post = named.post;
     if (named.lastN > 0) {
         post = thread->posts > named.lastN ? static_cast<uint32_t>(thread->posts - named.lastN + 1)

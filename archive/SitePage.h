@@ -2,19 +2,25 @@
 // the site's threads as local links, and the facts the site's indexes and search need.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
 
-#include "archive/SiteThread.h"
 #include "archive/ThreadFacts.h"
 #include "converter/modern/PageSiteHooks.h"
 
 namespace horofu {
 
-// The thread of the site with id "board/key", null when the site has none.
-using SiteLookup = std::function<const SiteThread*(const std::string& id)>;
+// What a page's link to another thread of the site shows of it.
+struct LinkedThread {
+    std::string board, key, title;
+    uint64_t posts = 0;
+};
+
+// Fills thread with the thread of the site with id "board/key"; false when the site has none.
+using SiteLookup = std::function<bool(const std::string& id, LinkedThread& thread)>;
 
 // Marks a name in ThreadFacts::names whose link depends on the thread's number of posts.
 inline constexpr char kCountedMark[] = ":l";

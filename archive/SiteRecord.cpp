@@ -6,7 +6,6 @@
 namespace horofu {
 namespace {
 
-constexpr std::string_view kFirstLine = "horofu-site 1";
 constexpr std::size_t kFields = 16;
 
 template <typename Number>
@@ -55,43 +54,46 @@ std::vector<std::string> SplitFields(std::string_view line) {
     return fields;
 }
 
-std::string RecordText(const std::vector<const SiteThread*>& threads) {
-    std::string text(kFirstLine);
-    text += '\n';
+std::string_view RecordStart() {
+    return "horofu-site 1\n";
+}
+
+void AppendRecordLine(std::string& text, const SiteThread& t) {
     std::string line;
-    for (const SiteThread* thread : threads) {
-        const SiteThread& t = *thread;
-        line.clear();
-        std::string names;
-        for (const std::string& name : t.names) {
-            if (!names.empty()) names += ' ';
-            names += name;
-        }
-        for (const std::string_view field :
-             {std::string_view(t.board), std::string_view(t.key), std::string_view(t.source)}) {
-            AppendField(line, field);
-        }
-        AppendField(line, std::to_string(t.size));
-        AppendField(line, std::to_string(t.modified));
-        AppendField(line, std::to_string(t.head));
-        AppendField(line, t.title);
-        AppendField(line, std::to_string(t.posts));
-        AppendField(line, t.firstDate);
-        AppendField(line, t.lastDate);
-        AppendField(line, std::to_string(t.lastInstant));
-        AppendField(line, t.gone ? "gone" : "-");
-        AppendField(line, t.previous);
-        AppendField(line, names);
-        AppendField(line, std::to_string(t.links));
-        AppendField(line, "");
-        text += line;
-        text += '\n';
+    std::string names;
+    for (const std::string& name : t.names) {
+        if (!names.empty()) names += ' ';
+        names += name;
     }
+    for (const std::string_view field :
+         {std::string_view(t.board), std::string_view(t.key), std::string_view(t.source)}) {
+        AppendField(line, field);
+    }
+    AppendField(line, std::to_string(t.size));
+    AppendField(line, std::to_string(t.modified));
+    AppendField(line, std::to_string(t.head));
+    AppendField(line, t.title);
+    AppendField(line, std::to_string(t.posts));
+    AppendField(line, t.firstDate);
+    AppendField(line, t.lastDate);
+    AppendField(line, std::to_string(t.lastInstant));
+    AppendField(line, t.gone ? "gone" : "-");
+    AppendField(line, t.previous);
+    AppendField(line, names);
+    AppendField(line, std::to_string(t.links));
+    AppendField(line, "");
+    text += line;
+    text += '\n';
+}
+
+std::string RecordText(const std::vector<const SiteThread*>& threads) {
+    std::string text(RecordStart());
+    for (const SiteThread* thread : threads) AppendRecordLine(text, *thread);
     return text;
 }
 
 bool IsRecordStart(std::string_view firstLine) {
-    return firstLine == kFirstLine;
+    return firstLine == RecordStart().substr(0, RecordStart().size() - 1);
 }
 
 bool ReadRecordLine(std::string_view line, SiteThread& t) {

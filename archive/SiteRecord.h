@@ -12,8 +12,13 @@ namespace horofu {
 // The record file's name in the site's folder.
 inline constexpr char kRecordName[] = ".horofu-site";
 
-// The record's bytes for threads. Called by the archive at the end of a run and now and then
-// during it, so that a run cut short keeps what it finished.
+// The record's first line, and the line of one thread appended to text. Called by the archive
+// at the end of a run and now and then during it, so that a run cut short keeps what it
+// finished; a large site's record is written a piece at a time, never held whole.
+std::string_view RecordStart();
+void AppendRecordLine(std::string& text, const SiteThread& thread);
+
+// The record's bytes for threads: its first line and theirs.
 std::string RecordText(const std::vector<const SiteThread*>& threads);
 
 // Reading a record a line at a time: whether its first line starts a record, and the thread

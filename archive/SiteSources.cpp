@@ -94,7 +94,7 @@ void FindThreads(const std::vector<std::string>& sources,
                 problem(folder.string(), SourceProblem::Unreadable, error.value());
                 continue;
             }
-            std::vector<fs::path> files;
+            std::vector<std::string> files;  // names: a path of many parts costs far more
             for (; walk != end; walk.increment(error)) {
                 if (error) {
                     problem(folder.string(), SourceProblem::Unreadable, error.value());
@@ -107,13 +107,13 @@ void FindThreads(const std::vector<std::string>& sources,
                 if (walk->is_directory(kind) && !walk->is_symlink(kind)) {
                     if (!name.empty() && name[0] != '.') folders.push_back(walk->path());
                 } else if (!walk->is_directory(kind)) {
-                    files.push_back(walk->path());
+                    files.push_back(name);
                 }
             }
             // In name order, so that which of two equal logs is taken does not depend on the
             // file system's order.
             std::sort(files.begin(), files.end());
-            for (const fs::path& file : files) consider(file);
+            for (const std::string& file : files) consider(folder / file);
         }
     }
 }

@@ -37,4 +37,27 @@ struct ScriptMember {
 // the file is not such a call.
 bool ParseScriptCall(std::string_view script, ScriptValue& arguments);
 
+// Reads such a call a value at a time, for a file whose values are too many to hold all at once
+// as ScriptValues (the catalog of a large site): a small recursive parser that knows only what
+// the index writes. Each reading call skips the space before what it reads.
+class ScriptReader {
+  public:
+    explicit ScriptReader(std::string_view script) : s_(script) {}
+    bool Open();                                // past the call's "("
+    bool Next(char c);                          // c next, and taken
+    bool Number(int64_t& n);                    // an integer
+    bool Value(ScriptValue& v, int depth = 0);  // any value
+    bool Close();                               // ")", an optional ";", and the end
+    bool Call(ScriptValue& arguments);          // the whole call
+
+  private:
+    bool List(ScriptValue& v, char close, int depth);
+    bool String(std::string& out);
+    void Space();
+    bool Eat(char c);
+
+    std::string_view s_;
+    std::size_t at_ = 0;
+};
+
 }  // namespace horofu

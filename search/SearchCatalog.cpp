@@ -19,6 +19,12 @@ bool SearchCatalog::Live(const CatalogSegment& segment, const CatalogRange& rang
 }
 
 std::string SearchCatalog::Script() const {
+    std::string out;
+    Script([&out](std::string_view piece) { out += piece; });
+    return out;
+}
+
+void SearchCatalog::Script(const std::function<void(std::string_view)>& put) const {
     std::string out = "horofuSearch.catalog(1,";
     out += std::to_string(next);
     out += ",[";
@@ -32,6 +38,10 @@ std::string SearchCatalog::Script() const {
             out += std::to_string(r.slot);
             out += ',';
             out += std::to_string(r.posts);
+            if (out.size() > 4096) {
+                put(out);
+                out.clear();
+            }
         }
         out += ']';
     }
@@ -49,43 +59,71 @@ std::string SearchCatalog::Script() const {
         out += ',';
         AppendJsonString(out, t.title);
         out += ']';
+        if (out.size() > 4096) {
+            put(out);
+            out.clear();
+        }
     }
     out += "]);\n";
-    return out;
+    put(out);
 }
 
+// Read a value at a time: a large site's ranges and threads parsed whole as values would take
+// many times the catalog's size.
 bool SearchCatalog::Parse(std::string_view script) {
-    ScriptValue a;
-    if (!ParseScriptCall(script, a) || a[0].number != 1 || a.size() != 4) return false;
-    next = static_cast<uint32_t>(a[1].number);
     segments.clear();
     threads.clear();
-    for (const ScriptValue& s : a[2].items) {
-        CatalogSegment segment;
-        segment.id = static_cast<uint32_t>(s[0].number);
-        segment.buckets = static_cast<uint32_t>(s[1].number);
-        if (segment.buckets == 0 || segment.buckets > kMostBuckets ||
-            (segment.buckets & (segment.buckets - 1)) != 0) {
-            return false;
-        }
-        for (std::size_t i = 2; i + 1 < s.size(); i += 2) {
-            segment.ranges.push_back({s[i].number, static_cast<uint32_t>(s[i + 1].number)});
-        }
-        segments.push_back(std::move(segment));
+    ScriptReader r(script);
+    int64_t version = 0, nextId = 0;
+    if (!r.Open() || !r.Number(version) || version != 1 || !r.Next(',') || !r.Number(nextId) ||
+        !r.Next(',') || !r.Next('[')) {
+        return false;
     }
-    for (const ScriptValue& t : a[3].items) {
-        if (t.size() != 7 || t[4].kind != ScriptValue::Kind::String) return false;
-        CatalogThread thread;
-        thread.gen = static_cast<uint32_t>(t[0].number);
-        thread.segment = static_cast<uint32_t>(t[1].number);
-        thread.lastTime = t[2].number;
-        thread.posts = static_cast<uint32_t>(t[3].number);
-        thread.board = t[4].text;
-        thread.key = t[5].text;
-        thread.title = t[6].text;
-        threads.push_back(std::move(thread));
+    next = static_cast<uint32_t>(nextId);
+    if (!r.Next(']')) {
+        do {
+            CatalogSegment segment;
+            int64_t id = 0, buckets = 0;
+            if (!r.Next('[') || !r.Number(id) || !r.Next(',') || !r.Number(buckets)) return false;
+            segment.id = static_cast<uint32_t>(id);
+            segment.buckets = static_cast<uint32_t>(buckets);
+            if (segment.buckets == 0 || segment.buckets > kMostBuckets ||
+                (segment.buckets & (segment.buckets - 1)) != 0) {
+                return false;
+            }
+            while (r.Next(',')) {
+                int64_t slot = 0, posts = 0;
+                if (!r.Number(slot) || !r.Next(',') || !r.Number(posts)) return false;
+                segment.ranges.push_back({slot, static_cast<uint32_t>(posts)});
+            }
+            if (!r.Next(']')) return false;
+            segments.push_back(std::move(segment));
+        } while (r.Next(','));
+        if (!r.Next(']')) return false;
     }
-    return true;
+    // One thread a line: the lines tell how many to make room for.
+    threads.reserve(static_cast<std::size_t>(std::count(script.begin(), script.end(), '\n')));
+    if (!r.Next(',') || !r.Next('[')) return false;
+    if (!r.Next(']')) {
+        ScriptValue t;
+        do {
+            t = ScriptValue();
+            if (!r.Value(t) || t.size() != 7 || t[4].kind != ScriptValue::Kind::String) {
+                return false;
+            }
+            CatalogThread thread;
+            thread.gen = static_cast<uint32_t>(t[0].number);
+            thread.segment = static_cast<uint32_t>(t[1].number);
+            thread.lastTime = t[2].number;
+            thread.posts = static_cast<uint32_t>(t[3].number);
+            thread.board = std::move(t.items[4].text);
+            thread.key = std::move(t.items[5].text);
+            thread.title = std::move(t.items[6].text);
+            threads.push_back(std::move(thread));
+        } while (r.Next(','));
+        if (!r.Next(']')) return false;
+    }
+    return r.Close();
 }
 
 OrdinalMap::OrdinalMap(const SearchCatalog& catalog, const CatalogSegment& segment) {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,9 @@ struct SearchCatalog {
     std::vector<CatalogThread> threads;  // by slot
 
     std::string Script() const;
+    // The same bytes a piece at a time (a thread a piece), for a catalog too large to hold
+    // twice.
+    void Script(const std::function<void(std::string_view)>& put) const;
     // False when the text is not a catalog this program wrote.
     bool Parse(std::string_view script);
     // Whether the range of a segment belongs to the thread there now.

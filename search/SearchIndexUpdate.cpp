@@ -21,7 +21,7 @@ namespace horofu {
 
 namespace {
 
-constexpr std::size_t kSpillBytes = 8u << 20;  // memory stays well under the archive's bound
+constexpr std::size_t kSpillBytes = 4u << 20;  // memory stays well under the archive's bound
 
 // Whether a gram is a pair of characters (else one): its UTF-8 lead bytes.
 bool IsPair(std::string_view gram) {
@@ -53,13 +53,84 @@ class Remap {
     std::vector<uint32_t> old_, end_, new_;
 };
 
+// The catalog's slots by board and key: an open-addressing table of slot numbers, a few bytes a
+// thread where a map of the names would take a hundred.
+class SlotIndex {
+  public:
+    // The slot of board and key in threads; a new slot (threads.size(), not yet made) when none.
+    uint32_t Find(const std::vector<CatalogThread>& threads, std::string_view board,
+                  std::string_view key, bool& added) {
+        if ((count_ + 1) * 2 > table_.size()) Grow(threads);
+        const std::size_t mask = table_.size() - 1;
+        std::size_t at = Hash(board, key) & mask;
+        for (; table_[at] != 0; at = (at + 1) & mask) {
+            const CatalogThread& t = threads[table_[at] - 1];
+            if (t.board == board && t.key == key) {
+                added = false;
+                return table_[at] - 1;
+            }
+        }
+        added = true;
+        ++count_;
+        table_[at] = static_cast<uint32_t>(threads.size()) + 1;
+        return static_cast<uint32_t>(threads.size());
+    }
+    // Indexes the catalog's threads; of two of one board and key, the later slot is found.
+    void Load(const std::vector<CatalogThread>& threads) {
+        table_.clear();
+        count_ = 0;
+        Grow(threads, threads.size());
+    }
+
+  private:
+    static uint64_t Hash(std::string_view board, std::string_view key) {
+        uint64_t hash = 14695981039346656037ull;
+        for (std::string_view part : {board, std::string_view("/"), key}) {
+            for (char c : part) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        }
+        return hash;
+    }
+    void Grow(const std::vector<CatalogThread>& threads, std::size_t indexed = SIZE_MAX) {
+        std::vector<uint32_t> old = std::move(table_);
+        std::size_t size = 64;
+        const std::size_t want = indexed == SIZE_MAX ? count_ + 1 : indexed;
+        while (size < want * 2 + 2) size *= 2;
+        table_.assign(size, 0);
+        const std::size_t mask = size - 1;
+        auto place = [&](uint32_t slot) {
+            const CatalogThread& t = threads[slot];
+            std::size_t at = Hash(t.board, t.key) & mask;
+            for (; table_[at] != 0; at = (at + 1) & mask) {
+                const CatalogThread& other = threads[table_[at] - 1];
+                if (other.board == t.board && other.key == t.key) {
+                    table_[at] = slot + 1;
+                    return;
+                }
+            }
+            table_[at] = slot + 1;
+            ++count_;
+        };
+        if (indexed != SIZE_MAX) {
+            for (uint32_t s = 0; s < indexed; ++s) place(s);
+        } else {
+            count_ = 0;
+            for (uint32_t slot : old) {
+                if (slot != 0) place(slot - 1);
+            }
+        }
+    }
+
+    std::vector<uint32_t> table_;
+    std::size_t count_ = 0;
+};
+
 }  // namespace
 
 struct SearchIndexUpdate::Run {
     bool loaded = false;
     std::string error;  // the first failure; Commit reports it
     SearchCatalog catalog;
-    std::map<std::pair<std::string, std::string>, uint32_t> slots;  // (board, key) -> slot
+    SlotIndex slots;
     uint32_t gen = 0;
     std::vector<CatalogRange> ranges;  // the new segment's, in ordinal order
     uint32_t posts = 0;
@@ -97,6 +168,18 @@ bool LoadCatalog(const std::string& site, SearchCatalog& catalog, std::string& e
         return false;
     }
     return true;
+}
+
+bool ReadFully(PlatformFile& file, char* into, std::size_t size);
+
+// Whether the site's index folder holds a catalog this program wrote, by its first bytes.
+bool CatalogThere(const std::string& site, std::string& error) {
+    if (!MakeIndexFolder(IndexFolder(site), error)) return false;
+    auto file = OpenPlatformFile(Text(IndexFolder(site) + "/" + kCatalogFileName), OpenMode::Input);
+    constexpr std::string_view kStart = "horofuSearch.catalog(1,";
+    char start[kStart.size()];
+    return file != nullptr && ReadFully(*file, start, sizeof start) &&
+           std::string_view(start, sizeof start) == kStart;
 }
 
 // Moves the buffered gram records to the end of the scratch file, noting where each bucket's
@@ -148,16 +231,12 @@ void SearchIndexUpdate::Put(const SearchThread& thread) {
     if (!run.error.empty()) return;
     if (!run.loaded) {
         if (!LoadCatalog(site_, run.catalog, run.error)) return;
-        for (uint32_t s = 0; s < run.catalog.threads.size(); ++s) {
-            const CatalogThread& t = run.catalog.threads[s];
-            run.slots[{t.board, t.key}] = s;
-        }
+        run.slots.Load(run.catalog.threads);
         run.gen = run.catalog.next;
         run.loaded = true;
     }
-    const auto [it, added] = run.slots.emplace(std::pair{thread.board, thread.key},
-                                               static_cast<uint32_t>(run.catalog.threads.size()));
-    const uint32_t slot = it->second;
+    bool added = false;
+    const uint32_t slot = run.slots.Find(run.catalog.threads, thread.board, thread.key, added);
     if (added) run.catalog.threads.emplace_back();
     CatalogThread& entry = run.catalog.threads[slot];
     if (!added && entry.segment == run.gen && entry.gen == run.gen) {
@@ -215,7 +294,10 @@ void SearchIndexUpdate::Put(const SearchThread& thread) {
 
 bool SearchIndexUpdate::Commit(std::string& error) {
     Run& run = *run_;
-    if (run.error.empty() && !run.loaded) {
+    // Nothing put: a catalog that is there stays as it is, unread, since a large site's catalog
+    // is the largest thing the update would hold.
+    const bool keepCatalog = run.error.empty() && !run.loaded && CatalogThere(site_, run.error);
+    if (run.error.empty() && !run.loaded && !keepCatalog) {
         if (!LoadCatalog(site_, run.catalog, run.error)) {
             error = run.error;
             return false;
@@ -388,7 +470,10 @@ bool SearchIndexUpdate::Commit(std::string& error) {
         catalog.next = run.gen + 1;
     }
 
-    if (!ReplaceFileIfChanged(folder + "/" + kCatalogFileName, catalog.Script(), error) ||
+    auto script = [&catalog](const std::function<void(std::string_view)>& put) {
+        catalog.Script(put);
+    };
+    if (!(keepCatalog || ReplaceFileIfChanged(folder + "/" + kCatalogFileName, script, error)) ||
         !ReplaceFileIfChanged(folder + "/" + kFoldFileName,
                               "horofuSearch.fold(" + FoldTableScript() + ");\n", error) ||
         !ReplaceFileIfChanged(folder + "/search.js", std::string(SearchPageScript()), error) ||

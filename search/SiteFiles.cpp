@@ -2,6 +2,7 @@
 // place) and the standard library's folder calls.
 #include "search/SiteFiles.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -47,6 +48,50 @@ bool ReplaceFileIfChanged(const std::string& path, const std::string& bytes, std
     std::string old;
     if (ReadWholeFile(path, old) && old == bytes) return true;
     return ReplaceFile(path, bytes, error);
+}
+
+bool ReplaceFileIfChanged(
+    const std::string& path,
+    const std::function<void(const std::function<void(std::string_view)>&)>& pieces,
+    std::string& error) {
+    constexpr std::size_t kPiece = 64 * 1024;
+    int systemError = 0;
+    if (auto old = OpenPlatformFile(Text(path), OpenMode::Input, &systemError)) {
+        bool same = true;
+        std::string read(kPiece, '\0');
+        pieces([&](std::string_view piece) {
+            while (same && !piece.empty()) {
+                const std::size_t want = std::min(piece.size(), kPiece);
+                std::size_t got = 0, all = 0;
+                while (all < want && old->Read(&read[all], want - all, got) && got > 0) all += got;
+                same = all == want && piece.substr(0, want) == std::string_view(read.data(), want);
+                piece.remove_prefix(want);
+            }
+        });
+        std::size_t got = 0;
+        if (same && old->Read(&read[0], 1, got) && got == 0) return true;
+    }
+    auto pending = CreatePageBeside(Text(path), &systemError);
+    std::unique_ptr<PlatformFile> file = pending ? pending->OpenForWriting() : nullptr;
+    bool written = file != nullptr;
+    if (written) {
+        std::string buffer;
+        auto flush = [&] {
+            written = written && file->Write(buffer.data(), buffer.size());
+            buffer.clear();
+        };
+        pieces([&](std::string_view piece) {
+            buffer.append(piece);
+            if (buffer.size() >= kPiece) flush();
+        });
+        flush();
+        if (!file->Close()) written = false;
+    }
+    if (written && pending->PutInPlace(true) == PlaceResult::Placed) return true;
+    if (pending != nullptr && pending->SystemError() != 0) systemError = pending->SystemError();
+    error = path + ": cannot be written" +
+            (systemError != 0 ? std::string(" (") + std::strerror(systemError) + ")" : "");
+    return false;
 }
 
 bool MakeIndexFolder(const std::string& folder, std::string& error) {

@@ -1,7 +1,9 @@
 // The files of the search index in a site: read whole, replaced whole, listed and removed.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace horofu {
@@ -17,6 +19,14 @@ bool ReplaceFile(const std::string& path, const std::string& bytes, std::string&
 // As ReplaceFile, but leaves a file that already holds exactly bytes untouched, so that a
 // run that changes nothing writes nothing.
 bool ReplaceFileIfChanged(const std::string& path, const std::string& bytes, std::string& error);
+
+// As ReplaceFileIfChanged for bytes made a piece at a time by pieces (which makes the same
+// bytes each time it is called): compared with the file a piece at a time, and written only
+// when they differ, so that a large file is never held whole.
+bool ReplaceFileIfChanged(
+    const std::string& path,
+    const std::function<void(const std::function<void(std::string_view)>&)>& pieces,
+    std::string& error);
 
 // Makes folder (one level) when missing; refuses a link or anything but a folder in its place,
 // since a link there could send the index's files anywhere.

@@ -4,9 +4,12 @@
 
 #include "archive/PostInstant.h"
 #include "archive/SeriesTitle.h"
+#include "archive/SiteFile.h"
 #include "archive/SiteRecord.h"
+#include "archive/SiteTable.h"
 #include "archive/ThreadAddress.h"
 #include "archive/ThreadFacts.h"
+#include "tests/TempFolder.h"
 
 namespace horofu {
 namespace {
@@ -96,7 +99,7 @@ TEST(PostInstant, HeaderDatesAreJapanTime) {
     EXPECT_EQ(PostInstant("2024/13/01 00:00"), 0);
 }
 
-TEST(SiteRecord, KeepsEveryFieldAndSkipsCutLines) {
+TEST(SiteRecord, KeepsEveryFieldThroughTheTableAndSkipsCutLines) {
     SiteThread t;
     t.board = "news";
     t.key = "1234567890";
@@ -113,7 +116,14 @@ TEST(SiteRecord, KeepsEveryFieldAndSkipsCutLines) {
     t.previous = "news/1234567889";
     t.names = {"game/1", "news/2:l"};
     t.links = 42;
-    const std::string text = RecordText({&t, &t});
+    // A run holds the thread packed in its table, and writes the record from there.
+    SiteTable table;
+    bool added = false;
+    table.Set(table.Add(t.board, t.key, added), t);
+    ASSERT_TRUE(added);
+    const SiteThread packed = table.Thread(0);
+    EXPECT_EQ(packed.board, "news");
+    const std::string text = RecordText({&packed, &t});
     std::vector<SiteThread> back;
     ASSERT_TRUE(ReadRecord(text, back));
     ASSERT_EQ(back.size(), 2u);
@@ -131,6 +141,53 @@ TEST(SiteRecord, KeepsEveryFieldAndSkipsCutLines) {
     ASSERT_TRUE(ReadRecord(text.substr(0, text.size() - 10), back));
     EXPECT_EQ(back.size(), 1u);
     EXPECT_FALSE(ReadRecord("<html>\n", back));
+}
+
+TEST(SiteTable, FindsEachThreadOnceAmongMany) {
+    SiteTable table;
+    bool added = false;
+    for (int i = 0; i < 5000; ++i) {
+        ASSERT_EQ(table.Add("b" + std::to_string(i % 3), std::to_string(i), added),
+                  static_cast<std::size_t>(i));
+        ASSERT_TRUE(added);
+    }
+    EXPECT_EQ(table.Add("b1", "4", added), 4u);
+    EXPECT_FALSE(added);
+    EXPECT_EQ(table.Find("b2/4997"), 4997u);
+    EXPECT_EQ(table.Find("b1/4997"), SiteTable::kNone);  // the key under another board
+    EXPECT_EQ(table.Find("b2"), SiteTable::kNone);
+    // Threads of one folder share it; a bare name has none.
+    std::string_view name;
+    const uint32_t folder = table.FolderOf("/logs/news/1.dat", name);
+    EXPECT_EQ(name, "1.dat");
+    EXPECT_EQ(table.FolderOf("/logs/news/2.dat", name), folder);
+    EXPECT_EQ(table.Folder(folder), "/logs/news/");
+    table.FolderOf("3.dat", name);
+    EXPECT_EQ(name, "3.dat");
+}
+
+TEST(SiteFile, WrittenOnlyWhenItsPiecesDiffer) {
+    testing::TempFolder folder;
+    const std::string path = folder.Path("index.html");
+    auto lines = [](int n) {
+        return [n](const std::function<void(std::string_view)>& put) {
+            for (int i = 0; i < n; ++i) put(std::string(i % 70000 == 0 ? 70000 : 30, 'x'));
+        };
+    };
+    bool written = false;
+    int error = 0;
+    ASSERT_TRUE(UpdateSiteFile(path, lines(3000), written, error));
+    EXPECT_TRUE(written);
+    std::string bytes;
+    ASSERT_TRUE(ReadSiteFile(path, bytes));
+    EXPECT_EQ(bytes.size(), 70000u + 2999u * 30u);
+    ASSERT_TRUE(UpdateSiteFile(path, lines(3000), written, error));
+    EXPECT_FALSE(written);
+    // A file that holds the bytes and more, or fewer, is written again.
+    for (int n : {2999, 3001}) {
+        ASSERT_TRUE(UpdateSiteFile(path, lines(n), written, error));
+        EXPECT_TRUE(written) << n;
+    }
 }
 
 TEST(ThreadFacts, OnlyWholeFactsAreRead) {
