@@ -39,10 +39,12 @@ int RunSearchCommand(const std::vector<std::string>& arguments, Terminal& termin
             color = found.hasValue ? found.value : "always";
         }
     }
+    // The index holds UTF-8; the words come in the program's text (the ANSI code page on
+    // Windows), which the terminal turns into UTF-8 there and passes as it is on POSIX.
     std::string query;
     for (const std::string& word : parser.Operands()) {
         if (!query.empty()) query += ' ';
-        query += word;
+        query += terminal.FromProgramText(word);
     }
     if (site.empty() || query.empty() ||
         (color != "auto" && color != "always" && color != "never")) {

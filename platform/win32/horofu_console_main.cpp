@@ -1,0 +1,93 @@
+// horofu.exe, the horofu command as a Windows console program: the arguments from UTF-16 to
+// the ANSI code page, the console as its terminal, and Ctrl-C stopping a conversion so that
+// its half-written page is removed.
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "archive/SiteWorkers.h"
+#include "command/Command.h"
+#include "platform/win32/Terminal_win32.h"
+
+namespace {
+
+// What --help says of the options that mean something else here.
+constexpr char kHelpNote[] =
+    "\n"
+    "On Windows: --input-encoding takes only the encodings horofu reads itself (UTF-8,\n"
+    "Shift_JIS or CP932, EUC-JP, UTF-16LE, UTF-16BE), not every iconv name; messages are\n"
+    "in English, and in UTF-8 where they go to a pipe or file; with no FILE, a console asks\n"
+    "for one; --site converts one thread at a time; Ctrl-C removes a half-written page.\n";
+
+// The conversion Ctrl-C stops: shared with the console's control handler, which Windows
+// calls on a thread of its own.
+horofu::ConversionStop gStop;
+
+// Called by Windows on Ctrl-C, Ctrl-Break or the console's closing: asks the conversion to
+// stop and waits until its page file is removed (a few seconds at most: a conversion that
+// waits for input never sees the stop), then lets Windows end the program.
+BOOL WINAPI OnConsoleControl(DWORD /*event*/) {
+    auto stopped = std::make_shared<std::promise<void>>();
+    std::future<void> done = stopped->get_future();
+    std::thread([stopped] {
+        gStop.RequestStopAndWait();
+        stopped->set_value();
+    }).detach();
+    done.wait_for(std::chrono::seconds(5));
+    return FALSE;
+}
+
+// Called by the site command once its options are read.
+std::unique_ptr<horofu::SiteWorkers> MakeSiteWorkers(unsigned /*jobs*/) {
+    return std::make_unique<horofu::InProcessWorkers>();
+}
+
+// An argument in the ANSI code page, as the file calls take paths; false when some character
+// has no spelling there (a best fit could name another file: ＼ as \).
+bool ProgramText(const wchar_t* argument, std::string& text) {
+    const int size = static_cast<int>(wcslen(argument));
+    text.clear();
+    if (size == 0) return true;
+    BOOL lost = FALSE;
+    const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, argument, size, nullptr,
+                                             0, nullptr, &lost);
+    if (length <= 0 || lost) return false;
+    text.resize(static_cast<std::size_t>(length));
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, argument, size, text.data(), length,
+                          nullptr, nullptr);
+    return true;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    horofu::ConsoleTerminal terminal;
+    std::vector<std::string> arguments(static_cast<std::size_t>(argc));
+    for (int i = 0; i < argc; ++i) {
+        if (!ProgramText(argv[i], arguments[static_cast<std::size_t>(i)])) {
+            const std::wstring told = std::wstring(L"horofu: '") + argv[i] +
+                                      L"' cannot be spelled in this system's code page; rename "
+                                      L"it, or change the system locale\n";
+            const int size =
+                ::WideCharToMultiByte(CP_UTF8, 0, told.data(), static_cast<int>(told.size()),
+                                      nullptr, 0, nullptr, nullptr);
+            std::string utf8(static_cast<std::size_t>(size), '\0');
+            ::WideCharToMultiByte(CP_UTF8, 0, told.data(), static_cast<int>(told.size()),
+                                  utf8.data(), size, nullptr, nullptr);
+            terminal.Write(horofu::StandardStream::Error, terminal.ShowControls(utf8) + "\n");
+            return 2;
+        }
+    }
+    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    horofu::CommandPlatform platform{terminal, MakeSiteWorkers, &gStop, kHelpNote, '\\'};
+    return horofu::RunHorofuCommand(arguments, platform);
+}
