@@ -25,16 +25,18 @@ constexpr char kHelpNote[] =
     "\n"
     "On Windows: --input-encoding takes only the encodings horofu reads itself (UTF-8,\n"
     "Shift_JIS or CP932, EUC-JP, UTF-16LE, UTF-16BE), not every iconv name; messages are\n"
-    "in English, and in UTF-8 where they go to a pipe or file; with no FILE, a console asks\n"
-    "for one; --site converts one thread at a time; Ctrl-C removes a half-written page.\n";
+    "in English, and in UTF-8 where they go to a pipe or file; Ctrl-C removes a half-written\n"
+    "page and ends the run with the system's exit code for it (0xC000013A), not 128+N.\n";
 
-// The conversion Ctrl-C stops: shared with the console's control handler, which Windows
-// calls on a thread of its own.
+// The conversion Ctrl-C stops, and the thread that runs it: shared with the console's
+// control handler, which Windows calls on a thread of its own.
 horofu::ConversionStop gStop;
+HANDLE gMainThread = nullptr;
 
 // Called by Windows on Ctrl-C, Ctrl-Break or the console's closing: asks the conversion to
-// stop and waits until its page file is removed (a few seconds at most: a conversion that
-// waits for input never sees the stop), then lets Windows end the program.
+// stop and waits until its page file is removed, then ends the program as Windows ends one on
+// Ctrl-C. A conversion waiting for input (a pipe) sees no stop: its read is cancelled, which
+// ends it as a failed read does. Five seconds at most.
 BOOL WINAPI OnConsoleControl(DWORD /*event*/) {
     auto stopped = std::make_shared<std::promise<void>>();
     std::future<void> done = stopped->get_future();
@@ -42,11 +44,19 @@ BOOL WINAPI OnConsoleControl(DWORD /*event*/) {
         gStop.RequestStopAndWait();
         stopped->set_value();
     }).detach();
-    done.wait_for(std::chrono::seconds(5));
-    return FALSE;
+    for (int i = 0;
+         i < 50 && done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready;
+         ++i) {
+        if (gMainThread != nullptr) ::CancelSynchronousIo(gMainThread);
+    }
+    // Not ExitProcess: the main thread may still be running, and its objects must not be
+    // destroyed under it.
+    ::TerminateProcess(::GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+    return TRUE;
 }
 
-// Called by the site command once its options are read.
+// Called by the site command once its options are read. The threads convert one after the
+// other, in this process.
 std::unique_ptr<horofu::SiteWorkers> MakeSiteWorkers(unsigned /*jobs*/) {
     return std::make_unique<horofu::InProcessWorkers>();
 }
@@ -87,6 +97,8 @@ int wmain(int argc, wchar_t** argv) {
             return 2;
         }
     }
+    ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(),
+                      &gMainThread, 0, FALSE, DUPLICATE_SAME_ACCESS);
     ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     horofu::CommandPlatform platform{terminal, MakeSiteWorkers, &gStop, kHelpNote, '\\'};
     return horofu::RunHorofuCommand(arguments, platform);
