@@ -77,13 +77,21 @@ bool ProgramText(const wchar_t* argument, std::string& text) {
     return true;
 }
 
+bool NonAscii(const std::string& text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     horofu::ConsoleTerminal terminal;
     std::vector<std::string> arguments(static_cast<std::size_t>(argc));
     for (int i = 0; i < argc; ++i) {
-        if (!ProgramText(argv[i], arguments[static_cast<std::size_t>(i)])) {
+        // The program's own path is only a name in messages.
+        if (!ProgramText(argv[i], arguments[static_cast<std::size_t>(i)]) && i > 0) {
             const std::wstring told = std::wstring(L"horofu: '") + argv[i] +
                                       L"' cannot be spelled in this system's code page; rename "
                                       L"it, or change the system locale\n";
@@ -94,6 +102,18 @@ int wmain(int argc, wchar_t** argv) {
             ::WideCharToMultiByte(CP_UTF8, 0, told.data(), static_cast<int>(told.size()),
                                   utf8.data(), size, nullptr, nullptr);
             terminal.Write(horofu::StandardStream::Error, terminal.ShowControls(utf8) + "\n");
+            return 2;
+        }
+    }
+    // The archive reads its folders through std::filesystem, whose narrow names here are not
+    // the ANSI code page's: a name with other than ASCII would be read as another one.
+    if (horofu::AsksForSite(arguments)) {
+        for (std::size_t i = 1; i < arguments.size(); ++i) {
+            if (!NonAscii(arguments[i])) continue;
+            terminal.Say(horofu::StandardStream::Error,
+                         "horofu: " + arguments[i] +
+                             ": --site takes only folder and file names in ASCII on Windows "
+                             "for now; rename or move the folder");
             return 2;
         }
     }

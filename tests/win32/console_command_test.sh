@@ -77,5 +77,8 @@ run 0 "--search finds a post" --search=site 温泉 </dev/null
 check "its link and text, in UTF-8" contains out $'news/1000000001.html#1\tTrip Part1'
 check "the matching post" contains out "温泉に行きたい"
 run 1 "--search finding nothing" --search=site nothing-here </dev/null
+run 2 "a site at a name in Japanese is refused" --site=サイト src </dev/null
+check "before anything is made" only_entries . err modern.html out site src thread.html \
+    thread.txt 温泉.html 温泉.txt $( [[ -x $linux ]] && echo linux.html)
 
 finish console_command_test
