@@ -17,9 +17,9 @@
 #include <cstring>
 #include <string>
 
+#include "command/ThreadFile.h"
 #include "platform/posix/DescriptorFile.h"
 #include "platform/posix/PageFileSignals.h"
-#include "platform/posix/ThreadFile.h"
 #include "runtime/PlatformFile.h"
 
 namespace horofu {

@@ -12,7 +12,8 @@ add_executable(Horofu WIN32
 )
 target_link_libraries(Horofu PRIVATE horofu_app horofu_console_win32 comdlg32)
 
-# cmake --build BUILD --target horofu-zip: the program with its Windows readme (Japanese and
+# cmake --build BUILD --target horofu-zip: the program and the command (command/horofu.exe)
+# with its Windows readme (Japanese and
 # English), its licence, the screenshots the readme shows and the sample threads. Only a Release build is
 # packed: the zip is what users run.
 set(HOROFU_ZIP_NAME Horofu-${PROJECT_VERSION}-win32)
@@ -38,8 +39,12 @@ endif()
 add_custom_command(OUTPUT ${HOROFU_ZIP}
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${HOROFU_ZIP_STAGE}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${HOROFU_ZIP_DIR}/images ${HOROFU_ZIP_DIR}/examples
+        ${HOROFU_ZIP_DIR}/command
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Horofu> ${CMAKE_CURRENT_SOURCE_DIR}/README.html
         ${HOROFU_ZIP_DIR}
+    # The command, horofu.exe, in a folder of its own: Windows names are case-blind.
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:horofu_cli> ${HOROFU_ZIP_DIR}/command
+    COMMAND ${CMAKE_STRIP} ${HOROFU_ZIP_DIR}/command/$<TARGET_FILE_NAME:horofu_cli>
     # The licence as a .txt, which a double click on Windows opens.
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE ${HOROFU_ZIP_DIR}/LICENSE.txt
     # Without its symbols the program is less than half the size.
@@ -52,7 +57,7 @@ add_custom_command(OUTPUT ${HOROFU_ZIP}
     COMMAND ${CMAKE_COMMAND} -E rm -f ${HOROFU_ZIP}
     COMMAND ${CMAKE_COMMAND} -E chdir ${HOROFU_ZIP_STAGE}
         ${CMAKE_COMMAND} -E tar cf ${HOROFU_ZIP} --format=zip ${HOROFU_ZIP_NAME}
-    DEPENDS Horofu ${HOROFU_ZIP_FILES}
+    DEPENDS Horofu horofu_cli ${HOROFU_ZIP_FILES}
     COMMENT "Packing ${HOROFU_ZIP_NAME}.zip"
     VERBATIM)
 add_custom_target(horofu-zip DEPENDS ${HOROFU_ZIP})

@@ -1,12 +1,14 @@
-// Conversion of Shift-JIS text to the locale's encoding with glibc's iconv.
-#include "platform/posix/TerminalText.h"
-
+// The command's terminal on POSIX systems: isatty, the window size, and Shift-JIS converted
+// to the locale's encoding with glibc's iconv.
 #include <iconv.h>
 #include <langinfo.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/posix/Terminal_posix.h"
 #include "runtime/EncodingNames.h"
 
 namespace horofu {
@@ -14,6 +16,22 @@ namespace {
 
 bool IsShiftJisCodeset(const std::string& name) {
     return EncodingFromName(name) == Encoding::ShiftJis;
+}
+
+int Descriptor(StandardStream stream) {
+    switch (stream) {
+        case StandardStream::Input:
+            return STDIN_FILENO;
+        case StandardStream::Output:
+            return STDOUT_FILENO;
+        case StandardStream::Error:
+            break;
+    }
+    return STDERR_FILENO;
+}
+
+std::FILE* Stream(StandardStream stream) {
+    return stream == StandardStream::Output ? stdout : stderr;
 }
 
 // Runs iconv over the whole input; an invalid or unconvertible byte becomes replacement.
@@ -43,45 +61,51 @@ std::string Run(void* handle, std::string_view in, std::string_view replacement)
 
 }  // namespace
 
-TerminalText::TerminalText() {
+PosixTerminal::PosixTerminal() {
     const char* codeset = ::nl_langinfo(CODESET);
     if (codeset != nullptr && IsShiftJisCodeset(codeset)) return;
     iconv_t cd = ::iconv_open("UTF-8", "CP932");
     if (cd != reinterpret_cast<iconv_t>(-1)) toLocale_ = cd;
 }
 
-TerminalText::~TerminalText() {
+PosixTerminal::~PosixTerminal() {
     if (toLocale_ != nullptr) ::iconv_close(static_cast<iconv_t>(toLocale_));
 }
 
-std::string TerminalText::Convert(std::string_view shiftJis) {
+bool PosixTerminal::IsTerminal(StandardStream stream) const {
+    return ::isatty(Descriptor(stream)) == 1;
+}
+
+int PosixTerminal::Width(StandardStream stream) const {
+    struct winsize ws {};
+    if (::ioctl(Descriptor(stream), TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
+    return 80;
+}
+
+std::string PosixTerminal::FromShiftJis(std::string_view shiftJis) const {
     if (toLocale_ == nullptr) return std::string(shiftJis);
     return Run(toLocale_, shiftJis, "\xEF\xBF\xBD");
 }
 
-std::string TerminalText::ShowControls(std::string_view localeText) const {
-    // In Shift-JIS no trail byte is below 0x40 or 0x7F, and in UTF-8 no byte of a longer
-    // character is below 0x80, so a byte in these ranges is always a control character.
-    const bool utf8 = !PassesShiftJis();
-    std::string out;
-    out.reserve(localeText.size());
-    for (std::size_t i = 0; i < localeText.size(); ++i) {
-        const auto b = static_cast<unsigned char>(localeText[i]);
-        if ((b < 0x20 && b != '\t') || b == 0x7F) {
-            out += '^';
-            out += static_cast<char>(b ^ 0x40);
-        } else if (utf8 && b == 0xC2 && i + 1 < localeText.size() &&
-                   (static_cast<unsigned char>(localeText[i + 1]) & 0xE0) == 0x80) {
-            char code[16];
-            std::snprintf(code, sizeof code, "<U+%04X>",
-                          static_cast<unsigned char>(localeText[i + 1]));
-            out += code;
-            ++i;
-        } else {
-            out += static_cast<char>(b);
+bool PosixTerminal::Write(StandardStream stream, std::string_view shown) {
+    return std::fwrite(shown.data(), 1, shown.size(), Stream(stream)) == shown.size();
+}
+
+bool PosixTerminal::Flush(StandardStream stream) {
+    return std::fflush(Stream(stream)) == 0;
+}
+
+std::string PosixTerminal::ReadLine(bool& ended) {
+    std::string line;
+    ended = false;
+    for (int c; (c = std::fgetc(stdin)) != '\n';) {
+        if (c == EOF) {
+            ended = true;
+            break;
         }
+        line += static_cast<char>(c);
     }
-    return out;
+    return line;
 }
 
 }  // namespace horofu

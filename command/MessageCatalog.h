@@ -1,4 +1,5 @@
-// The horofu command's texts in the locale's language and encoding, through gettext.
+// The horofu command's texts in the user's language: through gettext on POSIX
+// (MessageCatalog_posix), in English where there is no catalog (EnglishCatalog).
 #pragma once
 
 #include <string>
@@ -7,9 +8,9 @@
 
 namespace horofu {
 
-// Binds the command's text domain: to the catalogs in a "locale" folder beside the program
-// when there is one (a build folder, where the tests run the command), else to the installed
-// ones. Called once by main, after setlocale.
+// Binds the command's texts to their catalogs: on POSIX those in a "locale" folder beside
+// the program when there is one (a build folder, where the tests run the command), else the
+// installed ones. Called once by main, after setlocale.
 void OpenMessageCatalog();
 
 // english in the locale's language and encoding (English where no catalog has it).
@@ -22,6 +23,10 @@ const char* TranslatedForm(const message::command::Plural& text, unsigned long l
 std::string TranslatedCount(const message::command::Plural& text, unsigned long long n);
 
 // printf-formats a translated text.
+#ifdef __MINGW32__
+std::string Formatted(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+#else
 std::string Formatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#endif
 
 }  // namespace horofu

@@ -3,15 +3,16 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <string>
+
+#include "command/Terminal.h"
 
 namespace horofu {
 
 class ProgressBar {
   public:
-    // label names the file; nothing is drawn unless stream is a terminal.
-    ProgressBar(std::FILE* stream, std::string label);
+    // label (shown text) names the file; nothing is drawn unless standard error is a terminal.
+    ProgressBar(Terminal& terminal, std::string label);
     // Called by the conversion now and then. Draws only after the first half second, so
     // that short conversions stay quiet, and at most ten times a second.
     void Update(uint64_t done, uint64_t total);
@@ -19,7 +20,7 @@ class ProgressBar {
     void Clear();
 
   private:
-    std::FILE* stream_;
+    Terminal& terminal_;
     std::string label_;
     bool enabled_;
     bool drawn_ = false;

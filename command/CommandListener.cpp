@@ -1,7 +1,5 @@
 // The horofu command's echo: records as the console shows them, on a terminal or a file.
-#include "platform/posix/CommandListener.h"
-
-#include <unistd.h>
+#include "command/CommandListener.h"
 
 #include <string_view>
 
@@ -27,10 +25,10 @@ void CommandListener::Echo(const Text& line) {
         cut_.assign(1, bytes.back());
         bytes.remove_suffix(1);
     }
-    std::string shown = text_.Convert(bytes);
-    if (::isatty(::fileno(echoTo_)) == 1) shown = text_.ShowControls(shown);
+    std::string shown = terminal_.FromShiftJis(bytes);
+    if (terminal_.IsTerminal(echoTo_)) shown = terminal_.ShowControls(shown);
     if (ends) shown += '\n';
-    std::fwrite(shown.data(), 1, shown.size(), echoTo_);
+    terminal_.Write(echoTo_, shown);
 }
 
 }  // namespace horofu

@@ -1,20 +1,15 @@
 // The site command: its options, the progress bar of threads converted, its messages.
-#include "platform/posix/SiteCommand.h"
-
-#include <getopt.h>
-#include <unistd.h>
+#include "command/SiteCommand.h"
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <string>
-#include <vector>
+#include <cstdlib>
 
 #include "archive/SiteBuild.h"
-#include "platform/posix/ForkedSiteWorkers.h"
-#include "platform/posix/MessageCatalog.h"
-#include "platform/posix/SiteMessages.h"
-#include "platform/posix/TerminalText.h"
+#include "command/CommandSystem.h"
+#include "command/MessageCatalog.h"
+#include "command/OptionParser.h"
+#include "command/SiteMessages.h"
 
 namespace horofu {
 namespace {
@@ -24,7 +19,7 @@ namespace text = message::site;
 // Tells problems on standard error and draws the bar of threads done on a terminal.
 class SiteCommandListener final : public SiteListener {
   public:
-    SiteCommandListener(bool bar, TerminalText& terminal) : bar_(bar), terminal_(terminal) {}
+    SiteCommandListener(bool bar, Terminal& terminal) : bar_(bar), terminal_(terminal) {}
 
     void Problem(const std::string& path, SiteProblem problem, int systemError) override {
         Clear();
@@ -68,7 +63,7 @@ class SiteCommandListener final : public SiteListener {
         std::string told = Translated(message);
         if (systemError != 0 && problem != SiteProblem::SourceMissing) {
             told = Formatted(Translated(message::command::kWithReason), told.c_str(),
-                             std::strerror(systemError));
+                             SystemReason(systemError).c_str());
         }
         Line("horofu: " + path + ": " + told);
     }
@@ -89,95 +84,103 @@ class SiteCommandListener final : public SiteListener {
         char figures[96];
         std::snprintf(figures, sizeof figures, "] %zu/%zu (%.1f/s)\x1b[K", done, total, rate);
         bar += figures;
-        std::fputs(bar.c_str(), stderr);
-        std::fflush(stderr);
+        terminal_.Write(StandardStream::Error, bar);
+        terminal_.Flush(StandardStream::Error);
     }
 
     void Clear() {
         if (!drawn_) return;
-        std::fputs("\r\x1b[K", stderr);
+        terminal_.Write(StandardStream::Error, "\r\x1b[K");
         drawn_ = false;
     }
 
-    void Line(const std::string& localeText) {
+    void Line(const std::string& programText) {
         Clear();
-        const std::string shown =
-            ::isatty(STDERR_FILENO) == 1 ? terminal_.ShowControls(localeText) : localeText;
-        std::fputs((shown + "\n").c_str(), stderr);
+        terminal_.Say(StandardStream::Error, programText);
     }
 
   private:
     bool bar_;
-    TerminalText& terminal_;
+    Terminal& terminal_;
     bool drawn_ = false;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point lastDrawn_;
 };
 
-void Usage(const char* message) {
-    std::fputs(("horofu: " + std::string(message) + "\n").c_str(), stderr);
-    std::fputs(Translated(message::command::kTryHelp), stderr);
+void Usage(Terminal& terminal, const std::string& message) {
+    terminal.Say(StandardStream::Error, "horofu: " + message);
+    terminal.Write(StandardStream::Error,
+                   terminal.FromProgramText(Translated(message::command::kTryHelp)));
 }
 
 }  // namespace
 
-bool AsksForSite(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--") == 0) return false;
-        if (std::strcmp(argv[i], "--site") == 0 || std::strncmp(argv[i], "--site=", 7) == 0) {
-            return true;
-        }
+bool AsksForSite(const std::vector<std::string>& arguments) {
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == "--") return false;
+        if (arguments[i] == "--site" || arguments[i].compare(0, 7, "--site=") == 0) return true;
     }
     return false;
 }
 
-int RunSiteCommand(int argc, char** argv) {
-    static const option longOptions[] = {{"site", required_argument, nullptr, 's'},
-                                         {"quiet", no_argument, nullptr, 'q'},
-                                         {"jobs", required_argument, nullptr, 'j'},
-                                         {"help", no_argument, nullptr, 'h'},
-                                         {nullptr, 0, nullptr, 0}};
+int RunSiteCommand(const std::vector<std::string>& arguments, Terminal& terminal,
+                   MakeSiteWorkers makeWorkers, const char* helpNote) {
+    enum { kSite = 256, kQuiet, kJobs, kHelp };
+    OptionParser parser(arguments, {{"site", 0, OptionValue::Required, kSite},
+                                    {"quiet", 'q', OptionValue::None, kQuiet},
+                                    {"jobs", 'j', OptionValue::Required, kJobs},
+                                    {"help", 'h', OptionValue::None, kHelp}});
     std::string site;
     bool quiet = false;
     unsigned jobs = 0;
-    for (int c; (c = ::getopt_long(argc, argv, "qj:h", longOptions, nullptr)) != -1;) {
-        switch (c) {
-            case 's':
-                site = optarg;
+    for (FoundOption found; parser.Next(found);) {
+        if (found.problem != FoundOption::None) {
+            const char* told = found.problem == FoundOption::NeedsValue
+                                   ? message::command::kOptionNeedsArgument
+                               : found.problem == FoundOption::TakesNoValue
+                                   ? message::command::kOptionTakesNoArgument
+                                   : message::command::kUnknownOption;
+            Usage(terminal, Formatted(Translated(told), found.written.c_str()));
+            return 2;
+        }
+        switch (found.id) {
+            case kSite:
+                site = found.value;
                 break;
-            case 'q':
+            case kQuiet:
                 quiet = true;
                 break;
-            case 'j': {
+            case kJobs: {
+                const char* value = found.value.c_str();
                 char* end = nullptr;
-                const long n = std::strtol(optarg, &end, 10);
-                if (end == optarg || *end != '\0' || n < 1 || n > 64) {
-                    Usage(Translated(text::kBadJobs));
+                const long n = std::strtol(value, &end, 10);
+                if (end == value || *end != '\0' || n < 1 || n > 64) {
+                    Usage(terminal, Translated(text::kBadJobs));
                     return 2;
                 }
                 jobs = static_cast<unsigned>(n);
                 break;
             }
-            case 'h':
-                std::fputs(Translated(text::kUsage), stdout);
-                std::fputs(Translated(text::kHelp), stdout);
-                return 0;
-            default:
-                std::fputs(Translated(message::command::kTryHelp), stderr);
-                return 2;
+            case kHelp:
+                terminal.Write(StandardStream::Output,
+                               terminal.FromProgramText(std::string(Translated(text::kUsage)) +
+                                                        Translated(text::kHelp)));
+                if (helpNote != nullptr) {
+                    terminal.Write(StandardStream::Output, terminal.FromProgramText(helpNote));
+                }
+                return terminal.Flush(StandardStream::Output) ? 0 : 1;
         }
     }
-    std::vector<std::string> sources(argv + optind, argv + argc);
+    std::vector<std::string> sources = parser.Operands();
     if (site.empty() || sources.empty()) {
-        Usage(Translated(text::kNeedsSource));
+        Usage(terminal, Translated(text::kNeedsSource));
         return 2;
     }
     while (site.size() > 1 && site.back() == '/') site.pop_back();
 
-    TerminalText terminal;
-    SiteCommandListener listener(!quiet && ::isatty(STDERR_FILENO) == 1, terminal);
-    ForkedSiteWorkers workers(jobs);
-    const SiteSummary summary = BuildSite(site, sources, workers, listener);
+    SiteCommandListener listener(!quiet && terminal.IsTerminal(StandardStream::Error), terminal);
+    const std::unique_ptr<SiteWorkers> workers = makeWorkers(jobs);
+    const SiteSummary summary = BuildSite(site, sources, *workers, listener);
     listener.Clear();
     if (!quiet && summary.status != 2) {
         listener.Line("horofu: " +

@@ -1,17 +1,15 @@
 // Drawing of the progress bar with a carriage return and an erase-line sequence.
-#include "platform/posix/ProgressBar.h"
-
-#include <sys/ioctl.h>
-#include <unistd.h>
+#include "command/ProgressBar.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace horofu {
 
-ProgressBar::ProgressBar(std::FILE* stream, std::string label)
-    : stream_(stream),
+ProgressBar::ProgressBar(Terminal& terminal, std::string label)
+    : terminal_(terminal),
       label_(std::move(label)),
-      enabled_(::isatty(::fileno(stream)) == 1),
+      enabled_(terminal.IsTerminal(StandardStream::Error)),
       start_(std::chrono::steady_clock::now()) {}
 
 void ProgressBar::Update(uint64_t done, uint64_t total) {
@@ -22,9 +20,7 @@ void ProgressBar::Update(uint64_t done, uint64_t total) {
     lastDrawn_ = now;
     drawn_ = true;
 
-    struct winsize ws {};
-    int columns = 80;
-    if (::ioctl(::fileno(stream_), TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) columns = ws.ws_col;
+    const int columns = terminal_.Width(StandardStream::Error);
     const double fraction = std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
     char figures[64];
     std::snprintf(figures, sizeof figures, " %3d%% %.1f/%.1f MB", static_cast<int>(fraction * 100),
@@ -37,14 +33,14 @@ void ProgressBar::Update(uint64_t done, uint64_t total) {
     bar += "]";
     bar += figures;
     bar += "\x1b[K";
-    std::fputs(bar.c_str(), stream_);
-    std::fflush(stream_);
+    terminal_.Write(StandardStream::Error, bar);
+    terminal_.Flush(StandardStream::Error);
 }
 
 void ProgressBar::Clear() {
     if (!drawn_) return;
-    std::fputs("\r\x1b[K", stream_);
-    std::fflush(stream_);
+    terminal_.Write(StandardStream::Error, "\r\x1b[K");
+    terminal_.Flush(StandardStream::Error);
     drawn_ = false;
 }
 

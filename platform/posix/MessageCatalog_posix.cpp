@@ -1,12 +1,11 @@
 // Finding the command's message catalogs and reading texts from them with gettext.
-#include "platform/posix/MessageCatalog.h"
-
 #include <libintl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdarg>
-#include <cstdio>
+#include <string>
+
+#include "command/MessageCatalog.h"
 
 #ifndef HOROFU_LOCALEDIR
 #define HOROFU_LOCALEDIR "/usr/share/locale"
@@ -54,27 +53,6 @@ const char* Translated(const char* english) {
 
 const char* TranslatedForm(const message::command::Plural& text, unsigned long long n) {
     return ::ngettext(text.one, text.many, static_cast<unsigned long>(n));
-}
-
-std::string TranslatedCount(const message::command::Plural& text, unsigned long long n) {
-    return Formatted(TranslatedForm(text, n), n);
-}
-
-std::string Formatted(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    const int size = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    std::string out;
-    if (size > 0) {
-        out.resize(static_cast<std::size_t>(size) + 1);
-        std::vsnprintf(out.data(), out.size(), format, again);
-        out.resize(static_cast<std::size_t>(size));
-    }
-    va_end(again);
-    return out;
 }
 
 }  // namespace horofu
