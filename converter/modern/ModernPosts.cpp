@@ -15,7 +15,9 @@ constexpr std::size_t kPreviewLines = 3;
 constexpr std::size_t kPreviewBytes = 240;    // of body text
 constexpr char kEllipsis[] = "\xE2\x80\xA6";  // …
 constexpr char kGroupOpen[] = "<div class=\"posts\">\n";
-constexpr char kGroupNext[] = "</div>\n<div class=\"posts\">\n";
+// Posts follow each other without blanks between them: a browser makes a node of every blank
+// between elements, and a long thread would have a hundred thousand of them.
+constexpr char kGroupNext[] = "\n</div>\n<div class=\"posts\">\n";
 constexpr char kRepliesLabel[] = " \xE8\xBF\x94\xE4\xBF\xA1:";  // " 返信:"
 constexpr std::string_view kFilteredNote = "<span class=\"note\">NG</span>";
 // By PostKind: the article's opening up to its id, and the note its header ends with.
@@ -181,7 +183,7 @@ void ModernPosts::PutNavigation() {
 void ModernPosts::CloseBlock() {
     if (preview_.Collecting()) StorePreview();
     if (textOpen_) out_.Put("</div>");
-    if (block_ == Block::Post) out_.Put("</article>\n");
+    if (block_ == Block::Post) out_.Put("</article>");
     if (block_ == Block::Lead) out_.Put("\n");
     block_ = Block::None;
     textOpen_ = false;
@@ -224,7 +226,7 @@ void ModernPosts::Header(const PostHeader& header) {
             out_.Put(number);
             out_.Put("</span>");
             out_.Put(kFilteredNote);
-            out_.Put("</div></article>\n");
+            out_.Put("</div></article>");
         }
         return;
     }
@@ -392,7 +394,7 @@ void ModernPosts::Body(std::string_view line, bool continues) {
 
 void ModernPosts::End() {
     CloseBlock();
-    if (written_ > 0) out_.Put("</div>\n");
+    if (written_ > 0) out_.Put("\n</div>\n");
     PutNavigation();
     out_.Put("</main>\n<script>\n");
     out_.Put(modern::kScript);
