@@ -15,7 +15,9 @@ constexpr std::size_t kPreviewLines = 3;
 constexpr std::size_t kPreviewBytes = 240;    // of body text
 constexpr char kEllipsis[] = "\xE2\x80\xA6";  // …
 constexpr char kGroupOpen[] = "<div class=\"posts\">\n";
-constexpr char kGroupNext[] = "</div>\n<div class=\"posts\">\n";
+// Posts follow each other without blanks between them: a browser makes a node of every blank
+// between elements, and a long thread would have a hundred thousand of them.
+constexpr char kGroupNext[] = "\n</div>\n<div class=\"posts\">\n";
 constexpr char kRepliesLabel[] = " \xE8\xBF\x94\xE4\xBF\xA1:";  // " 返信:"
 constexpr std::string_view kFilteredNote = "<span class=\"note\">NG</span>";
 // By PostKind: the article's opening up to its id, and the note its header ends with.
@@ -36,6 +38,27 @@ std::string_view Digits(uint64_t n, char (&buffer)[24]) {
     return std::string_view(buffer, static_cast<std::size_t>(end - buffer));
 }
 
+// Whether text holds a character that could reorder what stands beside it: a right-to-left
+// letter, an Arabic digit or a bidi control. Text without one stays in place beside other
+// text, so it needs no isolating element. Errs on the side of isolating (Armenian, Latin
+// ligatures and small forms share the byte ranges looked at).
+bool CanReorder(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0xD6) continue;      // ASCII, continuation bytes, U+0080-U+057F
+        if (c <= 0xDF) return true;  // U+0580-U+07FF: Hebrew, Arabic, Syriac, Thaana, NKo
+        const auto c1 = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        const auto c2 = i + 2 < text.size() ? static_cast<unsigned char>(text[i + 2]) : 0;
+        if (c == 0xE0 && c1 >= 0xA0 && c1 <= 0xA3) return true;  // U+0800-U+08FF
+        if (c == 0xE2 && c1 == 0x80 && (c2 == 0x8F || (c2 >= 0xAA && c2 <= 0xAE)))
+            return true;  // U+200F, U+202A-U+202E
+        if (c == 0xE2 && c1 == 0x81 && c2 >= 0xA6 && c2 <= 0xA9) return true;    // U+2066-U+2069
+        if (c == 0xEF && c1 >= 0xAC && c1 <= 0xBB) return true;                  // U+FB00-U+FEFF
+        if (c == 0xF0 && (c1 == 0x90 || c1 == 0x9E) && c2 >= 0xA0) return true;  // U+10800-...
+    }
+    return false;
+}
+
 // The length of the longest start of text, at most limit bytes, that ends between characters.
 std::size_t CutAt(std::string_view text, std::size_t limit) {
     if (text.size() <= limit) return text.size();
@@ -46,9 +69,10 @@ std::size_t CutAt(std::string_view text, std::size_t limit) {
 }  // namespace
 
 void PreviewBuilder::Start(const PostHeader& header) {
-    // A preview is written once per link, so its header is kept small: fields isolated (a
-    // name cannot reorder the date after it) but unstyled, and the number a link to the post
-    // (on a phone, the way from the preview to the post).
+    // A preview is written once per link, so its header is kept small: fields unstyled, and
+    // isolated only where they could reorder the text beside them (a name ending in U+202E
+    // cannot reorder the date after it), as every element costs a browser loading a long
+    // thread; the number is a link to the post (on a phone, the way from the preview to it).
     char digits[24];
     html_.assign("<span class=\"ph\">");
     for (const HeaderPart& part : header.parts) {
@@ -60,10 +84,11 @@ void PreviewBuilder::Start(const PostHeader& header) {
         } else if (part.kind == HeaderPartKind::Text) {
             AppendShown(part.text, Marks::Kept, html_);
         } else {
-            html_.append("<bdi>");
+            const bool isolate = CanReorder(part.text);
+            if (isolate) html_.append("<bdi>");
             AppendShown(part.text, part.kind == HeaderPartKind::Id ? Marks::Shown : Marks::Kept,
                         html_);
-            html_.append("</bdi>");
+            if (isolate) html_.append("</bdi>");
         }
     }
     html_.append("</span>");
@@ -158,7 +183,7 @@ void ModernPosts::PutNavigation() {
 void ModernPosts::CloseBlock() {
     if (preview_.Collecting()) StorePreview();
     if (textOpen_) out_.Put("</div>");
-    if (block_ == Block::Post) out_.Put("\n</article>\n");
+    if (block_ == Block::Post) out_.Put("</article>");
     if (block_ == Block::Lead) out_.Put("\n");
     block_ = Block::None;
     textOpen_ = false;
@@ -197,11 +222,11 @@ void ModernPosts::Header(const PostHeader& header) {
             out_.Put(number);
             out_.Put("\" aria-label=\"");
             out_.Put(number);
-            out_.Put("\">\n<div class=\"ph\"><span class=\"num\">");
+            out_.Put("\"><div class=\"ph\"><span class=\"num\">");
             out_.Put(number);
             out_.Put("</span>");
             out_.Put(kFilteredNote);
-            out_.Put("</div>\n</article>\n");
+            out_.Put("</div></article>");
         }
         return;
     }
@@ -209,7 +234,9 @@ void ModernPosts::Header(const PostHeader& header) {
     out_.Put(number);
     out_.Put("\" aria-label=\"");
     out_.Put(number);
-    out_.Put("\">\n<div class=\"ph\">");
+    // A post is one line of markup until its text: the browser makes no node of blanks between
+    // its elements, which a long thread has hundreds of thousands of.
+    out_.Put("\"><div class=\"ph\">");
     // An ID seen once gets no count.
     const bool counted = post_ != ThreadIndex::kNone && index_.IdTotal(post_) > 1;
     bool idSeen = false;
@@ -335,7 +362,7 @@ void ModernPosts::Body(std::string_view line, bool continues) {
         block_ = Block::Lead;
         textOpen_ = true;
     } else if (!textOpen_) {
-        out_.Put("\n<div class=\"text\">");
+        out_.Put("<div class=\"text\">");
         textOpen_ = true;
     } else if (!joinNext_) {
         out_.Put("\n");
@@ -367,7 +394,7 @@ void ModernPosts::Body(std::string_view line, bool continues) {
 
 void ModernPosts::End() {
     CloseBlock();
-    if (written_ > 0) out_.Put("</div>\n");
+    if (written_ > 0) out_.Put("\n</div>\n");
     PutNavigation();
     out_.Put("</main>\n<script>\n");
     out_.Put(modern::kScript);
