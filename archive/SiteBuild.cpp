@@ -11,6 +11,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <unordered_map>
 
 #include "archive/PostInstant.h"
@@ -78,7 +79,12 @@ class Build {
     void ReadOldRecord();
     void TakeSources(const std::vector<std::string>& sources);
     void ChainSeries();
-    uint64_t LinkState(const Entry& entry, const std::vector<std::string>& names) const;
+    uint64_t LinkState(const std::string& navigation, const std::vector<std::string>& names,
+                       const SiteLookup& find) const;
+    uint64_t LinkState(const Entry& entry, const std::vector<std::string>& names) const {
+        return LinkState(Navigation(entry), names,
+                         [this](const std::string& id) { return Find(id); });
+    }
     std::string Navigation(const Entry& entry) const {
         return NavigationLine(
             entry.thread, entry.previous == SIZE_MAX ? nullptr : &entries_[entry.previous].thread,
@@ -108,6 +114,9 @@ class Build {
     std::unordered_map<std::string, std::size_t> byId_;
     std::vector<std::size_t> jobs_;
     SiteSummary summary_;
+    // Held by a worker thread while it reads other threads' entries, and by Converted while it
+    // changes an entry: workers may be threads of this process.
+    mutable std::mutex entriesLock_;
 };
 
 // The site inside a source would be searched as threads; a source inside the site would be
@@ -264,13 +273,14 @@ void Build::ChainSeries() {
 
 // What a page's links depend on: its navigation line, and which threads it names are in the
 // site (with their titles, which previews show).
-uint64_t Build::LinkState(const Entry& entry, const std::vector<std::string>& names) const {
-    uint64_t hash = Hash(14695981039346656037ull, Navigation(entry));
+uint64_t Build::LinkState(const std::string& navigation, const std::vector<std::string>& names,
+                          const SiteLookup& find) const {
+    uint64_t hash = Hash(14695981039346656037ull, navigation);
     const std::string_view mark = kCountedMark;
     for (std::string_view name : names) {
         const bool counted = name.ends_with(mark);
         if (counted) name.remove_suffix(mark.size());
-        if (const SiteThread* t = Find(std::string(name))) {
+        if (const SiteThread* t = find(std::string(name))) {
             hash = Hash(Hash(hash, name), t->title);
             if (counted) hash = Hash(hash, std::to_string(t->posts));
         }
@@ -298,10 +308,32 @@ void Build::PlanConversions() {
 }
 
 // Runs in a worker: the thread's page written beside its place and put there whole, with the
-// last post's time; hands back "ok" and the facts, or the outcome that stopped it.
+// last post's time; hands back "ok" and the facts, or the outcome that stopped it. What it
+// learns of other threads is copied once under the lock, so that its page and the links it
+// records agree even while other conversions end.
 std::string Build::ConvertInWorker(Entry& entry) {
+    std::string navigation;
+    {
+        std::lock_guard<std::mutex> hold(entriesLock_);
+        navigation = Navigation(entry);
+    }
+    std::unordered_map<std::string, std::unique_ptr<SiteThread>> seen;
+    const SiteLookup lookup = [this, &seen](const std::string& id) -> const SiteThread* {
+        auto [at, added] = seen.try_emplace(id);
+        if (added) {
+            std::lock_guard<std::mutex> hold(entriesLock_);
+            if (const SiteThread* t = Find(id)) {
+                at->second = std::make_unique<SiteThread>();
+                at->second->board = t->board;
+                at->second->key = t->key;
+                at->second->title = t->title;
+                at->second->posts = t->posts;
+            }
+        }
+        return at->second.get();
+    };
     ThreadFacts facts;
-    SitePage hooks([this](const std::string& id) { return Find(id); }, Navigation(entry), facts);
+    SitePage hooks(lookup, navigation, facts);
     PageOptions options;
     options.kind = PageKind::Modern;
     options.title = Text(entry.source.fileName);
@@ -322,7 +354,7 @@ std::string Build::ConvertInWorker(Entry& entry) {
         return "failed " + std::to_string(result.systemError) + "\n";
     }
     std::sort(facts.names.begin(), facts.names.end());
-    facts.links = LinkState(entry, facts.names);
+    facts.links = LinkState(navigation, facts.names, lookup);
     const int64_t last = PostInstant(facts.lastDate);
     if (last != 0) page->SetModificationTime(last);
     if (page->PutInPlace(true) != PlaceResult::Placed) {
@@ -335,13 +367,15 @@ void Build::Converted(Entry& entry, bool ended, std::string& bytes, SearchIndexU
     ThreadFacts facts;
     const bool ok = ended && bytes.substr(0, 3) == "ok\n" &&
                     ReadFacts(std::string_view(bytes).substr(3), facts);
+    std::unique_lock<std::mutex> hold(entriesLock_);
     if (!ok) {
         summary_.status = 1;
         int error = 0;
         if (bytes.substr(0, 7) == "failed ") error = std::atoi(bytes.c_str() + 7);
-        listener_.Problem(SourcePath(entry), SiteProblem::ConversionFailed, error);
         entry.changed = false;
         entry.failed = true;
+        hold.unlock();
+        listener_.Problem(SourcePath(entry), SiteProblem::ConversionFailed, error);
         return;
     }
     SiteThread& t = entry.thread;
@@ -359,6 +393,7 @@ void Build::Converted(Entry& entry, bool ended, std::string& bytes, SearchIndexU
     t.links = facts.links;
     entry.inRecord = true;
     entry.changed = false;
+    hold.unlock();
     ++summary_.converted;
 
     SearchThread thread;
