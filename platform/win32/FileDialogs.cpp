@@ -91,7 +91,8 @@ bool ChooseFolderInFileDialog(HWND owner, const Text& parent, const Text& name, 
 struct BrowseState {
     const Text* parent;
     const Text* name;
-    Text typed;  // what the edit box held when it named no existing folder
+    Text selected;  // the folder selected last
+    Text typed;     // what the edit box held when it named no existing folder
 };
 
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM value, LPARAM data) {
@@ -102,16 +103,20 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM value, LPARAM data
         // The edit box, which shows the folder selected; the proposed name replaces it.
         constexpr int kEditBox = 0x3744;
         SetDlgItemTextA(dialog, kEditBox, state->name->Data());
+    } else if (message == BFFM_SELCHANGED) {
+        char path[MAX_PATH] = {};
+        const bool named = SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(value), path);
+        state->selected = named ? Text(path) : Text();
     } else if (message == BFFM_VALIDATEFAILEDA) {
         state->typed = Text(reinterpret_cast<const char*>(value));
-        return 0;  // closes the dialog, which then answers the folder selected
+        return 0;  // closes the dialog
     }
     return 0;
 }
 
 Text ChooseFolderInBrowseDialog(HWND owner, const Text& parent, const Text& name,
                                 const Text& title) {
-    BrowseState state{&parent, &name, Text()};
+    BrowseState state{&parent, &name, Text(), Text()};
     BROWSEINFOA info{};
     info.hwndOwner = owner;
     info.lpszTitle = title.Data();
@@ -119,21 +124,21 @@ Text ChooseFolderInBrowseDialog(HWND owner, const Text& parent, const Text& name
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(&state);
     PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&info);
+    if (!state.typed.Empty()) {
+        // A new folder's name: a full path typed stands alone, a name is one in the folder
+        // selected.
+        if (chosen != nullptr) CoTaskMemFree(chosen);
+        const std::string& typed = state.typed.Bytes();
+        const bool full = typed.size() > 1 && (typed[1] == ':' || typed.rfind("\\\\", 0) == 0);
+        if (full) return state.typed;
+        if (state.selected.Empty()) return Text();
+        return DirectoryWithSeparator(state.selected, kWindowsSeparator) + state.typed;
+    }
     if (chosen == nullptr) return Text();
     char path[MAX_PATH] = {};
     const BOOL named = SHGetPathFromIDListA(chosen, path);
     CoTaskMemFree(chosen);
-    if (!named) return Text();
-    Text folder(path);
-    if (!state.typed.Empty()) {
-        // A full path typed stands alone; a name is one in the folder selected.
-        const std::string typed = state.typed.Bytes();
-        const bool full = typed.size() > 1 && (typed[1] == ':' || typed.rfind("\\\\", 0) == 0);
-        if (full) return state.typed;
-        if (!folder.Bytes().ends_with("\\")) folder = folder + Text("\\");
-        folder = folder + state.typed;
-    }
-    return folder;
+    return named ? Text(path) : Text();
 }
 
 }  // namespace
