@@ -504,6 +504,9 @@ SiteSummary Build::Run(const std::vector<std::string>& sources) {
     SearchIndexUpdate search(site_);
     PlanConversions();
     Convert(search);
+    // A text copy's title is known once it is converted: series its peek could not name are
+    // chained now, and their pages written again with their links.
+    ChainSeries();
     PlanConversions();
     Convert(search);
     std::string message;
