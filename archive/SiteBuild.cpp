@@ -11,6 +11,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 
 #include "archive/PostInstant.h"
 #include "archive/SeriesTitle.h"
@@ -76,7 +78,13 @@ class Build {
     void ReadOldRecord();
     void TakeSources(const std::vector<std::string>& sources);
     void ChainSeries();
-    uint64_t LinkState(std::size_t i, std::string_view names) const;
+    uint64_t LinkState(const std::string& navigation, std::string_view names,
+                       const SiteLookup& lookup) const;
+    uint64_t LinkState(std::size_t i, std::string_view names) const {
+        return LinkState(Navigation(i), names,
+                         [this](const std::string& id, LinkedThread& t) { return Look(id, t); });
+    }
+    bool Look(const std::string& id, LinkedThread& thread) const;
     std::string Navigation(std::size_t i) const;
     void PlanConversions();
     void Convert(SearchIndexUpdate& search);
@@ -127,6 +135,9 @@ class Build {
     std::vector<FoundSource> found_;
     std::vector<std::size_t> jobs_;
     SiteSummary summary_;
+    // Held by a worker while it reads the table, and by Converted while it changes it: workers
+    // may be threads of this process, and a change may move the table's text.
+    mutable std::mutex tableLock_;
 };
 
 // The site inside a source would be searched as threads; a source inside the site would be
@@ -303,10 +314,23 @@ std::string Build::Navigation(std::size_t i) const {
                           entry.next == kNoPart ? nullptr : &next);
 }
 
+// The thread of id "board/key" as a link to it shows it; false when the site has none.
+bool Build::Look(const std::string& id, LinkedThread& thread) const {
+    const std::size_t t = Find(id);
+    if (t == SiteTable::kNone) return false;
+    thread.board = table_.Board(t);
+    thread.key = table_.Key(t);
+    thread.title = table_.Title(t);
+    thread.posts = table_.Posts(t);
+    return true;
+}
+
 // What a page's links depend on: its navigation line, and which threads it names (sorted,
 // separated by spaces) are in the site, with their titles, which previews show.
-uint64_t Build::LinkState(std::size_t i, std::string_view names) const {
-    uint64_t hash = Hash(14695981039346656037ull, Navigation(i));
+uint64_t Build::LinkState(const std::string& navigation, std::string_view names,
+                          const SiteLookup& lookup) const {
+    uint64_t hash = Hash(14695981039346656037ull, navigation);
+    LinkedThread linked;
     const std::string_view mark = kCountedMark;
     while (!names.empty()) {
         const std::size_t space = std::min(names.find(' '), names.size());
@@ -315,9 +339,9 @@ uint64_t Build::LinkState(std::size_t i, std::string_view names) const {
         if (name.empty()) continue;
         const bool counted = name.ends_with(mark);
         if (counted) name.remove_suffix(mark.size());
-        if (const std::size_t t = Find(name); t != SiteTable::kNone) {
-            hash = Hash(Hash(hash, name), table_.Title(t));
-            if (counted) hash = Hash(hash, std::to_string(table_.Posts(t)));
+        if (lookup(std::string(name), linked)) {
+            hash = Hash(Hash(hash, name), linked.title);
+            if (counted) hash = Hash(hash, std::to_string(linked.posts));
         }
     }
     return hash;
@@ -343,29 +367,41 @@ void Build::PlanConversions() {
 }
 
 // Runs in a worker: the thread's page written beside its place and put there whole, with the
-// last post's time; hands back "ok" and the facts, or the outcome that stopped it.
+// last post's time; hands back "ok" and the facts, or the outcome that stopped it. What it
+// needs of the table is copied under the lock, and each other thread it names is looked up
+// once, so that its page and the links it records agree even while other conversions end.
 std::string Build::ConvertInWorker(std::size_t i) {
-    ThreadFacts facts;
-    auto lookup = [this](const std::string& id, LinkedThread& thread) {
-        const std::size_t t = Find(id);
-        if (t == SiteTable::kNone) return false;
-        thread.board = table_.Board(t);
-        thread.key = table_.Key(t);
-        thread.title = table_.Title(t);
-        thread.posts = table_.Posts(t);
+    std::string navigation, fileName, sourcePath, pagePath;
+    {
+        const std::lock_guard<std::mutex> hold(tableLock_);
+        navigation = Navigation(i);
+        const uint32_t source = entries_[i].source;
+        fileName = source == kNoSource ? std::string(table_.FileName(i)) : found_[source].fileName;
+        sourcePath = SourcePath(i);
+        pagePath = PagePath(i);
+    }
+    std::map<std::string, std::optional<LinkedThread>, std::less<>> seen;
+    const SiteLookup lookup = [this, &seen](const std::string& id, LinkedThread& thread) {
+        auto [at, added] = seen.try_emplace(id);
+        if (added) {
+            const std::lock_guard<std::mutex> hold(tableLock_);
+            LinkedThread found;
+            if (Look(id, found)) at->second = std::move(found);
+        }
+        if (!at->second) return false;
+        thread = *at->second;
         return true;
     };
-    SitePage hooks(lookup, Navigation(i), facts);
+    ThreadFacts facts;
+    SitePage hooks(lookup, navigation, facts);
     PageOptions options;
     options.kind = PageKind::Modern;
-    const uint32_t source = entries_[i].source;
-    options.title =
-        Text(source == kNoSource ? std::string(table_.FileName(i)) : found_[source].fileName);
+    options.title = Text(fileName);
     options.site = &hooks;
     int error = 0;
-    auto input = OpenPlatformFile(Text(SourcePath(i)), OpenMode::Input, &error);
+    auto input = OpenPlatformFile(Text(sourcePath), OpenMode::Input, &error);
     if (!input) return "failed " + std::to_string(error) + "\n";
-    auto page = CreatePageBeside(Text(PagePath(i)), &error);
+    auto page = CreatePageBeside(Text(pagePath), &error);
     if (!page) return "failed " + std::to_string(error) + "\n";
     auto output = page->OpenForWriting();
     if (!output) return "failed " + std::to_string(page->SystemError()) + "\n";
@@ -380,7 +416,7 @@ std::string Build::ConvertInWorker(std::size_t i) {
     std::sort(facts.names.begin(), facts.names.end());
     std::string names;
     for (const std::string& name : facts.names) names.append(names.empty() ? "" : " ").append(name);
-    facts.links = LinkState(i, names);
+    facts.links = LinkState(navigation, names, lookup);
     const int64_t last = PostInstant(facts.lastDate);
     if (last != 0) page->SetModificationTime(last);
     if (page->PutInPlace(true) != PlaceResult::Placed) {
@@ -394,13 +430,16 @@ void Build::Converted(std::size_t i, bool ended, std::string& bytes, SearchIndex
     ThreadFacts facts;
     const bool ok = ended && bytes.substr(0, 3) == "ok\n" &&
                     ReadFacts(std::string_view(bytes).substr(3), facts);
+    std::unique_lock<std::mutex> hold(tableLock_);
     if (!ok) {
         summary_.status = 1;
         int error = 0;
         if (bytes.substr(0, 7) == "failed ") error = std::atoi(bytes.c_str() + 7);
-        listener_.Problem(SourcePath(i), SiteProblem::ConversionFailed, error);
         entry.changed = false;
         entry.failed = true;
+        const std::string path = SourcePath(i);
+        hold.unlock();
+        listener_.Problem(path, SiteProblem::ConversionFailed, error);
         return;
     }
     SiteThread t = table_.Thread(i);
@@ -424,6 +463,7 @@ void Build::Converted(std::size_t i, bool ended, std::string& bytes, SearchIndex
     table_.Set(i, t);
     entry.inRecord = true;
     entry.changed = false;
+    hold.unlock();
     ++summary_.converted;
 
     SearchThread thread;
@@ -450,7 +490,12 @@ void Build::Convert(SearchIndexUpdate& search) {
         jobs_.size(),
         [this](std::size_t job) {
             const std::size_t i = jobs_[job];
-            listener_.Converting(std::string(table_.Board(i)) + "/" + std::string(table_.Key(i)));
+            std::string name;
+            {
+                const std::lock_guard<std::mutex> hold(tableLock_);
+                name.append(table_.Board(i)).append("/").append(table_.Key(i));
+            }
+            listener_.Converting(name);
             return ConvertInWorker(i);
         },
         [&](std::size_t job, bool ended, std::string& bytes) {
@@ -580,6 +625,9 @@ SiteSummary Build::Run(const std::vector<std::string>& sources) {
     SearchIndexUpdate search(site_);
     PlanConversions();
     Convert(search);
+    // A text copy's title is known once it is converted: series its peek could not name are
+    // chained now, and their pages written again with their links.
+    ChainSeries();
     PlanConversions();
     Convert(search);
     std::string message;

@@ -29,7 +29,8 @@ class SiteListener {
   public:
     virtual ~SiteListener() = default;
     virtual void Problem(const std::string& /*path*/, SiteProblem, int /*systemError*/) {}
-    // A thread's conversion starts (name: its board and key).
+    // A thread's conversion starts (name: its board and key). Called in the worker, which may
+    // be a thread of its own, several at once; the other calls come from BuildSite's thread.
     virtual void Converting(const std::string& /*name*/) {}
     // Threads converted so far, of all to convert in this run.
     virtual void Progress(std::size_t /*done*/, std::size_t /*total*/) {}

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "archive/PathBytes.h"
+
 namespace horofu {
 namespace fs = std::filesystem;
 namespace {
@@ -39,14 +41,14 @@ void FindThreads(const std::vector<std::string>& sources,
                  const std::function<void(FoundThread&)>& found,
                  const std::function<void(const std::string&, SourceProblem, int)>& problem) {
     auto consider = [&](const fs::path& file) {
-        if (!IsThreadExtension(file.extension().string())) return;
+        if (!IsThreadExtension(PathBytes(file.extension()))) return;
         std::error_code error;
         const fs::path absolute = fs::absolute(file, error);
         FoundThread t;
-        t.path = absolute.string();
-        t.fileName = file.filename().string();
-        t.key = file.stem().string();
-        t.board = absolute.parent_path().filename().string();
+        t.path = PathBytes(absolute);
+        t.fileName = PathBytes(file.filename());
+        t.key = PathBytes(file.stem());
+        t.board = PathBytes(absolute.parent_path().filename());
         if (!UsableBoardName(t.board) || !UsableKey(t.key)) {
             problem(t.path, SourceProblem::BadName, 0);
             return;
@@ -77,7 +79,7 @@ void FindThreads(const std::vector<std::string>& sources,
         }
         if (!fs::is_directory(status)) {
             // A file named on its own must be a thread.
-            if (!IsThreadExtension(fs::path(source).extension().string())) {
+            if (!IsThreadExtension(PathBytes(fs::path(source).extension()))) {
                 problem(source, SourceProblem::NotThread, 0);
             } else {
                 consider(source);
@@ -91,16 +93,16 @@ void FindThreads(const std::vector<std::string>& sources,
             folders.pop_back();
             fs::directory_iterator walk(folder, error), end;
             if (error) {
-                problem(folder.string(), SourceProblem::Unreadable, error.value());
+                problem(PathBytes(folder), SourceProblem::Unreadable, error.value());
                 continue;
             }
             std::vector<std::string> files;  // names: a path of many parts costs far more
             for (; walk != end; walk.increment(error)) {
                 if (error) {
-                    problem(folder.string(), SourceProblem::Unreadable, error.value());
+                    problem(PathBytes(folder), SourceProblem::Unreadable, error.value());
                     break;
                 }
-                const std::string name = walk->path().filename().string();
+                const std::string name = PathBytes(walk->path().filename());
                 std::error_code kind;
                 // Hidden folders (a site's own, a version control's) are not searched; links to
                 // folders are not followed, so no folder is searched twice.

@@ -1,14 +1,20 @@
 // The archive's parts that decide links and chains: thread addresses, series titles, post
-// instants, and the record and facts that carry them from run to run and process to process.
+// instants, the record and facts that carry them from run to run and process to process, and
+// conversions run side by side in threads.
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
 
 #include "archive/PostInstant.h"
 #include "archive/SeriesTitle.h"
+#include "archive/SiteBuild.h"
 #include "archive/SiteFile.h"
 #include "archive/SiteRecord.h"
 #include "archive/SiteTable.h"
 #include "archive/ThreadAddress.h"
 #include "archive/ThreadFacts.h"
+#include "archive/ThreadedSiteWorkers.h"
 #include "tests/TempFolder.h"
 
 namespace horofu {
@@ -208,6 +214,83 @@ TEST(ThreadFacts, OnlyWholeFactsAreRead) {
     // A worker that died half-way hands back part of them.
     EXPECT_FALSE(ReadFacts(text.substr(0, text.size() - 2), back));
     EXPECT_FALSE(ReadFacts("", back));
+}
+
+// A .dat thread of posts a minute apart, its first post naming the threads in links.
+std::string DatThread(const std::string& title, int posts, const std::string& links) {
+    std::string dat;
+    for (int i = 1; i <= posts; ++i) {
+        dat += "\x96\xbc\x96\xb3\x82\xb5<>sage<>2024/09/10 07:" + std::to_string(10 + i) +
+               ":00 ID:a" + std::to_string(i % 3) + "<>post " + std::to_string(i) + " " +
+               (i == 1 ? links : "") + "<>" + (i == 1 ? title : "") + "\n";  // 名無し
+    }
+    return dat;
+}
+
+// Every file of a site but its lock and its search index (whose files follow the order in which
+// conversions end), by path inside it.
+std::map<std::string, std::string> SiteFiles(const std::string& site) {
+    std::map<std::string, std::string> files;
+    for (const auto& f : std::filesystem::recursive_directory_iterator(site)) {
+        const std::string name = std::filesystem::relative(f.path(), site).generic_string();
+        if (!f.is_regular_file() || name == ".horofu-lock" || name.starts_with("search/")) continue;
+        files[name] = testing::TempFolder::Read(f.path().string());
+    }
+    return files;
+}
+
+class CountingListener final : public SiteListener {
+  public:
+    void Problem(const std::string& path, SiteProblem, int) override { problems += path + " "; }
+    std::string problems;
+};
+
+// Threads that name each other, converted on four threads, give the site that one conversion
+// after the other gives; a second run finds nothing to do.
+TEST(ThreadedSiteWorkers, BuildTheSameSiteAsOneAfterTheOther) {
+    testing::TempFolder folder;
+    std::filesystem::create_directories(folder.Path("logs/news"));
+    std::filesystem::create_directories(folder.Path("logs/game"));
+    const std::string address = "http://b.example/test/read.cgi/";
+    for (int i = 1; i <= 12; ++i) {
+        const std::string key = std::to_string(1000000000 + i);
+        const std::string other = std::to_string(1000000000 + (i * 5) % 12 + 1);
+        const std::string links = address + "news/" + other + "/2 " + address + "game/" + other +
+                                  "/l2 " + address + "news/" + key + "/1";
+        folder.Write("logs/news/" + key + ".dat",
+                     DatThread("News Part" + std::to_string(i), 2 + i % 4, links));
+        folder.Write("logs/game/" + key + ".dat", DatThread("Game " + key, 3, links));
+    }
+    const std::vector<std::string> sources{folder.Path("logs")};
+    CountingListener listener;
+    InProcessWorkers inProcess;
+    const SiteSummary one = BuildSite(folder.Path("one"), sources, inProcess, listener);
+    ThreadedSiteWorkers threaded(4);
+    const SiteSummary four = BuildSite(folder.Path("four"), sources, threaded, listener);
+    EXPECT_EQ(listener.problems, "");
+    EXPECT_EQ(four.status, 0);
+    EXPECT_EQ(four.threads, 24u);
+    EXPECT_EQ(four.converted, one.converted);
+    const auto files = SiteFiles(folder.Path("one"));
+    EXPECT_EQ(SiteFiles(folder.Path("four")), files);
+    EXPECT_NE(files.at("news/1000000003.html").find("href=\"../game/1000000004.html#2\""),
+              std::string::npos);
+    const SiteSummary again = BuildSite(folder.Path("four"), sources, threaded, listener);
+    EXPECT_EQ(again.converted, 0u);
+    EXPECT_EQ(again.filesWritten, 0u);
+
+    // A job that throws ends as a worker that died; the others are told as usual.
+    std::vector<int> told(6, -1);
+    threaded.Run(
+        6,
+        [](std::size_t job) -> std::string {
+            if (job == 3) throw std::bad_alloc();
+            return std::to_string(job);
+        },
+        [&told](std::size_t job, bool ended, std::string& bytes) {
+            told[job] = ended ? std::stoi(bytes) : 99;
+        });
+    EXPECT_EQ(told, (std::vector<int>{0, 1, 2, 99, 4, 5}));
 }
 
 }  // namespace

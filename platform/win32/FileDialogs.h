@@ -1,5 +1,5 @@
-// The open and save dialogs of Horofu.exe: the common dialogs of comdlg32, given what the
-// portable dialog logic works out.
+// The open, save and folder dialogs of Horofu.exe: the common dialogs of comdlg32, given what
+// the portable dialog logic works out, and the shell's folder dialog.
 #pragma once
 
 #include <windows.h>
@@ -29,6 +29,14 @@ Text ChooseSaveFile(HWND owner, const Text& extensions, const Text& initialPath,
 // fileType; called by start-up for the page's path, whose type says which page to write.
 Text ChooseSaveFile(HWND owner, const Text& extensions, const Text& initialPath, const Text& title,
                     uint32_t& fileType);
+
+// The folder dialog, owned by owner and titled title, showing folder parent with name filled in
+// as the folder to choose, which need not exist yet. Returns the full path of the folder
+// chosen, or empty text when the user cancelled; sets unnamed when the folder chosen has a
+// name that the system's code page cannot spell (Horofu.exe's paths are in it). Called by the
+// dropped folder's run for the site's folder.
+Text ChooseFolder(HWND owner, const Text& parent, const Text& name, const Text& title,
+                  bool& unnamed);
 
 // The directory a dialog on a Windows path starts in (PathDirectory in the process's current
 // directory, split at backslashes).

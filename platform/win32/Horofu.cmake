@@ -8,9 +8,11 @@ set_property(SOURCE ${CMAKE_CURRENT_BINARY_DIR}/Horofu.rc PROPERTY OBJECT_DEPEND
 add_executable(Horofu WIN32
     WinMain.cpp
     FileDialogs.cpp
+    SiteDrop.cpp
     ${CMAKE_CURRENT_BINARY_DIR}/Horofu.rc
 )
-target_link_libraries(Horofu PRIVATE horofu_app horofu_console_win32 comdlg32)
+target_link_libraries(Horofu PRIVATE horofu_app horofu_archive horofu_console_win32 comdlg32
+    ole32 shell32 uuid)
 
 # cmake --build BUILD --target horofu-zip: the program and the command (command/horofu.exe)
 # with its Windows readme (Japanese and

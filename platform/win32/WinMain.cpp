@@ -9,6 +9,7 @@
 #include "converter/ConvertIntoPlace.h"
 #include "platform/win32/ConsoleWindow.h"
 #include "platform/win32/FileDialogs.h"
+#include "platform/win32/SiteDrop.h"
 
 namespace horofu {
 namespace {
@@ -67,10 +68,10 @@ void Tell(HWND owner, const Text& text) {
     MessageBoxA(owner, text.Data(), message::kTitle, MB_OK);
 }
 
-// The whole run, in order: console, title, input from the command line or the open dialog,
-// the extension check, the save dialog and its type (which page), the conversion with its
-// echo, the outcome told. Ends the process with 0, or with 1 after a failure has been told.
-// Called by WinMain.
+// The whole run, in order: console, title, input from the command line or the open dialog
+// (a folder goes to RunSiteDrop), the extension check, the save dialog and its type (which page),
+// the conversion with its echo, the outcome told. Ends the process with 0, or with 1 after a
+// failure has been told. Called by WinMain.
 [[noreturn]] void Run() {
     if (!StartConsole()) {
         // Without its window the program could neither echo nor be stopped by the user.
@@ -91,6 +92,8 @@ void Tell(HWND owner, const Text& text) {
         if (candidate.Empty()) ExitProcess(0);
     }
     const Text input = InputPath(candidate);
+    // A folder dropped onto the program becomes a site of its threads.
+    if (IsFolderPath(input)) RunSiteDrop(owner, input);
     if (!IsThreadFilePath(input)) {
         Tell(owner, Text(message::kNotTextFile));
         ExitProcess(0);
