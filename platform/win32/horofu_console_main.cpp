@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "archive/SiteWorkers.h"
+#include "archive/ThreadedSiteWorkers.h"
 #include "command/Command.h"
 #include "platform/win32/Terminal_win32.h"
 
@@ -55,10 +56,10 @@ BOOL WINAPI OnConsoleControl(DWORD /*event*/) {
     return TRUE;
 }
 
-// Called by the site command once its options are read. The threads convert one after the
-// other, in this process.
-std::unique_ptr<horofu::SiteWorkers> MakeSiteWorkers(unsigned /*jobs*/) {
-    return std::make_unique<horofu::InProcessWorkers>();
+// Called by the site command once its options are read. The threads convert side by side on
+// threads of this process, as many as -j asks (one per core by default).
+std::unique_ptr<horofu::SiteWorkers> MakeSiteWorkers(unsigned jobs) {
+    return std::make_unique<horofu::ThreadedSiteWorkers>(jobs);
 }
 
 // An argument in the ANSI code page, as the file calls take paths; false when some character
