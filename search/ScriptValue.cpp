@@ -189,6 +189,11 @@ bool ScriptReader::Number(int64_t& n) {
     return true;
 }
 
+bool ScriptReader::End() {
+    Space();
+    return at_ == s_.size();
+}
+
 bool ScriptReader::Close() {
     if (!Next(')')) return false;
     Next(';');

@@ -48,6 +48,7 @@ class ScriptReader {
     bool Number(int64_t& n);                    // an integer
     bool Value(ScriptValue& v, int depth = 0);  // any value
     bool Close();                               // ")", an optional ";", and the end
+    bool End();                                 // nothing but space left
     bool Call(ScriptValue& arguments);          // the whole call
 
   private:

@@ -68,62 +68,78 @@ void SearchCatalog::Script(const std::function<void(std::string_view)>& put) con
     put(out);
 }
 
-// Read a value at a time: a large site's ranges and threads parsed whole as values would take
-// many times the catalog's size.
 bool SearchCatalog::Parse(std::string_view script) {
-    segments.clear();
-    threads.clear();
-    ScriptReader r(script);
-    int64_t version = 0, nextId = 0;
-    if (!r.Open() || !r.Number(version) || version != 1 || !r.Next(',') || !r.Number(nextId) ||
-        !r.Next(',') || !r.Next('[')) {
-        return false;
+    CatalogReader reader(*this);
+    for (std::size_t end; !script.empty(); script.remove_prefix(end + 1)) {
+        end = std::min(script.find('\n'), script.size());
+        if (!reader.Line(script.substr(0, end))) return false;
+        if (end == script.size()) break;
     }
-    next = static_cast<uint32_t>(nextId);
-    if (!r.Next(']')) {
-        do {
-            CatalogSegment segment;
-            int64_t id = 0, buckets = 0;
-            if (!r.Next('[') || !r.Number(id) || !r.Next(',') || !r.Number(buckets)) return false;
-            segment.id = static_cast<uint32_t>(id);
-            segment.buckets = static_cast<uint32_t>(buckets);
-            if (segment.buckets == 0 || segment.buckets > kMostBuckets ||
-                (segment.buckets & (segment.buckets - 1)) != 0) {
-                return false;
-            }
-            while (r.Next(',')) {
-                int64_t slot = 0, posts = 0;
-                if (!r.Number(slot) || !r.Next(',') || !r.Number(posts)) return false;
-                segment.ranges.push_back({slot, static_cast<uint32_t>(posts)});
-            }
+    return reader.Done();
+}
+
+// Read a value at a time: a large site's ranges and threads parsed whole as values would take
+// many times the catalog's size. The first line holds the segments; each thread has a line.
+bool CatalogReader::Line(std::string_view line) {
+    if (failed_ || done_) return !failed_ && line.find_first_not_of(" \t\r") == line.npos;
+    failed_ = true;
+    ScriptReader r(line);
+    if (!started_) {
+        catalog_.segments.clear();
+        catalog_.threads.clear();
+        int64_t version = 0, nextId = 0;
+        if (!r.Open() || !r.Number(version) || version != 1 || !r.Next(',') || !r.Number(nextId) ||
+            !r.Next(',') || !r.Next('[')) {
+            return false;
+        }
+        catalog_.next = static_cast<uint32_t>(nextId);
+        if (!r.Next(']')) {
+            do {
+                CatalogSegment segment;
+                int64_t id = 0, buckets = 0;
+                if (!r.Next('[') || !r.Number(id) || !r.Next(',') || !r.Number(buckets)) {
+                    return false;
+                }
+                segment.id = static_cast<uint32_t>(id);
+                segment.buckets = static_cast<uint32_t>(buckets);
+                if (segment.buckets == 0 || segment.buckets > kMostBuckets ||
+                    (segment.buckets & (segment.buckets - 1)) != 0) {
+                    return false;
+                }
+                while (r.Next(',')) {
+                    int64_t slot = 0, posts = 0;
+                    if (!r.Number(slot) || !r.Next(',') || !r.Number(posts)) return false;
+                    segment.ranges.push_back({slot, static_cast<uint32_t>(posts)});
+                }
+                if (!r.Next(']')) return false;
+                catalog_.segments.push_back(std::move(segment));
+            } while (r.Next(','));
             if (!r.Next(']')) return false;
-            segments.push_back(std::move(segment));
-        } while (r.Next(','));
-        if (!r.Next(']')) return false;
+        }
+        if (!r.Next(',') || !r.Next('[')) return false;
+        started_ = true;
+        done_ = r.Next(']');
+        failed_ = done_ ? !r.Close() : !r.End();
+        return !failed_;
     }
-    // One thread a line: the lines tell how many to make room for.
-    threads.reserve(static_cast<std::size_t>(std::count(script.begin(), script.end(), '\n')));
-    if (!r.Next(',') || !r.Next('[')) return false;
-    if (!r.Next(']')) {
-        ScriptValue t;
-        do {
-            t = ScriptValue();
-            if (!r.Value(t) || t.size() != 7 || t[4].kind != ScriptValue::Kind::String) {
-                return false;
-            }
-            CatalogThread thread;
-            thread.gen = static_cast<uint32_t>(t[0].number);
-            thread.segment = static_cast<uint32_t>(t[1].number);
-            thread.lastTime = t[2].number;
-            thread.posts = static_cast<uint32_t>(t[3].number);
-            thread.board = std::move(t.items[4].text);
-            thread.key = std::move(t.items[5].text);
-            thread.title = std::move(t.items[6].text);
-            threads.push_back(std::move(thread));
-        } while (r.Next(','));
-        if (!r.Next(']')) return false;
+    ScriptValue t;
+    if (!r.Value(t) || t.size() != 7 || t[4].kind != ScriptValue::Kind::String) return false;
+    CatalogThread thread;
+    thread.gen = static_cast<uint32_t>(t[0].number);
+    thread.segment = static_cast<uint32_t>(t[1].number);
+    thread.lastTime = t[2].number;
+    thread.posts = static_cast<uint32_t>(t[3].number);
+    thread.board = std::move(t.items[4].text);
+    thread.key = std::move(t.items[5].text);
+    thread.title = std::move(t.items[6].text);
+    catalog_.threads.push_back(std::move(thread));
+    if (r.Next(',')) {
+        failed_ = !r.End();
+    } else {
+        done_ = r.Next(']');
+        failed_ = !done_ || !r.Close();
     }
-    return r.Close();
+    return !failed_;
 }
 
 OrdinalMap::OrdinalMap(const SearchCatalog& catalog, const CatalogSegment& segment) {

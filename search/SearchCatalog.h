@@ -58,6 +58,21 @@ struct SearchCatalog {
     bool Live(const CatalogSegment& segment, const CatalogRange& range) const;
 };
 
+// Reads a catalog a line at a time (as its file is written: the segments on the first line, a
+// thread a line), so that a large site's catalog file is never held whole.
+class CatalogReader {
+  public:
+    explicit CatalogReader(SearchCatalog& catalog) : catalog_(catalog) {}
+    // False once the lines so far are not a catalog.
+    bool Line(std::string_view line);
+    // Whether the lines were a whole catalog.
+    bool Done() const { return done_ && !failed_; }
+
+  private:
+    SearchCatalog& catalog_;
+    bool started_ = false, done_ = false, failed_ = false;
+};
+
 // Which of a segment's threads an ordinal falls in: the slot, the post's index in the thread,
 // or a slot of -1 for a stale range.
 struct OrdinalPlace {

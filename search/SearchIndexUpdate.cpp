@@ -155,14 +155,32 @@ namespace {
 bool LoadCatalog(const std::string& site, SearchCatalog& catalog, std::string& error) {
     if (!MakeIndexFolder(IndexFolder(site), error)) return false;
     const std::string path = IndexFolder(site) + "/" + kCatalogFileName;
-    std::string script;
-    bool missing = false;
-    if (!ReadWholeFile(path, script, &missing)) {
-        if (missing) return true;
+    int systemError = 0;
+    auto file = OpenPlatformFile(Text(path), OpenMode::Input, &systemError);
+    if (!file) {
+        if (!FileExists(Text(path))) return true;
         error = path + ": cannot be read";
         return false;
     }
-    if (!catalog.Parse(script)) {
+    // A line at a time: a large site's catalog is not held whole as well as read.
+    CatalogReader reader(catalog);
+    std::string pending;
+    char buffer[65536];
+    bool read = true;
+    for (std::size_t got = 0; (read = file->Read(buffer, sizeof buffer, got)) && got > 0;) {
+        pending.append(buffer, got);
+        std::size_t at = 0;
+        for (std::size_t end; (end = pending.find('\n', at)) != std::string::npos; at = end + 1) {
+            reader.Line(std::string_view(pending).substr(at, end - at));
+        }
+        pending.erase(0, at);
+    }
+    if (!read) {
+        error = path + ": cannot be read";
+        return false;
+    }
+    reader.Line(pending);
+    if (!reader.Done()) {
         error = path + ": is not a search catalog; remove the folder " + IndexFolder(site) +
                 " and run again to index every thread anew";
         return false;
