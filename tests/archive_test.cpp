@@ -153,8 +153,9 @@ TEST(SiteTable, FindsEachThreadOnceAmongMany) {
     SiteTable table;
     bool added = false;
     for (int i = 0; i < 5000; ++i) {
-        ASSERT_EQ(table.Add("b" + std::to_string(i % 3), std::to_string(i), added),
-                  static_cast<std::size_t>(i));
+        std::string board = "b";
+        board += std::to_string(i % 3);
+        ASSERT_EQ(table.Add(board, std::to_string(i), added), static_cast<std::size_t>(i));
         ASSERT_TRUE(added);
     }
     EXPECT_EQ(table.Add("b1", "4", added), 4u);
