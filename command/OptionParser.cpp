@@ -35,20 +35,20 @@ bool OptionParser::Long(const std::string& argument, FoundOption& found) {
     const std::size_t equals = argument.find('=');
     const std::string name = argument.substr(2, equals == std::string::npos ? equals : equals - 2);
     found.written = argument.substr(0, equals);
-    const OptionSpec* chosen = nullptr;
+    const KnownOption* chosen = nullptr;
     bool ambiguous = false;
-    for (const OptionSpec& spec : specs_) {
-        if (spec.name == nullptr || std::string(spec.name).compare(0, name.size(), name) != 0) {
+    for (const KnownOption& option : known_) {
+        if (option.name == nullptr || std::string(option.name).compare(0, name.size(), name) != 0) {
             continue;
         }
-        if (name == spec.name) {  // an exact name wins over any prefix
-            chosen = &spec;
+        if (name == option.name) {  // an exact name wins over any prefix
+            chosen = &option;
             ambiguous = false;
             break;
         }
         if (chosen == nullptr) {
-            chosen = &spec;
-        } else if (chosen->id != spec.id || chosen->value != spec.value) {
+            chosen = &option;
+        } else if (chosen->id != option.id || chosen->value != option.value) {
             ambiguous = true;
         }
     }
@@ -82,9 +82,9 @@ bool OptionParser::Short(FoundOption& found) {
     const char letter = argument[letter_++];
     const bool last = letter_ >= argument.size();
     found.written = std::string("-") + letter;
-    const OptionSpec* chosen = nullptr;
-    for (const OptionSpec& spec : specs_) {
-        if (spec.letter != 0 && spec.letter == letter) chosen = &spec;
+    const KnownOption* chosen = nullptr;
+    for (const KnownOption& option : known_) {
+        if (option.letter != 0 && option.letter == letter) chosen = &option;
     }
     if (chosen == nullptr) {
         found.problem = FoundOption::Unknown;

@@ -11,7 +11,8 @@ namespace horofu {
 
 enum class OptionValue { None, Required, Optional };  // Optional: only as --name=VALUE
 
-struct OptionSpec {
+// An option the command takes.
+struct KnownOption {
     const char* name;  // the long name, or null
     char letter;       // the short letter, or 0
     OptionValue value;
@@ -31,8 +32,8 @@ struct FoundOption {
 class OptionParser {
   public:
     // arguments[0] is the program's name.
-    OptionParser(std::vector<std::string> arguments, std::vector<OptionSpec> specs)
-        : arguments_(std::move(arguments)), specs_(std::move(specs)) {}
+    OptionParser(std::vector<std::string> arguments, std::vector<KnownOption> known)
+        : arguments_(std::move(arguments)), known_(std::move(known)) {}
 
     // The next option, false when there is none left. An option with a problem ends the
     // reading (the command stops at the first).
@@ -45,7 +46,7 @@ class OptionParser {
     bool Short(FoundOption& found);
 
     std::vector<std::string> arguments_;
-    std::vector<OptionSpec> specs_;
+    std::vector<KnownOption> known_;
     std::vector<std::string> operands_;
     std::size_t next_ = 1;    // the argument read next
     std::size_t letter_ = 0;  // within a group of short options: the letter read next, 0 none
