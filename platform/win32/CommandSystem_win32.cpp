@@ -7,6 +7,7 @@
 
 #include "command/CommandSystem.h"
 #include "command/ThreadFile.h"
+#include "platform/win32/DeviceName_win32.h"
 #include "runtime/PathParts.h"
 #include "runtime/ShiftJis.h"
 
@@ -137,20 +138,11 @@ bool IsNoReader(int error) {
 }
 
 // A name such as CON, NUL, COM1 or CON.txt is a device, however it is spelled; looked at
-// without access before it is opened to be read.
+// before it is opened to be read.
 std::unique_ptr<PlatformFile> OpenThreadByName(const Text& path, int* systemError) {
-    if (!path.Empty() && path.View().find('\0') == std::string_view::npos) {
-        const HANDLE handle = ::CreateFileA(path.Bytes().c_str(), 0,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE) {
-            const bool device = ::GetFileType(handle) != FILE_TYPE_DISK;
-            ::CloseHandle(handle);
-            if (device) {
-                if (systemError != nullptr) *systemError = kThreadIsDevice;
-                return nullptr;
-            }
-        }
+    if (NamesDevice(path)) {
+        if (systemError != nullptr) *systemError = kThreadIsDevice;
+        return nullptr;
     }
     return OpenPlatformFile(path, OpenMode::Input, systemError);
 }

@@ -3,6 +3,7 @@
 // Every channel opens its file with share mode 0: while one handle holds a file, any further
 // open of it fails, and Windows refuses such an open before CREATE_ALWAYS empties the file.
 // Paths are bytes in the ANSI code page (Shift-JIS), so only the ...A calls are used.
+#include "platform/win32/DeviceName_win32.h"
 #include "runtime/PlatformFile.h"
 #include "runtime/ShiftJis.h"
 
@@ -307,19 +308,22 @@ std::unique_ptr<PlatformFile> OpenStandardOutput() {
     return OpenStandard(STD_OUTPUT_HANDLE);
 }
 
-// Called before a page is written: a device (NUL, CON, a COM port) is written to in place,
-// since no page file can be moved over it. Asked without access and with every share mode,
-// so that a file held by a channel can still be asked; a folder does not open this way.
-PageTarget ClassifyPageTarget(const Text& path) {
-    if (!IsUsablePath(path)) return PageTarget::None;
+bool NamesDevice(const Text& path) {
+    if (!IsUsablePath(path)) return false;
     const HANDLE handle = ::CreateFileA(path.Bytes().c_str(), 0,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-        const bool device = ::GetFileType(handle) != FILE_TYPE_DISK;
-        ::CloseHandle(handle);
-        if (device) return PageTarget::Stream;
-    }
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const bool device = ::GetFileType(handle) != FILE_TYPE_DISK;
+    ::CloseHandle(handle);
+    return device;
+}
+
+// Called before a page is written: a device (NUL, CON, a COM port) is written to in place,
+// since no page file can be moved over it.
+PageTarget ClassifyPageTarget(const Text& path) {
+    if (!IsUsablePath(path)) return PageTarget::None;
+    if (NamesDevice(path)) return PageTarget::Stream;
     return FileExists(path) ? PageTarget::Existing : PageTarget::None;
 }
 
