@@ -29,6 +29,7 @@
 #include "converter/ConvertThreadFile.h"
 #include "converter/modern/ModernStyle.h"
 #include "runtime/ChannelTable.h"
+#include "runtime/NameText.h"
 #include "runtime/PlatformFile.h"
 #include "search/SearchIndex.h"
 
@@ -466,9 +467,10 @@ void Build::Converted(std::size_t i, bool ended, std::string& bytes, SearchIndex
     hold.unlock();
     ++summary_.converted;
 
+    // The search page links by these names as text (UTF-8), whatever the file names' bytes.
     SearchThread thread;
-    thread.board = std::move(t.board);
-    thread.key = std::move(t.key);
+    thread.board = NameAsUtf8(NameInAddress(t.board));
+    thread.key = NameAsUtf8(NameInAddress(t.key));
     thread.title = std::move(t.title);
     thread.posts = std::move(facts.search);
     search.Put(thread);

@@ -5,6 +5,7 @@
 
 #include "archive/SitePage.h"
 #include "converter/modern/ShownText.h"
+#include "runtime/NameText.h"
 
 namespace horofu {
 namespace {
@@ -61,11 +62,11 @@ void ThreadRow(std::string& page, const SiteThread& t, std::string_view up, bool
     page += "<tr><td><a href=\"";
     page += up;
     page += HrefSegment(t.board) + "/" + HrefSegment(t.key) + ".html\">";
-    page += Escaped(t.title.empty() ? t.key : t.title);
+    page += t.title.empty() ? Escaped(NameAsUtf8(t.key)) : Escaped(t.title);
     page += "</a>";
     if (t.gone) page += std::string(" <span class=\"gone\">(") + kGone + ")</span>";
     page += "</td>";
-    if (board) page += "<td>" + Escaped(t.board) + "</td>";
+    if (board) page += "<td>" + Escaped(NameAsUtf8(t.board)) + "</td>";
     page += "<td class=\"n\" data-v=\"" + std::to_string(t.posts) + "\">" + std::to_string(t.posts);
     page += "</td>";
     if (!board) page += "<td class=\"d\">" + Escaped(t.firstDate) + "</td>";
@@ -82,7 +83,7 @@ void ThreadRow(std::string& page, const SiteThread& t, std::string_view up, bool
 
 std::string BoardIndexHead(const std::string& board) {
     std::string page;
-    Head(page, board, "../");
+    Head(page, NameAsUtf8(board), "../");
     page +=
         std::string("<nav class=\"site\"><a href=\"../index.html\">") + kSiteTop + "</a></nav>\n";
     page += "<table class=\"threads\">\n<thead><tr><th data-sort>";
@@ -109,7 +110,8 @@ std::string SiteIndexPage(const std::vector<BoardSummary>& boards,
     page += std::string(kBoard) + "</th><th data-sort>" + kThreads + "</th><th data-sort>" +
             kPosts + "</th><th data-sort>" + kLastPost + "</th></tr></thead>\n<tbody>\n";
     for (const BoardSummary& b : boards) {
-        page += "<tr><td><a href=\"" + HrefSegment(b.name) + "/index.html\">" + Escaped(b.name);
+        page += "<tr><td><a href=\"" + HrefSegment(b.name) + "/index.html\">" +
+                Escaped(NameAsUtf8(b.name));
         page += "</a></td><td class=\"n\" data-v=\"" + std::to_string(b.threads) + "\">" +
                 std::to_string(b.threads) + "</td><td class=\"n\" data-v=\"" +
                 std::to_string(b.posts) + "\">" + std::to_string(b.posts) + "</td>";
@@ -128,7 +130,7 @@ std::string SiteIndexPage(const std::vector<BoardSummary>& boards,
 std::string NavigationLine(std::string_view board, const SeriesPart* previous,
                            const SeriesPart* next) {
     std::string line = std::string("<nav class=\"site\"><a href=\"../index.html\">") + kSiteTop +
-                       "</a><a href=\"index.html\">" + Escaped(board) + "</a>";
+                       "</a><a href=\"index.html\">" + Escaped(NameAsUtf8(board)) + "</a>";
     auto part = [&](const SeriesPart* t, const char* label, const char* rel) {
         if (t == nullptr) return;
         line += std::string("<a rel=\"") + rel + "\" href=\"../" + HrefSegment(t->board) + "/" +

@@ -4,13 +4,14 @@
 #include "archive/ThreadAddress.h"
 #include "converter/modern/PostHeader.h"
 #include "converter/modern/ShownText.h"
+#include "runtime/NameText.h"
 
 namespace horofu {
 
 std::string HrefSegment(std::string_view name) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
-    for (char c : name) {
+    for (char c : NameInAddress(name)) {
         const auto b = static_cast<unsigned char>(c);
         const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
                            (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == '~';

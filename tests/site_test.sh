@@ -122,6 +122,16 @@ check "a file that is no thread is named" contains err "notes.md: not a thread f
 check "the others are converted, whole" page_whole oddsite/news/3000000002.html
 check "a text that is no thread still gets a page" page_whole oddsite/news/3000000003.html
 
+# --- Names made on Japanese Windows: a board and a text copy named in Shift-JIS bytes ---
+sjis_board=$'\x83\x6a\x83\x85\x81\x5b\x83\x58'  # ニュース
+mkdir -p win/"$sjis_board"
+cp new/srv2/news/1000000011.dat win/"$sjis_board"/$'\x89\xb7\x90\xf2.txt'  # 温泉
+runs 0 "a board and a thread named in Shift-JIS" --site=winsite win
+check "the board is shown by its name" contains winsite/index.html \
+    '<a href="%83j%83%85%81%5B%83X/index.html">ニュース</a>'
+check "every index is UTF-8" iconv -f UTF-8 -t UTF-8 winsite/index.html \
+    winsite/"$sjis_board"/index.html -o /dev/null
+
 # --- Killed mid-way, then again; two runs at once ---
 big=$(printf '%s<>sage<>2024/09/10 07:00:00<>%0300d <br> %0300d<>T\n' "$name" 0 0)
 for ((i = 0; i < 2000; i++)); do printf '%s\n' "$big"; done >one.dat

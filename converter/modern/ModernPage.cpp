@@ -22,6 +22,7 @@
 #include "converter/modern/WalkAhead.h"
 #include "runtime/Ascii.h"
 #include "runtime/ChannelTable.h"
+#include "runtime/NameText.h"
 #include "runtime/Utf8.h"
 
 namespace horofu {
@@ -299,16 +300,8 @@ struct SecondReading {
 // The title of a page whose thread names none: the file's name without its folders, in UTF-8
 // (a name that is not UTF-8 is taken for Shift-JIS).
 std::string TitleFromFileName(const Text& path) {
-    std::string name;
-    const std::string_view bytes = path.View();
-    if (bytes.empty()) return "thread";
-    std::unique_ptr<TextDecoder> decoder;
-    if (!HasNonAscii(bytes) || LooksLikeUtf8(bytes, true)) {
-        decoder = std::make_unique<Utf8Decoder>();
-    } else {
-        decoder = OpenDecoder("CP932");
-    }
-    decoder->Decode(bytes, true, name);
+    if (path.Empty()) return "thread";
+    std::string name = NameAsUtf8(path.View());
     const std::size_t slash = name.find_last_of("/\\");
     if (slash != std::string::npos) name.erase(0, slash + 1);
     return name.empty() ? "thread" : name;

@@ -20,6 +20,7 @@
 #include "command/ThreadFile.h"
 #include "platform/posix/DescriptorFile.h"
 #include "platform/posix/PageFileSignals.h"
+#include "runtime/NameText.h"
 #include "runtime/PlatformFile.h"
 
 namespace horofu {
@@ -169,6 +170,11 @@ std::unique_ptr<PlatformFile> OpenScratchFile() {
         ::unlink(pattern.c_str());
     }
     return std::make_unique<DescriptorFile>(fd);
+}
+
+// A name is its bytes here, and an address names a file by them.
+std::string NameInAddress(std::string_view bytes) {
+    return std::string(bytes);
 }
 
 }  // namespace horofu

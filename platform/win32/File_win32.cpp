@@ -4,6 +4,7 @@
 // open of it fails, and Windows refuses such an open before CREATE_ALWAYS empties the file.
 // Paths are bytes in the ANSI code page (Shift-JIS), so only the ...A calls are used.
 #include "platform/win32/DeviceName_win32.h"
+#include "runtime/NameText.h"
 #include "runtime/PlatformFile.h"
 #include "runtime/ShiftJis.h"
 
@@ -394,6 +395,23 @@ std::unique_ptr<PlatformFile> OpenScratchFile() {
         return nullptr;
     }
     return std::make_unique<Win32File>(handle);
+}
+
+// A name here is characters in the system code page, and a browser reads an address's
+// percent-encoded bytes as UTF-8.
+std::string NameInAddress(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    const int size = static_cast<int>(bytes.size());
+    const int wide = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+    if (wide <= 0) return std::string(bytes);
+    std::wstring characters(static_cast<std::size_t>(wide), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, characters.data(), wide);
+    const int length =
+        ::WideCharToMultiByte(CP_UTF8, 0, characters.data(), wide, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, characters.data(), wide, text.data(), length, nullptr,
+                          nullptr);
+    return text;
 }
 
 }  // namespace horofu

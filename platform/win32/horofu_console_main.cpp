@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <clocale>
 #include <future>
 #include <memory>
 #include <string>
@@ -78,13 +79,6 @@ bool ProgramText(const wchar_t* argument, std::string& text) {
     return true;
 }
 
-bool NonAscii(const std::string& text) {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -106,18 +100,9 @@ int wmain(int argc, wchar_t** argv) {
             return 2;
         }
     }
-    // The archive reads its folders through std::filesystem, whose narrow names here are not
-    // the ANSI code page's: a name with other than ASCII would be read as another one.
-    if (horofu::AsksForSite(arguments)) {
-        for (std::size_t i = 1; i < arguments.size(); ++i) {
-            if (!NonAscii(arguments[i])) continue;
-            terminal.Say(horofu::StandardStream::Error,
-                         "horofu: " + arguments[i] +
-                             ": --site takes only folder and file names in ASCII on Windows "
-                             "for now; rename or move the folder");
-            return 2;
-        }
-    }
+    // The archive walks folders with the standard library, which converts narrow paths by the
+    // C library's locale: it must be the system code page's, as every other path here is.
+    std::setlocale(LC_CTYPE, "");
     ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(),
                       &gMainThread, 0, FALSE, DUPLICATE_SAME_ACCESS);
     ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
