@@ -5,16 +5,14 @@
 #include <filesystem>
 
 #include "archive/PathBytes.h"
+#include "runtime/Ascii.h"
 
 namespace horofu {
 namespace fs = std::filesystem;
 namespace {
 
 bool IsThreadExtension(const std::string& ext) {
-    if (ext.size() != 4 || ext[0] != '.') return false;
-    std::string lower;
-    for (char c : ext) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    return lower == ".dat" || lower == ".txt";
+    return EqualsIgnoringAsciiCase(ext, ".dat") || EqualsIgnoringAsciiCase(ext, ".txt");
 }
 
 bool PlainName(const std::string& name) {
@@ -25,6 +23,14 @@ bool PlainName(const std::string& name) {
         }
     }
     return true;
+}
+
+// The board's own files that readers and mirrors keep beside its threads (the thread list,
+// the settings, the rules): text, but never a thread. Found in a folder, they are passed by.
+bool IsBoardFile(const std::string& name) {
+    return EqualsIgnoringAsciiCase(name, "subject.txt") ||
+           EqualsIgnoringAsciiCase(name, "setting.txt") ||
+           EqualsIgnoringAsciiCase(name, "head.txt");
 }
 
 }  // namespace
@@ -115,7 +121,9 @@ void FindThreads(const std::vector<std::string>& sources,
             // In name order, so that which of two equal logs is taken does not depend on the
             // file system's order.
             std::sort(files.begin(), files.end());
-            for (const std::string& file : files) consider(folder / file);
+            for (const std::string& file : files) {
+                if (!IsBoardFile(file)) consider(folder / file);
+            }
         }
     }
 }

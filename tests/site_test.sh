@@ -36,6 +36,10 @@ dat new/srv2/news/1000000010.dat "Quiz" 2 \
     "$previous http://b.example/test/read.cgi/news/1000000003/ see ttp://c.example/test/read.cgi/game/2000000001/l2 and https://d.example/test/read.cgi/news/9999999999/1"
 dat new/srv2/game/2000000001.dat "Games" 5 \
     "http://e.example/test/read.cgi/game/1000000001/ is not ours; http://e.example/test/read.cgi?bbs=news&key=1000000001&st=3"
+# A reader's board folder also keeps the board's own files: its thread list, settings, rules.
+printf '1000000001.dat<>News Part1 (3)\n' >new/srv2/news/subject.txt
+printf 'BBS_TITLE=News\n' >new/srv2/news/SETTING.TXT
+printf 'rules\n' >new/srv2/news/head.txt
 runs 0 "a first run builds the site" --site=site old new
 check "pages, indexes and shared files" only_entries site .horofu-lock .horofu-site index.html \
     style.css sort.js news game search.html search
