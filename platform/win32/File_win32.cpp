@@ -4,6 +4,7 @@
 // open of it fails, and Windows refuses such an open before CREATE_ALWAYS empties the file.
 // Paths are bytes in the ANSI code page (Shift-JIS), so only the ...A calls are used.
 #include "platform/win32/DeviceName_win32.h"
+#include "platform/win32/WideText_win32.h"
 #include "runtime/NameText.h"
 #include "runtime/PlatformFile.h"
 #include "runtime/ShiftJis.h"
@@ -154,13 +155,24 @@ class Win32PendingPage final : public PendingPage {
             CloseOwnHandle();
             return;
         }
-        FILE_DISPOSITION_INFO dispose{};
-        dispose.DeleteFile = TRUE;
-        const bool marked = handle_ != INVALID_HANDLE_VALUE &&
-                            ::SetFileInformationByHandle(handle_, FileDispositionInfo, &dispose,
-                                                         sizeof dispose) != 0;
+        const bool marked = Dispose(true);
         CloseOwnHandle();
         if (!marked) ::DeleteFileA(CPath(path_));
+    }
+
+    // Marks the page file to be deleted, or not, once its last handle is closed: through its
+    // own handle, so that no other file that took its name can be deleted instead. Called with
+    // true when the file is made: a run ended without a word (killed, a crash, a console closed
+    // under it) then leaves no page file behind; where the file system cannot, the file is
+    // deleted as the page is dropped.
+    bool Dispose(bool deleted) {
+        FILE_DISPOSITION_INFO dispose{};
+        dispose.DeleteFile = deleted ? TRUE : FALSE;
+        const bool done = handle_ != INVALID_HANDLE_VALUE &&
+                          ::SetFileInformationByHandle(handle_, FileDispositionInfo, &dispose,
+                                                       sizeof dispose) != 0;
+        if (done) deleteOnClose_ = deleted;
+        return done;
     }
 
     std::unique_ptr<PlatformFile> OpenForWriting() override {
@@ -186,6 +198,12 @@ class Win32PendingPage final : public PendingPage {
         // leaves an empty file of its own beside a page it finds held.
         if (replaces && IsHeld(target_)) {
             error_ = ERROR_SHARING_VIOLATION;
+            return PlaceResult::Failed;
+        }
+        // The page file was made to be deleted when its last handle closes; kept now, since it
+        // takes the target's place.
+        if (deleteOnClose_ && !Dispose(false)) {
+            error_ = static_cast<int>(::GetLastError());
             return PlaceResult::Failed;
         }
         CloseOwnHandle();  // a file still open cannot be moved
@@ -243,6 +261,7 @@ class Win32PendingPage final : public PendingPage {
     Text target_;
     HANDLE handle_;
     bool placed_ = false;
+    bool deleteOnClose_ = false;  // the file goes when its last handle closes
     int error_ = 0;
 };
 
@@ -366,7 +385,9 @@ std::unique_ptr<PendingPage> CreatePageBeside(const Text& target, int* systemErr
         const HANDLE handle = ::CreateFileA(CPath(path), GENERIC_WRITE | DELETE, 0, nullptr,
                                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
-            return std::make_unique<Win32PendingPage>(std::move(path), target, handle);
+            auto page = std::make_unique<Win32PendingPage>(std::move(path), target, handle);
+            page->Dispose(true);
+            return page;
         }
         error = ::GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
@@ -400,18 +421,7 @@ std::unique_ptr<PlatformFile> OpenScratchFile() {
 // A name here is characters in the system code page, and a browser reads an address's
 // percent-encoded bytes as UTF-8.
 std::string NameInAddress(std::string_view bytes) {
-    if (bytes.empty()) return {};
-    const int size = static_cast<int>(bytes.size());
-    const int wide = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
-    if (wide <= 0) return std::string(bytes);
-    std::wstring characters(static_cast<std::size_t>(wide), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, characters.data(), wide);
-    const int length =
-        ::WideCharToMultiByte(CP_UTF8, 0, characters.data(), wide, nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, characters.data(), wide, text.data(), length, nullptr,
-                          nullptr);
-    return text;
+    return Narrow(CP_UTF8, Wide(CP_ACP, bytes));
 }
 
 }  // namespace horofu

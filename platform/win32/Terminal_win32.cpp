@@ -8,6 +8,7 @@
 #endif
 #include <windows.h>
 
+#include "platform/win32/WideText_win32.h"
 #include "runtime/JapaneseDecoders.h"
 
 namespace horofu {
@@ -31,25 +32,6 @@ HANDLE Handle(StandardStream stream) {
 bool IsConsole(HANDLE handle) {
     DWORD mode = 0;
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode);
-}
-
-std::wstring Wide(UINT codePage, std::string_view text) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int length = ::MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length);
-    return wide;
-}
-
-std::string Narrow(UINT codePage, const std::wstring& wide) {
-    if (wide.empty()) return {};
-    const int size = static_cast<int>(wide.size());
-    const int length =
-        ::WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(codePage, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
-    return text;
 }
 
 // Erases a console line from the cursor to its end, as "\x1b[K" does where escapes work.

@@ -19,6 +19,7 @@
 #include "archive/ThreadedSiteWorkers.h"
 #include "command/Command.h"
 #include "platform/win32/Terminal_win32.h"
+#include "platform/win32/WideText_win32.h"
 
 namespace {
 
@@ -90,13 +91,8 @@ int wmain(int argc, wchar_t** argv) {
             const std::wstring told = std::wstring(L"horofu: '") + argv[i] +
                                       L"' cannot be spelled in this system's code page; rename "
                                       L"it, or change the system locale\n";
-            const int size =
-                ::WideCharToMultiByte(CP_UTF8, 0, told.data(), static_cast<int>(told.size()),
-                                      nullptr, 0, nullptr, nullptr);
-            std::string utf8(static_cast<std::size_t>(size), '\0');
-            ::WideCharToMultiByte(CP_UTF8, 0, told.data(), static_cast<int>(told.size()),
-                                  utf8.data(), size, nullptr, nullptr);
-            terminal.Write(horofu::StandardStream::Error, terminal.ShowControls(utf8) + "\n");
+            terminal.Write(horofu::StandardStream::Error,
+                           terminal.ShowControls(horofu::Narrow(CP_UTF8, told)) + "\n");
             return 2;
         }
     }

@@ -48,6 +48,22 @@ run 1 "an existing page is kept without -f" thread.txt </dev/null
 check "and told" contains err "horofu: thread.html: the output file already exists"
 run 0 "-f replaces it" -f thread.txt </dev/null
 
+# --- Killed while it writes: no page file is left behind ---
+mkdir killed
+mkfifo killed/feed
+(cd killed && exec "$source_dir/tools/wine-run" "$exe" -o page.html <feed >/dev/null 2>&1) &
+exec 3>killed/feed  # the thread, and then nothing more until the program is killed
+cat thread.txt >&3
+page_file() { [[ -n $(find killed -name '~hrf*') ]]; }
+no_page_file() { ! page_file; }
+check "a page file while it converts" until_true 60 page_file
+pkill -KILL -f "^$exe -o page.html"
+check "killed, it leaves no page file" until_true 10 no_page_file
+check "and no page" test ! -e killed/page.html
+exec 3>&-
+wait
+rm -rf killed
+
 # --- Usage ---
 run 0 "--help" --help </dev/null
 check "the help text" contains out "Usage: horofu [OPTION]... FILE.txt..."
