@@ -6,6 +6,8 @@
 
 #include "archive/PathBytes.h"
 #include "runtime/Ascii.h"
+#include "runtime/ShiftJis.h"
+#include "runtime/Utf8.h"
 
 namespace horofu {
 namespace fs = std::filesystem;
@@ -17,10 +19,12 @@ bool IsThreadExtension(const std::string& ext) {
 
 bool PlainName(const std::string& name) {
     if (name.empty() || name[0] == '.' || name.size() > 200) return false;
-    for (char c : name) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == '/' || c == '\\') {
-            return false;
-        }
+    // A name that is not UTF-8 is taken for Shift-JIS, where 5C (a backslash alone) is also the
+    // second byte of a character (ソ 83 5C, 表 95 5C) in names made on Japanese Windows.
+    const bool shiftJis = HasNonAscii(name) && !LooksLikeUtf8(name, true);
+    for (std::size_t i = 0; i < name.size(); i += shiftJis ? CharacterBytes(name, i) : 1) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c < 0x20 || c == 0x7F || c == '/' || c == '\\') return false;
     }
     return true;
 }

@@ -129,10 +129,12 @@ check "a text that is no thread still gets a page" page_whole oddsite/news/30000
 # --- Names made on Japanese Windows: a board and a text copy named in Shift-JIS bytes ---
 sjis_board=$'\x83\x6a\x83\x85\x81\x5b\x83\x58'  # ニュース
 mkdir -p win/"$sjis_board"
-cp new/srv2/news/1000000011.dat win/"$sjis_board"/$'\x89\xb7\x90\xf2.txt'  # 温泉
+cp new/srv2/news/1000000011.dat win/"$sjis_board"/$'\x95\x5c.txt'  # 表, whose 5C is no backslash
 runs 0 "a board and a thread named in Shift-JIS" --site=winsite win
 check "the board is shown by its name" contains winsite/index.html \
     '<a href="%83j%83%85%81%5B%83X/index.html">ニュース</a>'
+check "the thread's page by its own name" contains winsite/"$sjis_board"/index.html \
+    'href="../%83j%83%85%81%5B%83X/%95%5C.html"'
 check "every index is UTF-8" iconv -f UTF-8 -t UTF-8 winsite/index.html \
     winsite/"$sjis_board"/index.html -o /dev/null
 
