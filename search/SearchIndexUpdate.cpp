@@ -33,6 +33,11 @@ bool IsPair(std::string_view gram) {
 // Where the live ranges of one segment go in the merged one.
 class Remap {
   public:
+    void Reserve(std::size_t ranges) {
+        old_.reserve(ranges);
+        end_.reserve(ranges);
+        new_.reserve(ranges);
+    }
     void Add(uint32_t oldStart, uint32_t count, uint32_t newStart) {
         if (count == 0) return;
         old_.push_back(oldStart);
@@ -341,6 +346,7 @@ bool SearchIndexUpdate::Commit(std::string& error) {
             }
             std::vector<std::string>(kMostBuckets).swap(run.buffered);
         }
+        run.slots = SlotIndex();  // no thread is put now; its room goes to the merge's tables
         // Which older segments join the new one.
         std::vector<CatalogSegment>& segments = catalog.segments;
         uint64_t all = run.posts, live = run.posts;
@@ -371,6 +377,7 @@ bool SearchIndexUpdate::Commit(std::string& error) {
             const bool isNew = i == segments.size();
             const std::vector<CatalogRange>& ranges = isNew ? run.ranges : segments[i].ranges;
             rangeRemaps[i - m].reserve(ranges.size());
+            remaps[i - m].Reserve(ranges.size());
             uint32_t start = 0;
             for (const CatalogRange& r : ranges) {
                 const bool alive = isNew ? r.slot >= 0 : catalog.Live(segments[i], r);
@@ -385,9 +392,7 @@ bool SearchIndexUpdate::Commit(std::string& error) {
             }
         }
         merged.buckets = BucketsFor(next);
-        // Neither is needed by the merge: what it holds on top of them is its largest.
-        std::vector<CatalogRange>().swap(run.ranges);
-        run.slots = SlotIndex();
+        std::vector<CatalogRange>().swap(run.ranges);  // held in merged now
 
         // Pairs: the posts' ordinals. Characters: (range, posts) pairs, flattened.
         std::map<std::string, std::vector<uint32_t>> lists;
