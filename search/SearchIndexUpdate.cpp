@@ -21,7 +21,7 @@ namespace horofu {
 
 namespace {
 
-constexpr std::size_t kSpillBytes = 4u << 20;  // memory stays well under the archive's bound
+constexpr std::size_t kSpillBytes = 2u << 20;  // memory stays well under the archive's bound
 
 // Whether a gram is a pair of characters (else one): its UTF-8 lead bytes.
 bool IsPair(std::string_view gram) {
