@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -132,8 +133,8 @@ class Build {
     SiteWorkers& workers_;
     SiteListener& listener_;
     SiteTable table_;
-    std::vector<Entry> entries_;  // by the table's rows
-    std::vector<FoundSource> found_;
+    std::vector<Entry> entries_;     // by the table's rows
+    std::deque<FoundSource> found_;  // a deque: grows without a second copy while it does
     std::vector<std::size_t> jobs_;
     SiteSummary summary_;
     // Held by a worker while it reads the table, and by Converted while it changes it: workers
@@ -194,11 +195,21 @@ void Build::TakeSources(const std::vector<std::string>& sources) {
         Entry& entry = entries_[i];
         if (entry.found && f.size <= FoundSize(i)) return;  // the longer log of a thread
         entry.found = true;
+        if (!entry.inRecord) {
+            // A thread new to the site: its row holds nothing the record needs, so what was
+            // found goes there at once, and a first build holds no second list of sources.
+            SiteThread t = table_.Thread(i);
+            t.source = f.path;
+            t.size = f.size;
+            t.modified = f.modified;
+            table_.Set(i, t);
+            entry.changed = true;
+            return;
+        }
         std::string_view fileName;
         const uint32_t folder = table_.FolderOf(f.path, fileName);
-        entry.changed = !entry.inRecord || table_.FolderNumber(i) != folder ||
-                        table_.FileName(i) != fileName || table_.FileSize(i) != f.size ||
-                        table_.Modified(i) != f.modified;
+        entry.changed = table_.FolderNumber(i) != folder || table_.FileName(i) != fileName ||
+                        table_.FileSize(i) != f.size || table_.Modified(i) != f.modified;
         if (!entry.changed) {
             entry.source = kNoSource;  // what the record holds already is not held twice
             return;
@@ -225,9 +236,10 @@ void Build::TakeSources(const std::vector<std::string>& sources) {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         Entry& entry = entries_[i];
         if (!entry.changed) continue;
-        FoundSource& source = found_[entry.source];
         const std::string path = SourcePath(i);
-        ThreadPeek peek = PeekThread(path, source.fileName);
+        const std::string fileName = entry.source == kNoSource ? std::string(table_.FileName(i))
+                                                               : found_[entry.source].fileName;
+        ThreadPeek peek = PeekThread(path, fileName);
         if (!peek.read) {
             summary_.status = 1;
             listener_.Problem(path, SiteProblem::SourceUnreadable, peek.systemError);
@@ -235,8 +247,12 @@ void Build::TakeSources(const std::vector<std::string>& sources) {
             entry.failed = true;
             continue;
         }
-        source.head = peek.head;
         SiteThread t = table_.Thread(i);
+        if (entry.source == kNoSource) {
+            t.head = peek.head;  // a new thread's row is its only place
+        } else {
+            found_[entry.source].head = peek.head;
+        }
         t.title = std::move(peek.title);
         if (peek.posts > 0) t.posts = peek.posts;
         t.previous = std::move(peek.previous);
@@ -264,7 +280,8 @@ void Build::ChainSeries() {
         if (at != SiteTable::kNone) link(at, i);
     }
     // Every reading of every title as (board and shape, part, thread), the board and shape
-    // hashed: a large site's titles are not held a second time.
+    // hashed: a large site's titles are not held a second time. A deque, sorted in place: a
+    // large site's readings are not one block, and not copied as they grow.
     struct Part {
         uint64_t shape;
         uint64_t part;
@@ -273,7 +290,7 @@ void Build::ChainSeries() {
     auto shapeOf = [this](std::size_t i, const SeriesReading& r) {
         return Hash(Hash(14695981039346656037ull, table_.Board(i)), r.shape);
     };
-    std::vector<Part> parts;
+    std::deque<Part> parts;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         if (!entries_[i].inRecord && !entries_[i].changed) continue;
         for (const SeriesReading& r : SeriesReadings(table_.Title(i))) {
@@ -627,6 +644,10 @@ SiteSummary Build::Run(const std::vector<std::string>& sources) {
     SearchIndexUpdate search(site_);
     PlanConversions();
     Convert(search);
+    // Each thread found changed is converted or failed by now: the sources found are not held
+    // through the rest of the run.
+    for (Entry& entry : entries_) entry.source = kNoSource;
+    std::deque<FoundSource>().swap(found_);
     // A text copy's title is known once it is converted: series its peek could not name are
     // chained now, and their pages written again with their links.
     ChainSeries();

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "search/PostingCode.h"
 #include "search/ScriptValue.h"
 
 namespace horofu {
@@ -13,9 +14,98 @@ uint32_t CatalogSegment::Posts() const {
     return n;
 }
 
+namespace {
+
+constexpr std::size_t kBlockBytes = 64 * 1024;
+
+}  // namespace
+
+CatalogThread CatalogThreads::operator[](std::size_t slot) const {
+    const Row& row = rows_[slot];
+    CatalogThread t{row.gen, row.segment, row.lastTime, row.posts, boards_[row.board], {}, {}};
+    const std::string_view block = blocks_[row.block];
+    std::size_t at = row.at;
+    uint64_t length = 0;
+    ReadNumber(block, at, length);
+    t.key = block.substr(at, length);
+    ReadNumber(block, at += length, length);
+    t.title = block.substr(at, length);
+    return t;
+}
+
+std::string_view CatalogThreads::Key(std::size_t slot) const {
+    const std::string_view block = blocks_[rows_[slot].block];
+    std::size_t at = rows_[slot].at;
+    uint64_t length = 0;
+    ReadNumber(block, at, length);
+    return block.substr(at, length);
+}
+
+void CatalogThreads::Add(const CatalogThread& thread) {
+    rows_.emplace_back();
+    Set(rows_.size() - 1, thread);
+}
+
+void CatalogThreads::Set(std::size_t slot, const CatalogThread& thread) {
+    Row& row = rows_[slot];
+    row.gen = thread.gen;
+    row.segment = thread.segment;
+    row.lastTime = thread.lastTime;
+    row.posts = thread.posts;
+    row.board = BoardNumber(thread.board);
+    SetTexts(row, thread.key, thread.title);
+}
+
+// A thread put again with the same texts (the usual case) keeps their place; texts no longer
+// than before are written over the old ones; others go at the end, the old bytes left unused.
+void CatalogThreads::SetTexts(Row& row, std::string_view key, std::string_view title) {
+    std::string bytes;
+    AppendNumber(bytes, key.size());
+    bytes += key;
+    AppendNumber(bytes, title.size());
+    bytes += title;
+    if (row.block != kNoBlock) {
+        std::string& block = blocks_[row.block];
+        std::size_t at = row.at;
+        uint64_t length = 0;
+        ReadNumber(block, at, length);
+        at += length;
+        ReadNumber(block, at, length);
+        at += length;
+        if (bytes.size() <= at - row.at) {
+            if (std::string_view(block).substr(row.at, bytes.size()) != bytes) {
+                block.replace(row.at, bytes.size(), bytes);
+            }
+            return;
+        }
+    }
+    if (blocks_.empty() || blocks_.back().size() + bytes.size() > blocks_.back().capacity()) {
+        blocks_.emplace_back();
+        blocks_.back().reserve(std::max(kBlockBytes, bytes.size()));
+    }
+    row.block = static_cast<uint32_t>(blocks_.size() - 1);
+    row.at = static_cast<uint32_t>(blocks_.back().size());
+    blocks_.back() += bytes;
+}
+
+uint32_t CatalogThreads::BoardNumber(std::string_view board) {
+    if (const auto it = boardNumbers_.find(board); it != boardNumbers_.end()) return it->second;
+    const auto number = static_cast<uint32_t>(boards_.size());
+    boards_.emplace_back(board);
+    boardNumbers_.emplace(boards_.back(), number);
+    return number;
+}
+
+void CatalogThreads::Clear() {
+    rows_.clear();
+    boardNumbers_.clear();
+    boards_.clear();
+    blocks_.clear();
+}
+
 bool SearchCatalog::Live(const CatalogSegment& segment, const CatalogRange& range) const {
     return range.slot >= 0 && static_cast<std::size_t>(range.slot) < threads.size() &&
-           threads[range.slot].segment == segment.id;
+           threads.Segment(static_cast<std::size_t>(range.slot)) == segment.id;
 }
 
 std::string SearchCatalog::Script() const {
@@ -46,8 +136,9 @@ void SearchCatalog::Script(const std::function<void(std::string_view)>& put) con
         out += ']';
     }
     out += "],[";
-    for (const CatalogThread& t : threads) {
-        if (&t != threads.data()) out += ',';
+    for (std::size_t slot = 0; slot < threads.size(); ++slot) {
+        const CatalogThread t = threads[slot];
+        if (slot != 0) out += ',';
         out += "\n[";
         for (int64_t n : {int64_t{t.gen}, int64_t{t.segment}, t.lastTime, int64_t{t.posts}}) {
             out += std::to_string(n);
@@ -86,7 +177,7 @@ bool CatalogReader::Line(std::string_view line) {
     ScriptReader r(line);
     if (!started_) {
         catalog_.segments.clear();
-        catalog_.threads.clear();
+        catalog_.threads.Clear();
         int64_t version = 0, nextId = 0;
         if (!r.Open() || !r.Number(version) || version != 1 || !r.Next(',') || !r.Number(nextId) ||
             !r.Next(',') || !r.Next('[')) {
@@ -124,15 +215,9 @@ bool CatalogReader::Line(std::string_view line) {
     }
     ScriptValue t;
     if (!r.Value(t) || t.size() != 7 || t[4].kind != ScriptValue::Kind::String) return false;
-    CatalogThread thread;
-    thread.gen = static_cast<uint32_t>(t[0].number);
-    thread.segment = static_cast<uint32_t>(t[1].number);
-    thread.lastTime = t[2].number;
-    thread.posts = static_cast<uint32_t>(t[3].number);
-    thread.board = std::move(t.items[4].text);
-    thread.key = std::move(t.items[5].text);
-    thread.title = std::move(t.items[6].text);
-    catalog_.threads.push_back(std::move(thread));
+    catalog_.threads.Add({static_cast<uint32_t>(t[0].number), static_cast<uint32_t>(t[1].number),
+                          t[2].number, static_cast<uint32_t>(t[3].number), t.items[4].text,
+                          t.items[5].text, t.items[6].text});
     if (r.Next(',')) {
         failed_ = !r.End();
     } else {

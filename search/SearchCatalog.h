@@ -12,9 +12,11 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace horofu {
@@ -23,12 +25,60 @@ namespace horofu {
 inline constexpr uint32_t kMostBuckets = 4096;
 uint32_t BucketsFor(uint64_t posts);
 
+// One thread of the catalog. Taken from CatalogThreads, its texts are views into the table,
+// good until the table next changes.
 struct CatalogThread {
     uint32_t gen = 0;      // the run that wrote its text file
     uint32_t segment = 0;  // the segment whose lists hold its posts
     int64_t lastTime = 0;  // its newest post's time, seconds
     uint32_t posts = 0;
-    std::string board, key, title;
+    std::string_view board, key, title;
+};
+
+// The catalog's threads by slot: a row of numbers each, the keys and titles packed in large
+// blocks and each board kept once, so that a site of a hundred thousand threads takes a few
+// megabytes and growing never copies what is held.
+class CatalogThreads {
+  public:
+    CatalogThreads() = default;
+    // Not copied: the board index views the table's own strings. A move keeps them in place.
+    CatalogThreads(const CatalogThreads&) = delete;
+    CatalogThreads& operator=(const CatalogThreads&) = delete;
+    CatalogThreads(CatalogThreads&&) = default;
+    CatalogThreads& operator=(CatalogThreads&&) = default;
+
+    std::size_t size() const { return rows_.size(); }
+    bool empty() const { return rows_.empty(); }
+    CatalogThread operator[](std::size_t slot) const;
+    void Add(const CatalogThread& thread);  // a new slot at the end
+    void Set(std::size_t slot, const CatalogThread& thread);
+    void Clear();
+
+    // The fields read for every thread of a search or an update, without decoding the texts.
+    uint32_t Gen(std::size_t slot) const { return rows_[slot].gen; }
+    uint32_t Segment(std::size_t slot) const { return rows_[slot].segment; }
+    void SetSegment(std::size_t slot, uint32_t segment) { rows_[slot].segment = segment; }
+    int64_t LastTime(std::size_t slot) const { return rows_[slot].lastTime; }
+    uint32_t Posts(std::size_t slot) const { return rows_[slot].posts; }
+    std::string_view Board(std::size_t slot) const { return boards_[rows_[slot].board]; }
+    std::string_view Key(std::size_t slot) const;
+
+  private:
+    struct Row {
+        uint32_t gen = 0, segment = 0;
+        int64_t lastTime = 0;
+        uint32_t posts = 0;
+        uint32_t board = 0;                 // in boards_
+        uint32_t block = kNoBlock, at = 0;  // the key's and title's lengths and bytes
+    };
+    static constexpr uint32_t kNoBlock = UINT32_MAX;  // a row just added
+    uint32_t BoardNumber(std::string_view board);
+    void SetTexts(Row& row, std::string_view key, std::string_view title);
+
+    std::deque<Row> rows_;
+    std::deque<std::string> boards_;  // a deque: the index below views its strings
+    std::unordered_map<std::string_view, uint32_t> boardNumbers_;
+    std::vector<std::string> blocks_;  // each filled no further than its first capacity
 };
 
 struct CatalogRange {
@@ -46,7 +96,7 @@ struct CatalogSegment {
 struct SearchCatalog {
     uint32_t next = 0;  // the id of the next run
     std::vector<CatalogSegment> segments;
-    std::vector<CatalogThread> threads;  // by slot
+    CatalogThreads threads;
 
     std::string Script() const;
     // The same bytes a piece at a time (a thread a piece), for a catalog too large to hold

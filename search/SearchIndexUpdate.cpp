@@ -21,7 +21,7 @@ namespace horofu {
 
 namespace {
 
-constexpr std::size_t kSpillBytes = 4u << 20;  // memory stays well under the archive's bound
+constexpr std::size_t kSpillBytes = 2u << 20;  // memory stays well under the archive's bound
 
 // Whether a gram is a pair of characters (else one): its UTF-8 lead bytes.
 bool IsPair(std::string_view gram) {
@@ -33,6 +33,11 @@ bool IsPair(std::string_view gram) {
 // Where the live ranges of one segment go in the merged one.
 class Remap {
   public:
+    void Reserve(std::size_t ranges) {
+        old_.reserve(ranges);
+        end_.reserve(ranges);
+        new_.reserve(ranges);
+    }
     void Add(uint32_t oldStart, uint32_t count, uint32_t newStart) {
         if (count == 0) return;
         old_.push_back(oldStart);
@@ -58,14 +63,14 @@ class Remap {
 class SlotIndex {
   public:
     // The slot of board and key in threads; a new slot (threads.size(), not yet made) when none.
-    uint32_t Find(const std::vector<CatalogThread>& threads, std::string_view board,
-                  std::string_view key, bool& added) {
+    uint32_t Find(const CatalogThreads& threads, std::string_view board, std::string_view key,
+                  bool& added) {
         if ((count_ + 1) * 2 > table_.size()) Grow(threads);
         const std::size_t mask = table_.size() - 1;
         std::size_t at = Hash(board, key) & mask;
         for (; table_[at] != 0; at = (at + 1) & mask) {
-            const CatalogThread& t = threads[table_[at] - 1];
-            if (t.board == board && t.key == key) {
+            const uint32_t slot = table_[at] - 1;
+            if (threads.Key(slot) == key && threads.Board(slot) == board) {
                 added = false;
                 return table_[at] - 1;
             }
@@ -76,7 +81,7 @@ class SlotIndex {
         return static_cast<uint32_t>(threads.size());
     }
     // Indexes the catalog's threads; of two of one board and key, the later slot is found.
-    void Load(const std::vector<CatalogThread>& threads) {
+    void Load(const CatalogThreads& threads) {
         table_.clear();
         count_ = 0;
         Grow(threads, threads.size());
@@ -90,7 +95,7 @@ class SlotIndex {
         }
         return hash;
     }
-    void Grow(const std::vector<CatalogThread>& threads, std::size_t indexed = SIZE_MAX) {
+    void Grow(const CatalogThreads& threads, std::size_t indexed = SIZE_MAX) {
         std::vector<uint32_t> old = std::move(table_);
         std::size_t size = 64;
         const std::size_t want = indexed == SIZE_MAX ? count_ + 1 : indexed;
@@ -98,11 +103,11 @@ class SlotIndex {
         table_.assign(size, 0);
         const std::size_t mask = size - 1;
         auto place = [&](uint32_t slot) {
-            const CatalogThread& t = threads[slot];
-            std::size_t at = Hash(t.board, t.key) & mask;
+            const std::string_view board = threads.Board(slot), key = threads.Key(slot);
+            std::size_t at = Hash(board, key) & mask;
             for (; table_[at] != 0; at = (at + 1) & mask) {
-                const CatalogThread& other = threads[table_[at] - 1];
-                if (other.board == t.board && other.key == t.key) {
+                const uint32_t other = table_[at] - 1;
+                if (threads.Key(other) == key && threads.Board(other) == board) {
                     table_[at] = slot + 1;
                     return;
                 }
@@ -141,8 +146,10 @@ struct SearchIndexUpdate::Run {
     std::size_t bufferedBytes = 0;
     std::unique_ptr<PlatformFile> scratch;
     uint64_t scratchEnd = 0;
-    std::vector<std::vector<std::pair<uint64_t, uint32_t>>> spilled =
-        std::vector<std::vector<std::pair<uint64_t, uint32_t>>>(kMostBuckets);
+    // Each spill's start in the scratch file, and where each of its buckets ends (counted from
+    // that start, kMostBuckets numbers a spill): a few bytes a bucket, however many spills.
+    std::vector<uint64_t> spillStarts;
+    std::vector<uint32_t> spillEnds;
 };
 
 SearchIndexUpdate::SearchIndexUpdate(std::string site)
@@ -201,20 +208,22 @@ bool CatalogThere(const std::string& site, std::string& error) {
 }
 
 // Moves the buffered gram records to the end of the scratch file, noting where each bucket's
-// went. Called by Put when the buffer passes its bound.
+// went. Called by Put when the buffer passes its bound, so a spill stays far below 4 GiB. The
+// buffers keep their room: made again at each spill, they would scatter the heap.
 bool Spill(std::vector<std::string>& buffered, std::unique_ptr<PlatformFile>& scratch,
-           uint64_t& end, std::vector<std::vector<std::pair<uint64_t, uint32_t>>>& spilled) {
+           uint64_t& end, std::vector<uint64_t>& starts, std::vector<uint32_t>& ends) {
     if (!scratch) scratch = OpenScratchFile();
     if (!scratch || !scratch->SeekTo(end)) return false;
+    uint32_t within = 0;
     for (uint32_t b = 0; b < kMostBuckets; ++b) {
         std::string& bytes = buffered[b];
-        if (bytes.empty()) continue;
-        if (!scratch->Write(bytes.data(), bytes.size())) return false;
-        spilled[b].emplace_back(end, static_cast<uint32_t>(bytes.size()));
-        end += bytes.size();
+        if (!bytes.empty() && !scratch->Write(bytes.data(), bytes.size())) return false;
+        within += static_cast<uint32_t>(bytes.size());
+        ends.push_back(within);
         bytes.clear();
-        bytes.shrink_to_fit();
     }
+    starts.push_back(end);
+    end += within;
     return true;
 }
 
@@ -255,9 +264,9 @@ void SearchIndexUpdate::Put(const SearchThread& thread) {
     }
     bool added = false;
     const uint32_t slot = run.slots.Find(run.catalog.threads, thread.board, thread.key, added);
-    if (added) run.catalog.threads.emplace_back();
-    CatalogThread& entry = run.catalog.threads[slot];
-    if (!added && entry.segment == run.gen && entry.gen == run.gen) {
+    CatalogThreads& threads = run.catalog.threads;
+    if (added) threads.Add({0, 0, 0, 0, thread.board, thread.key, thread.title});
+    if (!added && threads.Segment(slot) == run.gen && threads.Gen(slot) == run.gen) {
         for (CatalogRange& r : run.ranges) {  // put twice in this run: the first copy goes
             if (r.slot == slot) r.slot = -1;
         }
@@ -272,7 +281,8 @@ void SearchIndexUpdate::Put(const SearchThread& thread) {
 
     std::vector<std::string> pairs, characters;
     std::map<std::string, uint32_t> held;  // each character, by how many posts hold it
-    auto record = [&run](const std::string& gram, uint32_t a, uint32_t b, bool two) {
+    auto record = [this, &run](const std::string& gram, uint32_t a, uint32_t b, bool two) {
+        if (!run.error.empty()) return;
         std::string& into = run.buffered[GramHash(gram) % kMostBuckets];
         const std::size_t before = into.size();
         AppendNumber(into, gram.size());
@@ -280,6 +290,12 @@ void SearchIndexUpdate::Put(const SearchThread& thread) {
         AppendNumber(into, a);
         if (two) AppendNumber(into, b);
         run.bufferedBytes += into.size() - before;
+        if (run.bufferedBytes > kSpillBytes) {
+            if (!Spill(run.buffered, run.scratch, run.scratchEnd, run.spillStarts, run.spillEnds)) {
+                run.error = site_ + ": no room for the search index's scratch file";
+            }
+            run.bufferedBytes = 0;
+        }
     };
     for (std::size_t i = 0; i < thread.posts.size(); ++i) {
         PostGrams(StoredText(thread.posts[i]), pairs, characters);
@@ -294,20 +310,9 @@ void SearchIndexUpdate::Put(const SearchThread& thread) {
     const auto count = static_cast<uint32_t>(thread.posts.size());
     run.ranges.push_back({slot, count});
     run.posts += count;
-    entry.gen = run.gen;
-    entry.segment = run.gen;
-    entry.lastTime = times.empty() ? 0 : *std::max_element(times.begin(), times.end());
-    entry.posts = count;
-    entry.board = thread.board;
-    entry.key = thread.key;
-    entry.title = thread.title;
-
-    if (run.bufferedBytes > kSpillBytes) {
-        if (!Spill(run.buffered, run.scratch, run.scratchEnd, run.spilled)) {
-            run.error = site_ + ": no room for the search index's scratch file";
-        }
-        run.bufferedBytes = 0;
-    }
+    threads.Set(
+        slot, {run.gen, run.gen, times.empty() ? 0 : *std::max_element(times.begin(), times.end()),
+               count, thread.board, thread.key, thread.title});
 }
 
 bool SearchIndexUpdate::Commit(std::string& error) {
@@ -331,6 +336,17 @@ bool SearchIndexUpdate::Commit(std::string& error) {
     const bool changed = run.loaded;
 
     if (changed) {
+        // The records still buffered join those spilled, so that the merge's own lists are not
+        // held on top of them.
+        if (run.scratch) {
+            if (run.bufferedBytes > 0 &&
+                !Spill(run.buffered, run.scratch, run.scratchEnd, run.spillStarts, run.spillEnds)) {
+                error = site_ + ": no room for the search index's scratch file";
+                return false;
+            }
+            std::vector<std::string>(kMostBuckets).swap(run.buffered);
+        }
+        run.slots = SlotIndex();  // no thread is put now; its room goes to the merge's tables
         // Which older segments join the new one.
         std::vector<CatalogSegment>& segments = catalog.segments;
         uint64_t all = run.posts, live = run.posts;
@@ -352,9 +368,16 @@ bool SearchIndexUpdate::Commit(std::string& error) {
         std::vector<Remap> remaps(segments.size() - m + 1);
         std::vector<std::vector<int64_t>> rangeRemaps(segments.size() - m + 1);
         uint32_t next = 0;
+        std::size_t allRanges = 0;
+        for (std::size_t i = m; i <= segments.size(); ++i) {
+            allRanges += (i == segments.size() ? run.ranges : segments[i].ranges).size();
+        }
+        merged.ranges.reserve(allRanges);  // held with the rest: no room to spare
         for (std::size_t i = m; i <= segments.size(); ++i) {
             const bool isNew = i == segments.size();
             const std::vector<CatalogRange>& ranges = isNew ? run.ranges : segments[i].ranges;
+            rangeRemaps[i - m].reserve(ranges.size());
+            remaps[i - m].Reserve(ranges.size());
             uint32_t start = 0;
             for (const CatalogRange& r : ranges) {
                 const bool alive = isNew ? r.slot >= 0 : catalog.Live(segments[i], r);
@@ -369,6 +392,7 @@ bool SearchIndexUpdate::Commit(std::string& error) {
             }
         }
         merged.buckets = BucketsFor(next);
+        std::vector<CatalogRange>().swap(run.ranges);  // held in merged now
 
         // Pairs: the posts' ordinals. Characters: (range, posts) pairs, flattened.
         std::map<std::string, std::vector<uint32_t>> lists;
@@ -414,38 +438,45 @@ bool SearchIndexUpdate::Commit(std::string& error) {
                     }
                 }
             }
-            records.clear();
+            // Records of one gram are all in one spill bucket, in the order they were put, and
+            // each spill holds whole records: they are taken a spill's piece at a time.
+            auto take = [&](std::string_view records) {
+                for (std::size_t at = 0; at < records.size();) {
+                    uint64_t length = 0, first = 0, second = 0;
+                    if (!ReadNumber(records, at, length) || at + length > records.size()) break;
+                    const std::string gram(records.substr(at, length));
+                    at += length;
+                    const bool pair = IsPair(gram);
+                    if (!ReadNumber(records, at, first) ||
+                        (!pair && !ReadNumber(records, at, second))) {
+                        break;
+                    }
+                    if (pair) {
+                        if (uint32_t to = 0; remaps.back().Find(static_cast<uint32_t>(first), to)) {
+                            lists[gram].push_back(to);
+                        }
+                    } else if (first < rangeRemaps.back().size() &&
+                               rangeRemaps.back()[first] >= 0) {
+                        lists[gram].push_back(static_cast<uint32_t>(rangeRemaps.back()[first]));
+                        lists[gram].push_back(static_cast<uint32_t>(second));
+                    }
+                }
+            };
             for (uint32_t spill = b; spill < kMostBuckets; spill += merged.buckets) {
-                for (const auto& [at, size] : run.spilled[spill]) {
-                    const std::size_t before = records.size();
-                    records.resize(before + size);
-                    if (!run.scratch->SeekTo(at) ||
-                        !ReadFully(*run.scratch, &records[before], size)) {
+                for (std::size_t k = 0; k < run.spillStarts.size(); ++k) {
+                    const uint32_t* ends = &run.spillEnds[k * kMostBuckets];
+                    const uint32_t from = spill == 0 ? 0 : ends[spill - 1];
+                    const uint32_t size = ends[spill] - from;
+                    if (size == 0) continue;
+                    records.resize(size);
+                    if (!run.scratch->SeekTo(run.spillStarts[k] + from) ||
+                        !ReadFully(*run.scratch, records.data(), size)) {
                         error = site_ + ": the search index's scratch file cannot be read";
                         return false;
                     }
+                    take(records);
                 }
-                records += run.buffered[spill];
-            }
-            // Records of one gram are all in one spill bucket, in the order they were put.
-            for (std::size_t at = 0; at < records.size();) {
-                uint64_t length = 0, first = 0, second = 0;
-                if (!ReadNumber(records, at, length) || at + length > records.size()) break;
-                const std::string gram = records.substr(at, length);
-                at += length;
-                const bool pair = IsPair(gram);
-                if (!ReadNumber(records, at, first) ||
-                    (!pair && !ReadNumber(records, at, second))) {
-                    break;
-                }
-                if (pair) {
-                    if (uint32_t to = 0; remaps.back().Find(static_cast<uint32_t>(first), to)) {
-                        lists[gram].push_back(to);
-                    }
-                } else if (first < rangeRemaps.back().size() && rangeRemaps.back()[first] >= 0) {
-                    lists[gram].push_back(static_cast<uint32_t>(rangeRemaps.back()[first]));
-                    lists[gram].push_back(static_cast<uint32_t>(second));
-                }
+                take(run.buffered[spill]);
             }
             const std::string path = folder + "/" + GramFileName(run.gen, b);
             script =
@@ -478,9 +509,11 @@ bool SearchIndexUpdate::Commit(std::string& error) {
         }
         run.buffered.assign(kMostBuckets, std::string());
 
-        for (CatalogThread& t : catalog.threads) {
+        for (std::size_t slot = 0; slot < catalog.threads.size(); ++slot) {
             for (std::size_t i = m; i < segments.size(); ++i) {
-                if (t.segment == segments[i].id) t.segment = run.gen;
+                if (catalog.threads.Segment(slot) == segments[i].id) {
+                    catalog.threads.SetSegment(slot, run.gen);
+                }
             }
         }
         segments.resize(m);
@@ -503,18 +536,17 @@ bool SearchIndexUpdate::Commit(std::string& error) {
     // Files no catalog names any more: older texts of threads put again, merged segments, and
     // whatever a run that stopped early left.
     if (changed) {
-        for (const std::string& name : FolderNames(folder)) {
+        auto stale = [&catalog](const std::string& name) {
             unsigned long a = 0, b = 0;
             const char kind = IndexFileKind(name, a, b);
-            bool keep = true;
-            if (kind == 't') {
-                keep = a < catalog.threads.size() && catalog.threads[a].gen == b;
-            } else if (kind == 'g') {
-                keep = std::any_of(
-                    catalog.segments.begin(), catalog.segments.end(),
-                    [a, b](const CatalogSegment& s) { return s.id == a && b < s.buckets; });
-            }
-            if (!keep) RemoveIndexFile(folder + "/" + name);
+            if (kind == 't') return a >= catalog.threads.size() || catalog.threads.Gen(a) != b;
+            return kind == 'g' && std::none_of(catalog.segments.begin(), catalog.segments.end(),
+                                               [a, b](const CatalogSegment& s) {
+                                                   return s.id == a && b < s.buckets;
+                                               });
+        };
+        for (const std::string& name : FolderNames(folder, stale)) {
+            RemoveIndexFile(folder + "/" + name);
         }
     }
     *run_ = Run();

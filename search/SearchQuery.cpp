@@ -139,7 +139,7 @@ bool SiteSearch::Find(std::string_view query, std::size_t limit, SearchResults& 
                 if (slot < 0) continue;
                 results.total += found[k + 1];
                 std::vector<uint32_t>& all = candidates[static_cast<uint32_t>(slot)];
-                for (uint32_t i = 0; i < catalog_.threads[slot].posts; ++i) all.push_back(i);
+                for (uint32_t i = 0; i < catalog_.threads.Posts(slot); ++i) all.push_back(i);
             }
             continue;
         }
@@ -162,8 +162,8 @@ bool SiteSearch::Find(std::string_view query, std::size_t limit, SearchResults& 
     }
     const auto& threads = catalog_.threads;
     std::sort(order.begin(), order.end(), [&threads](uint32_t a, uint32_t b) {
-        return threads[a].lastTime != threads[b].lastTime
-                   ? threads[a].lastTime > threads[b].lastTime
+        return threads.LastTime(a) != threads.LastTime(b)
+                   ? threads.LastTime(a) > threads.LastTime(b)
                    : a > b;
     });
     auto newer = [](const SearchHit& a, const SearchHit& b) {
@@ -174,7 +174,7 @@ bool SiteSearch::Find(std::string_view query, std::size_t limit, SearchResults& 
     std::string script;
     std::u32string line;
     for (uint32_t slot : order) {
-        const CatalogThread& thread = threads[slot];
+        const CatalogThread thread = threads[slot];
         if (exact && limit > 0 && results.hits.size() >= limit) {
             std::nth_element(results.hits.begin(), results.hits.begin() + (limit - 1),
                              results.hits.end(), newer);

@@ -108,12 +108,14 @@ bool MakeIndexFolder(const std::string& folder, std::string& error) {
     return false;
 }
 
-std::vector<std::string> FolderNames(const std::string& folder) {
+std::vector<std::string> FolderNames(const std::string& folder,
+                                     const std::function<bool(const std::string&)>& wanted) {
     std::vector<std::string> names;
     std::error_code code;
     for (fs::directory_iterator it(fs::path(folder), code), end; !code && it != end;
          it.increment(code)) {
-        names.push_back(it->path().filename().string());
+        std::string name = it->path().filename().string();
+        if (wanted(name)) names.push_back(std::move(name));
     }
     return names;
 }

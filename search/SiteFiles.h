@@ -32,8 +32,10 @@ bool ReplaceFileIfChanged(
 // since a link there could send the index's files anywhere.
 bool MakeIndexFolder(const std::string& folder, std::string& error);
 
-// The names in folder; empty when it cannot be listed.
-std::vector<std::string> FolderNames(const std::string& folder);
+// The names in folder that wanted says to take (a large folder's names are not all held);
+// empty when it cannot be listed.
+std::vector<std::string> FolderNames(const std::string& folder,
+                                     const std::function<bool(const std::string&)>& wanted);
 
 bool RemoveIndexFile(const std::string& path);
 

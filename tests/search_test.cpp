@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 
+#include "search/SearchCatalog.h"
 #include "search/SearchFold.h"
 #include "search/SearchIndex.h"
 #include "search/SearchQuery.h"
@@ -107,6 +108,45 @@ TEST(SiteSearchTest, FindsOneCharacterJapaneseAndMixedWidthTextsNewestFirst) {
               "。季節ごとに違う");
     EXPECT_FALSE(hit.cutBefore);
     EXPECT_TRUE(hit.cutAfter);
+}
+
+// The catalog's threads are packed: many of them, across boards, with a title longer than a
+// block and titles put again longer and shorter, read back as they were written.
+TEST(SearchCatalogTest, ManyThreadsRoundTripAsWritten) {
+    SearchCatalog catalog;
+    catalog.next = 3;
+    catalog.segments.push_back({2, 1, {{0, 2}, {-1, 1}}});
+    const std::string longTitle(70000, 'x');
+    for (uint32_t slot = 0; slot < 3000; ++slot) {
+        std::string board = "b";  // appended: GCC 12 warns wrongly about "b" + text
+        board += std::to_string(slot % 3);
+        const std::string key = std::to_string(1600000000 + slot);
+        std::string title = "温泉 Part";
+        title = slot == 7 ? longTitle : title + std::to_string(slot);
+        catalog.threads.Add({2, 2, 1600000000 + slot, slot % 5 + 1, board, key, title});
+    }
+    catalog.threads.Set(1, {2, 2, 5, 1, "b1", "1600000001", "短い"});
+    catalog.threads.Set(2, {2, 2, 6, 1, "b2", "1600000002", "ずっと長くなった題名 Part2"});
+    const std::string start =
+        "horofuSearch.catalog(1,3,[[2,1,0,2,-1,1]],[\n"
+        "[2,2,1600000000,1,\"b0\",\"1600000000\",\"温泉 Part0\"],\n"
+        "[2,2,5,1,\"b1\",\"1600000001\",\"短い\"],\n"
+        "[2,2,6,1,\"b2\",\"1600000002\",\"ずっと長くなった題名 Part2\"]";
+    EXPECT_EQ(catalog.Script().substr(0, start.size()), start);
+
+    SearchCatalog read;
+    ASSERT_TRUE(read.Parse(catalog.Script()));
+    ASSERT_EQ(read.threads.size(), 3000u);
+    EXPECT_EQ(read.Script(), catalog.Script());
+    const CatalogThread last = read.threads[2999];
+    EXPECT_EQ(last.board, "b2");
+    EXPECT_EQ(last.key, "1600002999");
+    EXPECT_EQ(last.title, "温泉 Part2999");
+    EXPECT_EQ(last.lastTime, 1600002999);
+    EXPECT_EQ(last.posts, 5u);
+    EXPECT_EQ(read.threads[7].title, longTitle);
+    EXPECT_EQ(read.threads[8].title, "温泉 Part8");
+    EXPECT_EQ(read.threads.Key(2), "1600000002");
 }
 
 // Every file of the index folder with its bytes.
