@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # horofu.exe, the command as a Windows console program, under Wine: both pages of a thread
 # (the classic one against its exact bytes, the modern one against the Linux command's when
-# that is built), a Japanese file name, standard input and output, a site built and run again
-# with nothing to write, a search of it, --help, and the exit codes of a bad option and a
-# missing file. Usage: console_command_test.sh horofu.exe SOURCE_DIR WORK_DIR [LINUX_HOROFU]
+# that is built), a Japanese file name, standard input and output, no page file left by a run
+# killed outright, a site built and run again with nothing to write, a search of it, a site of
+# Japanese names, --help, and the exit codes of a bad option and a missing file. Usage: console_command_test.sh horofu.exe SOURCE_DIR WORK_DIR [LINUX_HOROFU]
 set -uo pipefail
 
 exe=$(realpath "$1")
@@ -107,64 +107,5 @@ check "a thread named in Japanese" contains サイト/ソフト/index.html \
     'href="../%E3%82%BD%E3%83%95%E3%83%88/%E8%A1%A8%E8%A8%88%E7%AE%97.html"'
 run 0 "--search in it" --search=サイト 温泉 </dev/null
 check "finds the copy" contains out $'ソフト/表計算.html#'
-
-# --- Killed while it writes: no page file is left behind ---
-mkdir killed
-mkfifo killed/feed
-(cd killed && exec "$source_dir/tools/wine-run" "$exe" -o page.html <feed >/dev/null 2>&1) &
-exec 3>killed/feed  # the thread, and then nothing more until the program is killed
-cat thread.txt >&3
-page_file() { [[ -n $(find killed -name '~hrf*') ]]; }
-no_page_file() { ! page_file; }
-check "a page file while it converts" until_true 60 page_file
-pkill -KILL -f "^$exe -o page.html"
-check "killed, it leaves no page file" until_true 10 no_page_file
-check "and no page" test ! -e killed/page.html
-exec 3>&-
-wait
-rm -rf killed
-
-# --- Usage ---
-run 0 "--help" --help </dev/null
-check "the help text" contains out "Usage: horofu [OPTION]... FILE.txt..."
-check "what differs on Windows" contains out "On Windows:"
-run 2 "an unknown option is a usage error" --bogus </dev/null
-check "named as typed" contains err "horofu: unrecognized option '--bogus'"
-run 1 "a missing thread fails" missing.txt </dev/null
-check "named with the system's reason" contains err "horofu: missing.txt: could not open the input file. ("
-
-# --- A small archive, built, run again, searched ---
-name=$'\x96\xbc\x96\xb3\x82\xb5'  # 名無し
-mkdir -p src/bbs.example/news
-printf '%s<>sage<>2024/09/10(\x89\xce) 07:00:00 ID:a<>%s<>Trip Part1\n%s<>sage<>2024/09/10(\x89\xce) 07:01:00 ID:b<>yes<>\n' \
-    "$name" $'\x89\xb7\x90\xf2\x82\xc9\x8d\x73\x82\xab\x82\xbd\x82\xa2' "$name" \
-    >src/bbs.example/news/1000000001.dat  # 温泉に行きたい
-printf '%s<>sage<>2024/09/10(\x89\xce) 08:00:00 ID:a<>next<>Trip Part2\n' "$name" \
-    >src/bbs.example/news/1000000002.dat
-run 0 "--site builds a site" --site=site src </dev/null
-check "its indexes and pages" only_entries site/news index.html 1000000001.html 1000000002.html
-check "the site's index" test -s site/index.html
-check "the series linked" contains site/news/1000000001.html 'href="../news/1000000002.html"'
-before=$(find site -type f ! -name .horofu-lock -printf '%i %T@ %p\n' | sort)
-run 0 "a second run" --site=site src </dev/null
-check "writes nothing" test "$before" = \
-    "$(find site -type f ! -name .horofu-lock -printf '%i %T@ %p\n' | sort)"
-run 0 "--search finds a post" --search=site 温泉 </dev/null
-check "its link and text, in UTF-8" contains out $'news/1000000001.html#1\tTrip Part1'
-check "the matching post" contains out "温泉に行きたい"
-run 1 "--search finding nothing" --search=site nothing-here </dev/null
-
-# Names in Japanese, as folders on Japanese Windows are named: the site, a board, a text copy.
-mkdir -p 板/温泉
-cp src/bbs.example/news/1000000002.dat 板/温泉/1000000003.dat
-cp thread.txt 板/温泉/旅行記.txt
-run 0 "a site and a board named in Japanese" --site=サイト 板 </dev/null
-check "the board's pages" only_entries サイト/温泉 index.html 1000000003.html 旅行記.html
-check "linked as a browser reads the address" contains サイト/index.html \
-    '<a href="%E6%B8%A9%E6%B3%89/index.html">温泉</a>'
-check "a thread named in Japanese" contains サイト/温泉/index.html \
-    'href="../%E6%B8%A9%E6%B3%89/%E6%97%85%E8%A1%8C%E8%A8%98.html"'
-run 0 "--search in it" --search=サイト 温泉 </dev/null
-check "finds the copy" contains out $'温泉/旅行記.html#'
 
 finish console_command_test
