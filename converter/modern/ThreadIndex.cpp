@@ -31,8 +31,34 @@ bool ThreadIndex::AddPost(uint32_t number, std::string_view idKey) {
     // IDs are counted by what the page shows of them: two that look alike count together.
     shownId_.clear();
     AppendShown(idKey, Marks::Shown, shownId_);
-    idHashes_.push_back(idKey.empty() ? 0 : HashOf(shownId_));
+    idOf_.push_back(idKey.empty() ? kNoId : SlotOf(HashOf(shownId_)));
     return !ahead_.empty() && ahead_.erase(number) > 0;
+}
+
+uint32_t ThreadIndex::SlotOf(uint64_t hash) {
+    // Kept at most half full: grown by doubling, the hashes put again in their new places.
+    if (2 * (ids_ + 1) > idSlots_.size()) {
+        std::vector<uint64_t> hashes = std::move(idSlots_);
+        std::vector<uint32_t> numbers = std::move(slotId_);
+        idSlots_.assign(std::max<std::size_t>(1024, 2 * hashes.size()), 0);
+        slotId_.assign(idSlots_.size(), 0);
+        const std::size_t mask = idSlots_.size() - 1;
+        for (std::size_t i = 0; i < hashes.size(); ++i) {
+            if (hashes[i] == 0) continue;
+            std::size_t at = (hashes[i] ^ hashes[i] >> 29) & mask;
+            while (idSlots_[at] != 0) at = (at + 1) & mask;
+            idSlots_[at] = hashes[i];
+            slotId_[at] = numbers[i];
+        }
+    }
+    const std::size_t mask = idSlots_.size() - 1;
+    std::size_t at = (hash ^ hash >> 29) & mask;
+    while (idSlots_[at] != 0 && idSlots_[at] != hash) at = (at + 1) & mask;
+    if (idSlots_[at] == 0) {
+        idSlots_[at] = hash;
+        slotId_[at] = ids_++;
+    }
+    return slotId_[at];
 }
 
 void ThreadIndex::AddReply(uint32_t target) {
@@ -64,30 +90,24 @@ void ThreadIndex::CompactPost() {
 void ThreadIndex::Finish() {
     CompactPost();
     ahead_ = {};
-    // Each ID's posts, in thread order, numbered.
+    // Each ID's posts, in thread order, numbered: counted once through, then numbered in a
+    // second pass as their count is known.
     const std::size_t count = numbers_.size();
     idOrdinal_.assign(count, 0);
     idTotal_.assign(count, 0);
+    idSlots_ = {};
+    slotId_ = {};
     {
-        // Sorted by hash and then by place, each ID's posts stand together in thread order.
-        std::vector<std::pair<uint64_t, uint32_t>> order;
-        order.reserve(count);
+        std::vector<uint32_t> seen(ids_, 0);
         for (std::size_t i = 0; i < count; ++i) {
-            if (idHashes_[i] != 0 && !filtered_[i])
-                order.emplace_back(idHashes_[i], static_cast<uint32_t>(i));
+            if (idOf_[i] != kNoId && !filtered_[i]) idOrdinal_[i] = ++seen[idOf_[i]];
         }
-        std::sort(order.begin(), order.end());
-        for (std::size_t i = 0; i < order.size();) {
-            std::size_t j = i;
-            while (j < order.size() && order[j].first == order[i].first) ++j;
-            for (std::size_t k = i; k < j; ++k) {
-                idOrdinal_[order[k].second] = static_cast<uint32_t>(k - i + 1);
-                idTotal_[order[k].second] = static_cast<uint32_t>(j - i);
-            }
-            i = j;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (idOrdinal_[i] != 0) idTotal_[i] = seen[idOf_[i]];
         }
     }
-    idHashes_ = {};
+    idOf_ = {};
+    ids_ = 0;
 
     // Replies to posts in the thread, grouped by target, each replier once: turned into
     // (target index, replier index) where they are, as they may be most of the memory.
@@ -102,17 +122,36 @@ void ThreadIndex::Finish() {
         }
     }
     kept.resize(write);
-    std::sort(kept.begin(), kept.end());
-    kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
+    // Grouped by target with a counting sort: kept is in the order of its repliers already,
+    // so each target's repliers come out in order, a repeated one beside itself.
     repliesStart_.assign(count + 1, 0);
     lastReplier_.assign(count, kNoReplier);
-    repliers_.reserve(kept.size());
-    for (const auto& [target, replier] : kept) {
-        ++repliesStart_[target + 1];
-        repliers_.push_back(numbers_[replier]);
-        lastReplier_[target] = replier;  // the last, as kept is sorted
-    }
+    for (const auto& [target, replier] : kept) ++repliesStart_[target + 1];
     std::partial_sum(repliesStart_.begin(), repliesStart_.end(), repliesStart_.begin());
+    repliers_.resize(kept.size());
+    {
+        std::vector<uint32_t> next(repliesStart_.begin(), repliesStart_.end() - 1);
+        for (const auto& [target, replier] : kept) repliers_[next[target]++] = replier;
+    }
+    kept = {};
+    // Repliers as numbers, repeats dropped, in place: each group moves down by what went
+    // before it.
+    std::size_t placed = 0;
+    for (std::size_t target = 0; target < count; ++target) {
+        const uint32_t begin = repliesStart_[target];
+        const uint32_t end = repliesStart_[target + 1];
+        repliesStart_[target] = static_cast<uint32_t>(placed);
+        uint32_t previous = kNoReplier;
+        for (uint32_t i = begin; i < end; ++i) {
+            const uint32_t replier = repliers_[i];
+            if (replier == previous) continue;
+            previous = replier;
+            repliers_[placed++] = numbers_[replier];
+            lastReplier_[target] = replier;
+        }
+    }
+    repliers_.resize(placed);
+    repliesStart_[count] = static_cast<uint32_t>(placed);
 }
 
 std::size_t ThreadIndex::Find(uint32_t number) const {
