@@ -31,34 +31,8 @@ bool ThreadIndex::AddPost(uint32_t number, std::string_view idKey) {
     // IDs are counted by what the page shows of them: two that look alike count together.
     shownId_.clear();
     AppendShown(idKey, Marks::Shown, shownId_);
-    idOf_.push_back(idKey.empty() ? kNoId : SlotOf(HashOf(shownId_)));
+    idHashes_.push_back(idKey.empty() ? 0 : HashOf(shownId_));
     return !ahead_.empty() && ahead_.erase(number) > 0;
-}
-
-uint32_t ThreadIndex::SlotOf(uint64_t hash) {
-    // Kept at most half full: grown by doubling, the hashes put again in their new places.
-    if (2 * (ids_ + 1) > idSlots_.size()) {
-        std::vector<uint64_t> hashes = std::move(idSlots_);
-        std::vector<uint32_t> numbers = std::move(slotId_);
-        idSlots_.assign(std::max<std::size_t>(1024, 2 * hashes.size()), 0);
-        slotId_.assign(idSlots_.size(), 0);
-        const std::size_t mask = idSlots_.size() - 1;
-        for (std::size_t i = 0; i < hashes.size(); ++i) {
-            if (hashes[i] == 0) continue;
-            std::size_t at = (hashes[i] ^ hashes[i] >> 29) & mask;
-            while (idSlots_[at] != 0) at = (at + 1) & mask;
-            idSlots_[at] = hashes[i];
-            slotId_[at] = numbers[i];
-        }
-    }
-    const std::size_t mask = idSlots_.size() - 1;
-    std::size_t at = (hash ^ hash >> 29) & mask;
-    while (idSlots_[at] != 0 && idSlots_[at] != hash) at = (at + 1) & mask;
-    if (idSlots_[at] == 0) {
-        idSlots_[at] = hash;
-        slotId_[at] = ids_++;
-    }
-    return slotId_[at];
 }
 
 void ThreadIndex::AddReply(uint32_t target) {
@@ -90,24 +64,32 @@ void ThreadIndex::CompactPost() {
 void ThreadIndex::Finish() {
     CompactPost();
     ahead_ = {};
-    // Each ID's posts, in thread order, numbered: counted once through, then numbered in a
-    // second pass as their count is known.
+    // Each ID's posts, in thread order, numbered: counted in a table of the IDs (their
+    // hashes, at most two-thirds full) as they come, each post's count then set from its ID's
+    // total (the ID's place in the table kept meanwhile where the total goes).
     const std::size_t count = numbers_.size();
     idOrdinal_.assign(count, 0);
     idTotal_.assign(count, 0);
-    idSlots_ = {};
-    slotId_ = {};
     {
-        std::vector<uint32_t> seen(ids_, 0);
+        std::size_t slots = 1024;
+        while (2 * slots < 3 * count) slots *= 2;
+        std::vector<uint64_t> table(slots, 0);
+        std::vector<uint32_t> tally(slots, 0);
+        const std::size_t mask = slots - 1;
         for (std::size_t i = 0; i < count; ++i) {
-            if (idOf_[i] != kNoId && !filtered_[i]) idOrdinal_[i] = ++seen[idOf_[i]];
+            const uint64_t hash = idHashes_[i];
+            if (hash == 0 || filtered_[i]) continue;
+            std::size_t at = (hash ^ hash >> 29) & mask;
+            while (table[at] != 0 && table[at] != hash) at = (at + 1) & mask;
+            table[at] = hash;
+            idOrdinal_[i] = ++tally[at];
+            idTotal_[i] = static_cast<uint32_t>(at);
         }
         for (std::size_t i = 0; i < count; ++i) {
-            if (idOrdinal_[i] != 0) idTotal_[i] = seen[idOf_[i]];
+            if (idOrdinal_[i] != 0) idTotal_[i] = tally[idTotal_[i]];
         }
     }
-    idOf_ = {};
-    ids_ = 0;
+    idHashes_ = {};
 
     // Replies to posts in the thread, grouped by target, each replier once: turned into
     // (target index, replier index) where they are, as they may be most of the memory.

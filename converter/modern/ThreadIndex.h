@@ -64,14 +64,7 @@ class ThreadIndex {
     std::size_t compactAt_ = 0;    // their count that makes them compacted
     std::vector<uint32_t> numbers_;
     std::vector<bool> filtered_;
-    // First reading only: each post's ID as a place in idSlots_, a table of the IDs seen
-    // (their hashes, open addressing), so that counting them at the end is one pass.
-    uint32_t SlotOf(uint64_t hash);
-    std::vector<uint32_t> idOf_;     // per post: its ID's number, or kNoId
-    std::vector<uint64_t> idSlots_;  // hash, or 0 where free
-    std::vector<uint32_t> slotId_;   // the ID number of each slot that is taken
-    uint32_t ids_ = 0;               // IDs seen
-    static constexpr uint32_t kNoId = static_cast<uint32_t>(-1);
+    std::vector<uint64_t> idHashes_;                      // first reading only
     std::string shownId_;                                 // an ID as the page shows it
     std::vector<std::pair<uint32_t, uint32_t>> replies_;  // (target number, replier index)
     std::unordered_set<uint32_t> ahead_;  // numbers replied to before their post came
