@@ -200,55 +200,90 @@ void ModernPosts::StorePreview() {
     if (post_ != ThreadIndex::kNone) previews_.emplace(post_, std::move(html));
 }
 
-void PostHeads::Write(const PostHeader& header, std::string& out) const {
+template <typename Put, typename Show>
+void PostHeads::Emit(const PostHeader& header, Put put, Show show) const {
     const std::size_t post = index_.Find(header.number);
     char digits[24];
     // Named by its number, for the readers that list a page's articles.
     const std::string_view number = Digits(header.number, digits);
     if (post != ThreadIndex::kNone && index_.Filtered(post)) {
         if (markFiltered_) {
-            out.append("<article class=\"post filtered\" id=\"").append(number);
-            out.append("\" aria-label=\"").append(number);
-            out.append("\"><div class=\"ph\"><span class=\"num\">").append(number);
-            out.append("</span>").append(kFilteredNote).append("</div></article>");
+            put("<article class=\"post filtered\" id=\"");
+            put(number);
+            put("\" aria-label=\"");
+            put(number);
+            put("\"><div class=\"ph\"><span class=\"num\">");
+            put(number);
+            put("</span>");
+            put(kFilteredNote);
+            put("</div></article>");
         }
         return;
     }
-    out.append(kArticleOpen[static_cast<int>(header.kind)]).append(number);
-    out.append("\" aria-label=\"").append(number);
+    put(kArticleOpen[static_cast<int>(header.kind)]);
+    put(number);
+    put("\" aria-label=\"");
+    put(number);
     // A post is one line of markup until its text: the browser makes no node of blanks between
     // its elements, which a long thread has hundreds of thousands of.
-    out.append("\"><div class=\"ph\">");
+    put("\"><div class=\"ph\">");
     // An ID seen once gets no count.
     const bool counted = post != ThreadIndex::kNone && index_.IdTotal(post) > 1;
     bool idSeen = false;
     for (const HeaderPart& part : header.parts) {
         const char* cls = PartClass(part.kind);
-        if (cls != nullptr) out.append("<span class=\"").append(cls).append("\">");
+        if (cls != nullptr) {
+            put("<span class=\"");
+            put(cls);
+            put("\">");
+        }
         // An ID is compared by eye with others: what could hide in it is shown.
-        AppendShown(part.text, part.kind == HeaderPartKind::Id ? Marks::Shown : Marks::Kept, out);
-        if (cls != nullptr) out.append("</span>");
+        show(part.text, part.kind == HeaderPartKind::Id ? Marks::Shown : Marks::Kept);
+        if (cls != nullptr) put("</span>");
         // The count follows the ID it counts: "ID:abc (2/5)".
         if (part.kind == HeaderPartKind::Id && counted && !idSeen &&
             part.text.substr(3) == header.idKey) {
             idSeen = true;
-            out.append("<span class=\"count\"> (").append(Digits(index_.IdOrdinal(post), digits));
-            out.append("/").append(Digits(index_.IdTotal(post), digits)).append(")</span>");
+            put("<span class=\"count\"> (");
+            put(Digits(index_.IdOrdinal(post), digits));
+            put("/");
+            put(Digits(index_.IdTotal(post), digits));
+            put(")</span>");
         }
     }
-    out.append(kKindNote[static_cast<int>(header.kind)]);
+    put(kKindNote[static_cast<int>(header.kind)]);
     if (post != ThreadIndex::kNone) {
         const auto replies = index_.RepliesTo(post);
         if (!replies.empty()) {
-            out.append("<span class=\"refs\">").append(kRepliesLabel);
+            put("<span class=\"refs\">");
+            put(kRepliesLabel);
             for (const uint32_t replier : replies) {
                 const std::string_view n = Digits(replier, digits);
-                out.append(" <a href=\"#").append(n).append("\">&gt;&gt;").append(n).append("</a>");
+                put(" <a href=\"#");
+                put(n);
+                put("\">&gt;&gt;");
+                put(n);
+                put("</a>");
             }
-            out.append("</span>");
+            put("</span>");
         }
     }
-    out.append("</div>");
+    put("</div>");
+}
+
+bool PostHeads::Prepare(const PostHeader& header, std::string& out) const {
+    const std::size_t post = index_.Find(header.number);
+    if (post != ThreadIndex::kNone && index_.RepliesTo(post).size() > kMostHeld) return false;
+    Emit(
+        header, [&](std::string_view bytes) { out.append(bytes); },
+        [&](std::string_view text, Marks marks) { AppendShown(text, marks, out); });
+    return true;
+}
+
+void PostHeads::Write(const PostHeader& header, PageWriter& out) const {
+    Emit(
+        header, [&](std::string_view bytes) { out.Put(bytes); },
+        [&](std::string_view text, Marks marks) { PutShown(out, text, marks); });
 }
 
 void ModernPosts::Header(const PostHeader& header, const std::string_view* head) {
@@ -270,9 +305,7 @@ void ModernPosts::Header(const PostHeader& header, const std::string_view* head)
     if (head != nullptr) {
         out_.Put(*head);
     } else {
-        head_.clear();
-        heads_.Write(header, head_);
-        out_.Put(head_);
+        heads_.Write(header, out_);
     }
     skipping_ = post_ != ThreadIndex::kNone && index_.Filtered(post_);
     if (skipping_) return;
