@@ -200,90 +200,55 @@ void ModernPosts::StorePreview() {
     if (post_ != ThreadIndex::kNone) previews_.emplace(post_, std::move(html));
 }
 
-template <typename Put, typename Show>
-void PostHeads::Emit(const PostHeader& header, Put put, Show show) const {
+void PostHeads::Write(const PostHeader& header, std::string& out) const {
     const std::size_t post = index_.Find(header.number);
     char digits[24];
     // Named by its number, for the readers that list a page's articles.
     const std::string_view number = Digits(header.number, digits);
     if (post != ThreadIndex::kNone && index_.Filtered(post)) {
         if (markFiltered_) {
-            put("<article class=\"post filtered\" id=\"");
-            put(number);
-            put("\" aria-label=\"");
-            put(number);
-            put("\"><div class=\"ph\"><span class=\"num\">");
-            put(number);
-            put("</span>");
-            put(kFilteredNote);
-            put("</div></article>");
+            out.append("<article class=\"post filtered\" id=\"").append(number);
+            out.append("\" aria-label=\"").append(number);
+            out.append("\"><div class=\"ph\"><span class=\"num\">").append(number);
+            out.append("</span>").append(kFilteredNote).append("</div></article>");
         }
         return;
     }
-    put(kArticleOpen[static_cast<int>(header.kind)]);
-    put(number);
-    put("\" aria-label=\"");
-    put(number);
+    out.append(kArticleOpen[static_cast<int>(header.kind)]).append(number);
+    out.append("\" aria-label=\"").append(number);
     // A post is one line of markup until its text: the browser makes no node of blanks between
     // its elements, which a long thread has hundreds of thousands of.
-    put("\"><div class=\"ph\">");
+    out.append("\"><div class=\"ph\">");
     // An ID seen once gets no count.
     const bool counted = post != ThreadIndex::kNone && index_.IdTotal(post) > 1;
     bool idSeen = false;
     for (const HeaderPart& part : header.parts) {
         const char* cls = PartClass(part.kind);
-        if (cls != nullptr) {
-            put("<span class=\"");
-            put(cls);
-            put("\">");
-        }
+        if (cls != nullptr) out.append("<span class=\"").append(cls).append("\">");
         // An ID is compared by eye with others: what could hide in it is shown.
-        show(part.text, part.kind == HeaderPartKind::Id ? Marks::Shown : Marks::Kept);
-        if (cls != nullptr) put("</span>");
+        AppendShown(part.text, part.kind == HeaderPartKind::Id ? Marks::Shown : Marks::Kept, out);
+        if (cls != nullptr) out.append("</span>");
         // The count follows the ID it counts: "ID:abc (2/5)".
         if (part.kind == HeaderPartKind::Id && counted && !idSeen &&
             part.text.substr(3) == header.idKey) {
             idSeen = true;
-            put("<span class=\"count\"> (");
-            put(Digits(index_.IdOrdinal(post), digits));
-            put("/");
-            put(Digits(index_.IdTotal(post), digits));
-            put(")</span>");
+            out.append("<span class=\"count\"> (").append(Digits(index_.IdOrdinal(post), digits));
+            out.append("/").append(Digits(index_.IdTotal(post), digits)).append(")</span>");
         }
     }
-    put(kKindNote[static_cast<int>(header.kind)]);
+    out.append(kKindNote[static_cast<int>(header.kind)]);
     if (post != ThreadIndex::kNone) {
         const auto replies = index_.RepliesTo(post);
         if (!replies.empty()) {
-            put("<span class=\"refs\">");
-            put(kRepliesLabel);
+            out.append("<span class=\"refs\">").append(kRepliesLabel);
             for (const uint32_t replier : replies) {
                 const std::string_view n = Digits(replier, digits);
-                put(" <a href=\"#");
-                put(n);
-                put("\">&gt;&gt;");
-                put(n);
-                put("</a>");
+                out.append(" <a href=\"#").append(n).append("\">&gt;&gt;").append(n).append("</a>");
             }
-            put("</span>");
+            out.append("</span>");
         }
     }
-    put("</div>");
-}
-
-bool PostHeads::Prepare(const PostHeader& header, std::string& out) const {
-    const std::size_t post = index_.Find(header.number);
-    if (post != ThreadIndex::kNone && index_.RepliesTo(post).size() > kMostHeld) return false;
-    Emit(
-        header, [&](std::string_view bytes) { out.append(bytes); },
-        [&](std::string_view text, Marks marks) { AppendShown(text, marks, out); });
-    return true;
-}
-
-void PostHeads::Write(const PostHeader& header, PageWriter& out) const {
-    Emit(
-        header, [&](std::string_view bytes) { out.Put(bytes); },
-        [&](std::string_view text, Marks marks) { PutShown(out, text, marks); });
+    out.append("</div>");
 }
 
 void ModernPosts::Header(const PostHeader& header, const std::string_view* head) {
@@ -305,7 +270,9 @@ void ModernPosts::Header(const PostHeader& header, const std::string_view* head)
     if (head != nullptr) {
         out_.Put(*head);
     } else {
-        heads_.Write(header, out_);
+        head_.clear();
+        heads_.Write(header, head_);
+        out_.Put(head_);
     }
     skipping_ = post_ != ThreadIndex::kNone && index_.Filtered(post_);
     if (skipping_) return;

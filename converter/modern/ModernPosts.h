@@ -49,18 +49,10 @@ class PostHeads {
   public:
     PostHeads(const ThreadIndex& index, bool markFiltered)
         : index_(index), markFiltered_(markFiltered) {}
-    // Appends the opening of header's post to out (nothing for a post left out); false, with
-    // nothing appended, for a post replied to so often that its opening is better written
-    // straight to the page than held.
-    bool Prepare(const PostHeader& header, std::string& out) const;
-    // Writes the opening to the page.
-    void Write(const PostHeader& header, PageWriter& out) const;
+    // Appends the opening of header's post to out; nothing for a post left out.
+    void Write(const PostHeader& header, std::string& out) const;
 
   private:
-    template <typename Put, typename Show>
-    void Emit(const PostHeader& header, Put put, Show show) const;
-
-    static constexpr std::size_t kMostHeld = 1024;  // replies listed in a held opening
     const ThreadIndex& index_;
     bool markFiltered_;
 };
@@ -97,6 +89,7 @@ class ModernPosts {
     std::string siteHref_, sitePreview_;
     const ThreadIndex& index_;
     PostHeads heads_;
+    std::string head_;  // a post's opening, when written here
     PreviewMap& previews_;
     std::vector<std::pair<std::size_t, std::size_t>> expiries_;  // (last replier, post)
     std::size_t nextExpiry_ = 0;

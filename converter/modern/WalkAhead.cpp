@@ -98,15 +98,8 @@ void WalkAhead::Body(std::string_view line, bool continues) {
 }
 
 void WalkAhead::Header(const PostHeader& header) {
-    Head head{header.number,
-              header.kind,
-              false,
-              static_cast<uint32_t>(filling_.parts.size()),
-              0,
-              0,
-              0,
-              0,
-              0};
+    Head head{
+        header.number, header.kind, static_cast<uint32_t>(filling_.parts.size()), 0, 0, 0, 0, 0};
     for (const HeaderPart& part : header.parts) {
         const uint32_t at = Keep(part.text);
         filling_.parts.push_back({part.kind, at, static_cast<uint32_t>(part.text.size())});
@@ -114,9 +107,9 @@ void WalkAhead::Header(const PostHeader& header) {
     head.partsEnd = static_cast<uint32_t>(filling_.parts.size());
     head.idBegin = Keep(header.idKey);
     head.idSize = static_cast<uint32_t>(header.idKey.size());
-    opening_.clear();
-    if (postHeads_ != nullptr && postHeads_->Prepare(header, opening_)) {
-        head.prepared = true;
+    if (postHeads_ != nullptr) {
+        opening_.clear();
+        postHeads_->Write(header, opening_);
         head.openingBegin = static_cast<uint32_t>(filling_.bytes.size());
         head.openingSize = static_cast<uint32_t>(opening_.size());
         filling_.bytes.append(opening_);

@@ -67,10 +67,9 @@ class WalkAhead {
     struct Head {
         uint32_t number;
         PostKind kind;
-        bool prepared;  // the post's opening is written, with heads
         uint32_t partsBegin, partsEnd;
         uint32_t idBegin, idSize;
-        uint32_t openingBegin, openingSize;
+        uint32_t openingBegin, openingSize;  // the post's written opening, with heads
     };
     struct Batch {
         std::string bytes;
@@ -150,7 +149,7 @@ bool WalkAhead::Replay(Visit& visit) {
                         std::string_view(batch.bytes.data() + head.idBegin, head.idSize);
                     opening =
                         std::string_view(batch.bytes.data() + head.openingBegin, head.openingSize);
-                    visit.Header(replayed_, head.prepared ? &opening : nullptr);
+                    visit.Header(replayed_, postHeads_ != nullptr ? &opening : nullptr);
                     break;
                 }
                 case Kind::Body:
