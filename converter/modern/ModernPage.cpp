@@ -178,12 +178,10 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
 
 // WalkThread with the walk on a thread of its own, so that finding lines and headers overlaps
 // with what visit does with them; on the calling thread when no thread can be had.
-// With heads, the walking thread writes the posts' openings and finds the lines' links too.
 template <typename Visit>
-bool WalkBeside(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invalid,
-                const PostHeads* heads = nullptr) {
+bool WalkBeside(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invalid) {
     uint64_t found = 0;  // the walking thread's count, read once it has ended
-    WalkAhead ahead([&](WalkAhead& record) { WalkThread(lines, datName, record, found); }, heads);
+    WalkAhead ahead([&](WalkAhead& record) { WalkThread(lines, datName, record, found); });
     if (!ahead.Started()) return WalkThread(lines, datName, visit, invalid);
     const bool walked = ahead.Replay(visit);
     invalid += found;
@@ -226,7 +224,7 @@ struct FirstReading {
 
     bool Line(std::string_view, bool) { return pacer.Step(lines, 0); }
     void Title(std::string_view text) { title.assign(text); }
-    void Header(const PostHeader& header, const std::string_view* = nullptr) {
+    void Header(const PostHeader& header) {
         EndPost();
         if (index.AddPost(header.number, header.idKey)) {
             previewPost = index.PostCount() - 1;
@@ -242,7 +240,7 @@ struct FirstReading {
         previews.erase(index.PostCount() - 1);
         filtered = false;
     }
-    void Body(std::string_view line, bool, const std::vector<LineLink>* = nullptr) {
+    void Body(std::string_view line, bool) {
         if (ng != nullptr && !filtered && index.PostCount() > 0) {
             filtered = ng->MatchesLine(line);
             if (ng->chain && !filtered) {
@@ -292,13 +290,11 @@ struct SecondReading {
         return pacer.Step(lines, before);
     }
     void Title(std::string_view) {}
-    void Header(const PostHeader& header, const std::string_view* opening = nullptr) {
+    void Header(const PostHeader& header) {
         ++headers;
-        posts.Header(header, opening);
+        posts.Header(header);
     }
-    void Body(std::string_view line, bool continues, const std::vector<LineLink>* links = nullptr) {
-        posts.Body(line, continues, links);
-    }
+    void Body(std::string_view line, bool continues) { posts.Body(line, continues); }
 };
 
 // The title of a page whose thread names none: the file's name without its folders, in UTF-8
@@ -373,8 +369,7 @@ ConversionResult ConvertModern(ChannelTable& channels, ConversionListener& liste
         if (listener.WantsEcho()) encoder = OpenShiftJisEncoder();
         SecondReading second{pacer, lines, total, posts, listener, encoder.get(), 0, 0, {}};
         uint64_t counted = 0;  // in the first reading
-        const PostHeads heads(index, options.ng && options.ng->mode == NgMode::Mark);
-        const bool walked = WalkBeside(lines, datName, second, counted, &heads);
+        const bool walked = WalkBeside(lines, datName, second, counted);
         changed = walked && (lines.BytesRead() != firstBytes || lines.BytesHash() != firstHash);
         result.records = second.records;
         result.posts = second.headers;

@@ -130,11 +130,7 @@ std::string PreviewBuilder::Take() {
 
 ModernPosts::ModernPosts(PageWriter& out, const ThreadIndex& index, PreviewMap& previews,
                          bool markFiltered)
-    : out_(out),
-      index_(index),
-      heads_(index, markFiltered),
-      previews_(previews),
-      markFiltered_(markFiltered) {
+    : out_(out), index_(index), previews_(previews), markFiltered_(markFiltered) {
     // In order of last replier, then of post: counted into place, as both are post indexes.
     const std::size_t count = index_.PostCount();
     std::vector<uint32_t> starts(count + 1, 0);
@@ -200,58 +196,7 @@ void ModernPosts::StorePreview() {
     if (post_ != ThreadIndex::kNone) previews_.emplace(post_, std::move(html));
 }
 
-void PostHeads::Write(const PostHeader& header, std::string& out) const {
-    const std::size_t post = index_.Find(header.number);
-    char digits[24];
-    // Named by its number, for the readers that list a page's articles.
-    const std::string_view number = Digits(header.number, digits);
-    if (post != ThreadIndex::kNone && index_.Filtered(post)) {
-        if (markFiltered_) {
-            out.append("<article class=\"post filtered\" id=\"").append(number);
-            out.append("\" aria-label=\"").append(number);
-            out.append("\"><div class=\"ph\"><span class=\"num\">").append(number);
-            out.append("</span>").append(kFilteredNote).append("</div></article>");
-        }
-        return;
-    }
-    out.append(kArticleOpen[static_cast<int>(header.kind)]).append(number);
-    out.append("\" aria-label=\"").append(number);
-    // A post is one line of markup until its text: the browser makes no node of blanks between
-    // its elements, which a long thread has hundreds of thousands of.
-    out.append("\"><div class=\"ph\">");
-    // An ID seen once gets no count.
-    const bool counted = post != ThreadIndex::kNone && index_.IdTotal(post) > 1;
-    bool idSeen = false;
-    for (const HeaderPart& part : header.parts) {
-        const char* cls = PartClass(part.kind);
-        if (cls != nullptr) out.append("<span class=\"").append(cls).append("\">");
-        // An ID is compared by eye with others: what could hide in it is shown.
-        AppendShown(part.text, part.kind == HeaderPartKind::Id ? Marks::Shown : Marks::Kept, out);
-        if (cls != nullptr) out.append("</span>");
-        // The count follows the ID it counts: "ID:abc (2/5)".
-        if (part.kind == HeaderPartKind::Id && counted && !idSeen &&
-            part.text.substr(3) == header.idKey) {
-            idSeen = true;
-            out.append("<span class=\"count\"> (").append(Digits(index_.IdOrdinal(post), digits));
-            out.append("/").append(Digits(index_.IdTotal(post), digits)).append(")</span>");
-        }
-    }
-    out.append(kKindNote[static_cast<int>(header.kind)]);
-    if (post != ThreadIndex::kNone) {
-        const auto replies = index_.RepliesTo(post);
-        if (!replies.empty()) {
-            out.append("<span class=\"refs\">").append(kRepliesLabel);
-            for (const uint32_t replier : replies) {
-                const std::string_view n = Digits(replier, digits);
-                out.append(" <a href=\"#").append(n).append("\">&gt;&gt;").append(n).append("</a>");
-            }
-            out.append("</span>");
-        }
-    }
-    out.append("</div>");
-}
-
-void ModernPosts::Header(const PostHeader& header, const std::string_view* head) {
+void ModernPosts::Header(const PostHeader& header) {
     CloseBlock();
     if (site_ != nullptr) site_->PostWritten(header);
     // Posts go in groups, which the browser skips while off-screen: a long thread loads
@@ -267,23 +212,79 @@ void ModernPosts::Header(const PostHeader& header, const std::string_view* head)
             previews_.erase(expiries_[nextExpiry_++].second);
         }
     }
-    if (head != nullptr) {
-        out_.Put(*head);
-    } else {
-        head_.clear();
-        heads_.Write(header, head_);
-        out_.Put(head_);
-    }
+    char digits[24];
     skipping_ = post_ != ThreadIndex::kNone && index_.Filtered(post_);
-    if (skipping_) return;
-    for (const HeaderPart& part : header.parts) seen_ += part.text.size();
-    // A post a later one links to keeps its preview until that one is written.
+    // Named by its number, for the readers that list a page's articles.
+    const std::string_view number = Digits(header.number, digits);
+    if (skipping_) {
+        if (markFiltered_) {
+            out_.Put("<article class=\"post filtered\" id=\"");
+            out_.Put(number);
+            out_.Put("\" aria-label=\"");
+            out_.Put(number);
+            out_.Put("\"><div class=\"ph\"><span class=\"num\">");
+            out_.Put(number);
+            out_.Put("</span>");
+            out_.Put(kFilteredNote);
+            out_.Put("</div></article>");
+        }
+        return;
+    }
+    out_.Put(kArticleOpen[static_cast<int>(header.kind)]);
+    out_.Put(number);
+    out_.Put("\" aria-label=\"");
+    out_.Put(number);
+    // A post is one line of markup until its text: the browser makes no node of blanks between
+    // its elements, which a long thread has hundreds of thousands of.
+    out_.Put("\"><div class=\"ph\">");
+    // An ID seen once gets no count.
+    const bool counted = post_ != ThreadIndex::kNone && index_.IdTotal(post_) > 1;
+    bool idSeen = false;
+    for (const HeaderPart& part : header.parts) {
+        const char* cls = PartClass(part.kind);
+        if (cls != nullptr) {
+            out_.Put("<span class=\"");
+            out_.Put(std::string_view(cls));
+            out_.Put("\">");
+        }
+        seen_ += part.text.size();
+        // An ID is compared by eye with others: what could hide in it is shown.
+        PutShown(out_, part.text, part.kind == HeaderPartKind::Id ? Marks::Shown : Marks::Kept);
+        if (cls != nullptr) out_.Put("</span>");
+        // The count follows the ID it counts: "ID:abc (2/5)".
+        if (part.kind == HeaderPartKind::Id && counted && !idSeen &&
+            part.text.substr(3) == header.idKey) {
+            idSeen = true;
+            out_.Put("<span class=\"count\"> (");
+            out_.Put(Digits(index_.IdOrdinal(post_), digits));
+            out_.Put("/");
+            out_.Put(Digits(index_.IdTotal(post_), digits));
+            out_.Put(")</span>");
+        }
+    }
+    out_.Put(kKindNote[static_cast<int>(header.kind)]);
     if (post_ != ThreadIndex::kNone) {
+        const auto replies = index_.RepliesTo(post_);
+        if (!replies.empty()) {
+            out_.Put("<span class=\"refs\">");
+            out_.Put(kRepliesLabel);
+            for (const uint32_t replier : replies) {
+                const std::string_view n = Digits(replier, digits);
+                out_.Put(" <a href=\"#");
+                out_.Put(n);
+                out_.Put("\">&gt;&gt;");
+                out_.Put(n);
+                out_.Put("</a>");
+            }
+            out_.Put("</span>");
+        }
+        // A post a later one links to keeps its preview until that one is written.
         const std::size_t last = index_.LastReplier(post_);
         if (last != ThreadIndex::kNone && last > post_ && previews_.count(post_) == 0) {
             preview_.Start(header);
         }
     }
+    out_.Put("</div>");
     block_ = Block::Post;
     unflushed_ += 1024;
 }
@@ -345,7 +346,7 @@ void ModernPosts::PutLink(std::string_view line, const LineLink& link) {
     out_.Put(preview->second);
 }
 
-void ModernPosts::Body(std::string_view line, bool continues, const std::vector<LineLink>* links) {
+void ModernPosts::Body(std::string_view line, bool continues) {
     if (site_ != nullptr && !skipping_) site_->BodyWritten(line, continues);
     if (skipping_) return;
     if (preview_.Collecting()) {
@@ -370,15 +371,12 @@ void ModernPosts::Body(std::string_view line, bool continues, const std::vector<
     joinNext_ = continues;
 
     seen_ += line.size();
-    if (links == nullptr) {
-        ScanLine(line, links_, nullptr);
-        links = &links_;
-    }
+    ScanLine(line, links_, nullptr);
     std::size_t done = 0;
     // After an address, marks are shown: one could turn "gpj.exe" into what looks like
     // "exe.jpg" at the address's end.
     Marks marks = Marks::Kept;
-    for (const LineLink& link : *links) {
+    for (const LineLink& link : links_) {
         PutShown(out_, line.substr(done, link.begin - done), marks);
         PutLink(line, link);
         if (link.kind == LinkKind::Url) marks = Marks::Shown;
@@ -387,7 +385,7 @@ void ModernPosts::Body(std::string_view line, bool continues, const std::vector<
     PutShown(out_, line.substr(done), marks);
     // The writer gathers its bytes until told to flush; a line adds at most a few times its
     // length (escapes, previews), so counting roughly is enough.
-    unflushed_ += line.size() * 2 + 64 + links->size() * 512;
+    unflushed_ += line.size() * 2 + 64 + links_.size() * 512;
     if (unflushed_ >= kFlushEvery) {
         out_.Flush();
         unflushed_ = 0;

@@ -41,22 +41,6 @@ class PreviewBuilder {
 // The previews of the posts still to be linked to, by post index.
 using PreviewMap = std::unordered_map<std::size_t, std::string>;
 
-// The markup a post opens with (its article and header, with the ID's count and the posts
-// that reply), which follows from the header and the thread index alone: the second reading
-// writes it on the walking thread, beside the page, when it can. Thread-safe once the index
-// is finished.
-class PostHeads {
-  public:
-    PostHeads(const ThreadIndex& index, bool markFiltered)
-        : index_(index), markFiltered_(markFiltered) {}
-    // Appends the opening of header's post to out; nothing for a post left out.
-    void Write(const PostHeader& header, std::string& out) const;
-
-  private:
-    const ThreadIndex& index_;
-    bool markFiltered_;
-};
-
 // The second reading's writer. Called by the modern page with the thread's headers and body
 // lines in order.
 class ModernPosts {
@@ -69,11 +53,9 @@ class ModernPosts {
     // A page for a site (see PageSiteHooks); none by default. Called before Begin.
     void SetSite(PageSiteHooks* site) { site_ = site; }
     void Begin(std::string_view title);
-    // head: the post's opening as PostHeads wrote it, or null to have it written here.
-    void Header(const PostHeader& header, const std::string_view* head = nullptr);
-    // One body line; continues when the line goes on in the next call. links: what ScanLine
-    // found in it, or null to have it scanned here.
-    void Body(std::string_view line, bool continues, const std::vector<LineLink>* links = nullptr);
+    void Header(const PostHeader& header);
+    // One body line; continues when the line goes on in the next call.
+    void Body(std::string_view line, bool continues);
     void End();
 
   private:
@@ -88,8 +70,6 @@ class ModernPosts {
     PageSiteHooks* site_ = nullptr;
     std::string siteHref_, sitePreview_;
     const ThreadIndex& index_;
-    PostHeads heads_;
-    std::string head_;  // a post's opening, when written here
     PreviewMap& previews_;
     std::vector<std::pair<std::size_t, std::size_t>> expiries_;  // (last replier, post)
     std::size_t nextExpiry_ = 0;

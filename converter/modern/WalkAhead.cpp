@@ -4,8 +4,6 @@
 #include <functional>
 #include <system_error>
 
-#include "converter/modern/ModernPosts.h"
-
 namespace horofu {
 namespace {
 
@@ -15,8 +13,7 @@ constexpr std::size_t kBatchesAhead = 2;         // batches waiting at most
 
 }  // namespace
 
-WalkAhead::WalkAhead(std::function<void(WalkAhead&)> walk, const PostHeads* heads)
-    : walk_(std::move(walk)), postHeads_(heads) {
+WalkAhead::WalkAhead(std::function<void(WalkAhead&)> walk) : walk_(std::move(walk)) {
     try {
         walker_ = std::thread([this] {
             try {
@@ -68,8 +65,7 @@ uint32_t WalkAhead::Keep(std::string_view text) {
 
 void WalkAhead::Record(Kind kind, std::string_view text, bool continues) {
     const uint32_t at = Keep(text);
-    filling_.events.push_back({kind, continues, at, static_cast<uint32_t>(text.size()),
-                               static_cast<uint32_t>(filling_.links.size())});
+    filling_.events.push_back({kind, continues, at, static_cast<uint32_t>(text.size())});
 }
 
 bool WalkAhead::Line(std::string_view line, bool continues) {
@@ -90,16 +86,11 @@ void WalkAhead::Title(std::string_view text) {
 }
 
 void WalkAhead::Body(std::string_view line, bool continues) {
-    if (postHeads_ != nullptr) {
-        ScanLine(line, found_, nullptr);
-        filling_.links.insert(filling_.links.end(), found_.begin(), found_.end());
-    }
     Record(Kind::Body, line, continues);
 }
 
 void WalkAhead::Header(const PostHeader& header) {
-    Head head{
-        header.number, header.kind, static_cast<uint32_t>(filling_.parts.size()), 0, 0, 0, 0, 0};
+    Head head{header.number, header.kind, static_cast<uint32_t>(filling_.parts.size()), 0, 0, 0};
     for (const HeaderPart& part : header.parts) {
         const uint32_t at = Keep(part.text);
         filling_.parts.push_back({part.kind, at, static_cast<uint32_t>(part.text.size())});
@@ -107,15 +98,8 @@ void WalkAhead::Header(const PostHeader& header) {
     head.partsEnd = static_cast<uint32_t>(filling_.parts.size());
     head.idBegin = Keep(header.idKey);
     head.idSize = static_cast<uint32_t>(header.idKey.size());
-    if (postHeads_ != nullptr) {
-        opening_.clear();
-        postHeads_->Write(header, opening_);
-        head.openingBegin = static_cast<uint32_t>(filling_.bytes.size());
-        head.openingSize = static_cast<uint32_t>(opening_.size());
-        filling_.bytes.append(opening_);
-    }
-    filling_.events.push_back({Kind::Header, false, static_cast<uint32_t>(filling_.heads.size()), 0,
-                               static_cast<uint32_t>(filling_.links.size())});
+    filling_.events.push_back(
+        {Kind::Header, false, static_cast<uint32_t>(filling_.heads.size()), 0});
     filling_.heads.push_back(head);
 }
 

@@ -15,19 +15,14 @@
 #include <vector>
 
 #include "converter/modern/PostHeader.h"
-#include "converter/modern/ReplyScan.h"
 
 namespace horofu {
-
-class PostHeads;
 
 class WalkAhead {
   public:
     // Runs walk(*this) on a thread of its own; walk tells its lines, titles, headers and
-    // body lines to Line, Title, Header and Body, and ends when Line returns false. With
-    // heads, the walking thread also writes each post's opening and scans each body line for
-    // links, for the page to take as they are.
-    explicit WalkAhead(std::function<void(WalkAhead&)> walk, const PostHeads* heads = nullptr);
+    // body lines to Line, Title, Header and Body, and ends when Line returns false.
+    explicit WalkAhead(std::function<void(WalkAhead&)> walk);
     ~WalkAhead();
     WalkAhead(const WalkAhead&) = delete;
     WalkAhead& operator=(const WalkAhead&) = delete;
@@ -43,8 +38,7 @@ class WalkAhead {
     void Body(std::string_view line, bool continues);
 
     // The page's side: tells visit everything the walk found, in order, as Line, Title,
-    // Header and Body (the walk's own calls, replayed, with a header's written opening and a
-    // line's links when the walk had heads, else null); false when visit.Line asked to stop.
+    // Header and Body (the walk's own calls, replayed); false when visit.Line asked to stop.
     // What ended the walk early (memory running out) is thrown here. Once it returns, the
     // walk has ended.
     template <typename Visit>
@@ -57,7 +51,6 @@ class WalkAhead {
         bool continues;
         uint32_t begin;  // into the batch's bytes, or its headers for a header
         uint32_t size;
-        uint32_t linksEnd;  // a body line's links end here in the batch's links
     };
     struct Part {
         HeaderPartKind kind;
@@ -69,20 +62,17 @@ class WalkAhead {
         PostKind kind;
         uint32_t partsBegin, partsEnd;
         uint32_t idBegin, idSize;
-        uint32_t openingBegin, openingSize;  // the post's written opening, with heads
     };
     struct Batch {
         std::string bytes;
         std::vector<Event> events;
         std::vector<Head> heads;
         std::vector<Part> parts;
-        std::vector<LineLink> links;
         void Clear() {
             bytes.clear();
             events.clear();
             heads.clear();
             parts.clear();
-            links.clear();
         }
     };
 
@@ -96,11 +86,8 @@ class WalkAhead {
     void Join();
 
     std::function<void(WalkAhead&)> walk_;
-    const PostHeads* postHeads_;
-    std::string opening_;          // a post's opening being written, with heads
-    std::vector<LineLink> found_;  // a line's links being scanned, with heads
-    Batch filling_;                // the walking thread's
-    std::string_view line_;        // the line being told of, kept in filling_ at lineAt_
+    Batch filling_;          // the walking thread's
+    std::string_view line_;  // the line being told of, kept in filling_ at lineAt_
     uint32_t lineAt_ = 0;
     PostHeader replayed_;
 
@@ -117,10 +104,7 @@ class WalkAhead {
 template <typename Visit>
 bool WalkAhead::Replay(Visit& visit) {
     Batch batch;
-    std::vector<LineLink> links;
-    std::string_view opening;
     while (Take(batch)) {
-        uint32_t linksAt = 0;
         for (const Event& event : batch.events) {
             const std::string_view text(batch.bytes.data() + event.begin, event.size);
             switch (event.kind) {
@@ -147,20 +131,11 @@ bool WalkAhead::Replay(Visit& visit) {
                     }
                     replayed_.idKey =
                         std::string_view(batch.bytes.data() + head.idBegin, head.idSize);
-                    opening =
-                        std::string_view(batch.bytes.data() + head.openingBegin, head.openingSize);
-                    visit.Header(replayed_, postHeads_ != nullptr ? &opening : nullptr);
+                    visit.Header(replayed_);
                     break;
                 }
                 case Kind::Body:
-                    if (postHeads_ == nullptr) {
-                        visit.Body(text, event.continues, nullptr);
-                        break;
-                    }
-                    links.assign(batch.links.begin() + linksAt,
-                                 batch.links.begin() + event.linksEnd);
-                    linksAt = event.linksEnd;
-                    visit.Body(text, event.continues, &links);
+                    visit.Body(text, event.continues);
                     break;
             }
         }
