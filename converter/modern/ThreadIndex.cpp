@@ -71,16 +71,16 @@ void ThreadIndex::Finish() {
     idOrdinal_.assign(count, 0);
     idTotal_.assign(count, 0);
     {
-        std::size_t slots = 1024;
-        while (2 * slots < 3 * count) slots *= 2;
+        // A place is taken from the hash's top bits scaled to the table, so that its size
+        // need not be a power of two.
+        const std::size_t slots = std::max<std::size_t>(64, count + count / 2);
         std::vector<uint64_t> table(slots, 0);
         std::vector<uint32_t> tally(slots, 0);
-        const std::size_t mask = slots - 1;
         for (std::size_t i = 0; i < count; ++i) {
             const uint64_t hash = idHashes_[i];
             if (hash == 0 || filtered_[i]) continue;
-            std::size_t at = (hash ^ hash >> 29) & mask;
-            while (table[at] != 0 && table[at] != hash) at = (at + 1) & mask;
+            std::size_t at = static_cast<std::size_t>((hash >> 32) * slots >> 32);
+            while (table[at] != 0 && table[at] != hash) at = at + 1 == slots ? 0 : at + 1;
             table[at] = hash;
             idOrdinal_[i] = ++tally[at];
             idTotal_[i] = static_cast<uint32_t>(at);
