@@ -1,10 +1,12 @@
 // A channel's file over an open POSIX descriptor, which every file the POSIX side opens becomes.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 
 #include "runtime/PlatformFile.h"
 
@@ -12,7 +14,9 @@ namespace horofu {
 
 class DescriptorFile final : public PlatformFile {
   public:
-    explicit DescriptorFile(int fd) : fd_(fd) {}
+    // writeBack: the file is a page being written from start to end, whose bytes the
+    // system is asked to start writing to the disk as they come (see Write).
+    explicit DescriptorFile(int fd, bool writeBack = false) : fd_(fd), writeBack_(writeBack) {}
     ~DescriptorFile() override { Close(); }
 
     bool Read(char* into, std::size_t size, std::size_t& got) override {
@@ -35,7 +39,9 @@ class DescriptorFile final : public PlatformFile {
             }
             bytes += n;
             size -= static_cast<std::size_t>(n);
+            written_ += static_cast<uint64_t>(n);
         }
+        StartWriteBack();
         return true;
     }
 
@@ -58,7 +64,25 @@ class DescriptorFile final : public PlatformFile {
     }
 
   private:
+    // A page of many megabytes is handed to the disk as it is written, a few megabytes at a
+    // time, rather than all at once where it takes the place of an older page: there the
+    // file system writes out what is still only in memory before the rename returns, and
+    // letting go of the older page waits for its own writing to end. Only a start is asked
+    // for (nothing waits for the disk), and a refusal changes nothing.
+    void StartWriteBack() {
+#if defined(__linux__)
+        constexpr uint64_t kWriteBackEvery = 8 << 20;
+        if (!writeBack_ || written_ - started_ < kWriteBackEvery) return;
+        (void)::sync_file_range(fd_, static_cast<off_t>(started_),
+                                static_cast<off_t>(written_ - started_), SYNC_FILE_RANGE_WRITE);
+        started_ = written_;
+#endif
+    }
+
     int fd_;
+    bool writeBack_;
+    uint64_t written_ = 0;  // bytes written through this descriptor
+    uint64_t started_ = 0;  // of which the disk was asked to start writing these
 };
 
 }  // namespace horofu

@@ -143,7 +143,7 @@ class PosixPendingPage final : public PendingPage {
             error_ = errno;
             return nullptr;
         }
-        return std::make_unique<DescriptorFile>(fd);
+        return std::make_unique<DescriptorFile>(fd, true);
     }
 
     PlaceResult PutInPlace(bool mayReplace) override {
