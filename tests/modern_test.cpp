@@ -194,9 +194,15 @@ TEST(ModernDat, FormsAndConventions) {
               "num[7] name[名無し] mail[sage] date[2008/03/01(土) 12:00:00] id[ID:aBcD]");
     EXPECT_EQ(post.header.idKey, "aBcD");
     EXPECT_EQ(post.title, "題");
+    // A number going back, or none (a line of another form): broken, the next number, and
+    // shown whole, its own number and name too.
     ParseDatLine("2<>名無し<><>2008/03/01(土) 12:00:00<>本文<>", 8, DatForm::NumberFirst, post);
     EXPECT_EQ(post.header.number, 8u);
     EXPECT_EQ(post.header.kind, PostKind::Broken);
+    EXPECT_EQ(post.body, "2<>名無し<><>2008/03/01(土) 12:00:00<>本文<>");
+    ParseDatLine("名無し<>sage<>2008/03/01(土) 12:00:00<>本文<>", 9, DatForm::NumberFirst, post);
+    EXPECT_EQ(post.header.number, 9u);
+    EXPECT_EQ(post.body, "名無し<>sage<>2008/03/01(土) 12:00:00<>本文<>");
     ParseDatLine("12", 9, DatForm::NumberFirst, post);  // a line cut after its number
     EXPECT_EQ(post.header.number, 12u);
     EXPECT_EQ(post.header.kind, PostKind::Broken);
@@ -211,6 +217,9 @@ TEST(ModernDat, FormsAndConventions) {
     // Old comma lines; the board's closing posts; the icon and BE.
     ParseDatLine("名無し,,01/05/20 12:34,a＠｀b,題", 1, DatForm::Comma, post);
     EXPECT_EQ(post.body, "a,b");
+    ParseDatLine("名無し,sage", 2, DatForm::Comma, post);
+    EXPECT_EQ(post.header.kind, PostKind::Broken);
+    EXPECT_EQ(post.body, "名無し,sage");
     ParseDatLine("１００１<><>Over 1000 Thread<>超えました<>", 1001, DatForm::Standard, post);
     EXPECT_EQ(post.header.kind, PostKind::Board);
     ParseDatLine(

@@ -186,11 +186,15 @@ void ParseDatLine(std::string_view line, uint32_t number, DatForm form, DatPost&
             broken = broken || (f < 3 && end == std::string_view::npos);
             at = end == std::string_view::npos ? line.size() + 1 : end + 1;
         }
-        name = std::move(fields[0]);
-        mail = std::move(fields[1]);
-        date = std::move(fields[2]);
-        post.body = std::move(fields[3]);
-        post.title = std::move(fields[4]);
+        if (broken) {
+            AppendHtmlText(line, post.body, invalid);  // too few fields: the line's text, whole
+        } else {
+            name = std::move(fields[0]);
+            mail = std::move(fields[1]);
+            date = std::move(fields[2]);
+            post.body = std::move(fields[3]);
+            post.title = std::move(fields[4]);
+        }
     } else {
         std::size_t at = 0;
         if (form == DatForm::NumberFirst) {
@@ -201,12 +205,12 @@ void ParseDatLine(std::string_view line, uint32_t number, DatForm form, DatPost&
             if (error == std::errc() && end == field.data() + field.size() && own >= number) {
                 number = own;
             } else {
-                broken = true;
+                broken = true;  // no number, or one going back: shown whole, as it stands
             }
         }
         // A number-first line may end at its number: nothing is left then.
         const std::size_t fields = at <= line.size() ? CountFields(line.substr(at)) : 0;
-        if (fields < 4) {
+        if (fields < 4 || broken) {
             // Too few fields for a post: the line's text, whole, as the broken post's body.
             AppendHtmlText(line, post.body, invalid);
             broken = true;
