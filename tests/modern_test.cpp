@@ -171,6 +171,12 @@ TEST(ModernDat, HtmlBecomesText) {
               "num[7] name[] trip[◆Trip] mail[sage] date[2024/09/10(火) 07:23:00.00] id[ID:abc]");
     EXPECT_EQ(post.body, "x\n AA");
     EXPECT_EQ(post.title, "題名");
+    // The title is the fifth field alone, whatever follows it.
+    ParseDatLine("a<><>2024/09/10(火) 07:23:00.00<>x<>題名 &amp; &lt;b&gt;<>", 1, DatForm::Standard,
+                 post);
+    EXPECT_EQ(post.title, "題名 & <b>");
+    ParseDatLine("a<><>2024/09/10(火) 07:23:00.00<>x<>題名<>extra<>1", 1, DatForm::Standard, post);
+    EXPECT_EQ(post.title, "題名");
     EXPECT_TRUE(LooksLikeDatLine("a<>b<>c<>d<>"));
     EXPECT_FALSE(LooksLikeDatLine("a<>b<>c<>d"));
 }

@@ -222,8 +222,10 @@ void ParseDatLine(std::string_view line, uint32_t number, DatForm form, DatPost&
             if (form == DatForm::NumberFirst) {
                 AppendHtmlText(NextField(line, at), post.title, invalid);
                 AppendHtmlText(NextField(line, at), id, invalid);  // a rental board's raw ID
-            } else if (at <= line.size()) {
-                AppendHtmlText(line.substr(at), post.title, invalid);
+            } else {
+                // The title is the fifth field: a closing "<>", or fields some mirrors add
+                // after it, are not part of it (readers show the fifth field alone).
+                AppendHtmlText(NextField(line, at), post.title, invalid);
             }
         }
     }
