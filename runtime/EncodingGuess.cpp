@@ -2,6 +2,7 @@
 #include "runtime/EncodingGuess.h"
 
 #include "runtime/Cp932Table.h"
+#include "runtime/Jis0212Table.h"
 #include "runtime/Utf8.h"
 
 namespace horofu {
@@ -95,9 +96,10 @@ EncodingEvidence EucJpEvidence(std::string_view bytes, bool complete) {
         bool ok = need > 1;
         if (b == 0x8E) ok = at(i + 1) >= 0xA1 && at(i + 1) <= 0xDF;
         for (std::size_t k = 1; ok && k < need; ++k) ok = b == 0x8E || IsEuc(at(i + k));
-        if (ok && need == 2 && b != 0x8E && !IsEucCharacter(b, at(i + 1))) {
-            ++e.bad;  // a pair of EUC bytes, but no character: broken, as the decoder shows it
-            i += 2;
+        if (ok && ((need == 2 && b != 0x8E && !IsEucCharacter(b, at(i + 1))) ||
+                   (need == 3 && Jis0212Character(at(i + 1), at(i + 2)) == 0))) {
+            ++e.bad;  // EUC bytes, but no character: broken, as the decoder shows them
+            i += need;
         } else if (ok) {
             ++e.wide;
             i += need;

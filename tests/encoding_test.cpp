@@ -70,10 +70,11 @@ TEST(Cp932, EverySingleByteAndEveryPair) {
 }
 
 TEST(Decoders, EucJpUtf16AndPiecesCutAnywhere) {
-    // EUC-JP: あ 漢 ① (a vendor row) ｱ (after 8E), and JIS X 0212 as one U+FFFD.
-    const std::string euc = "\xa4\xa2\xb4\xc1\xad\xa1\x8e\xb1\x8f\xb0\xa1x";
+    // EUC-JP: あ 漢 ① (a vendor row) ｱ (after 8E), 丂 and ～ of JIS X 0212 (8F B0 A1, 8F A2
+    // B7), and 8F A1 A1, which is none, as one U+FFFD.
+    const std::string euc = "\xa4\xa2\xb4\xc1\xad\xa1\x8e\xb1\x8f\xb0\xa1\x8f\xa2\xb7\x8f\xa1\xa1x";
     uint64_t bad = 0;
-    EXPECT_EQ(Decode("EUC-JP", euc, &bad), "あ漢①ｱ\xEF\xBF\xBDx");
+    EXPECT_EQ(Decode("EUC-JP", euc, &bad), "あ漢①ｱ丂～\xEF\xBF\xBDx");
     EXPECT_EQ(bad, 1u);
     // UTF-16 either way round by its mark; a pair of surrogates is one character, a lone one
     // is U+FFFD.
