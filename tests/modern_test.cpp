@@ -464,7 +464,9 @@ TEST(ModernPage, NothingHidesOrPassesForAnother) {
                       "1 n\u202E 2024/09/10 10:00 ID:abc\u200B\n"
                       "http://x.invalid/\u202Egpj.exe \x1B[31m\x07\xC2\x9B\x7F >>1-4 >>2-200\n"
                       "2 n 2024/09/10 10:01 ID:abc\n>>1\n3 n 2024/09/10 10:02 ID:abc\u200B\n"
-                      "4 n 2024/09/10 10:03 ID:xy\x01\n5 n 2024/09/10 10:04 ID:xy\u2401\n");
+                      "4 n 2024/09/10 10:03 ID:xy\x01\n5 n 2024/09/10 10:04 ID:xy\u2401\n"
+                      "6 n 2024/09/10 10:05 ID:qq\U000E0041\n7 n 2024/09/10 10:06 ID:qq\u206A\n"
+                      "8 n 2024/09/10 10:07 ID:qq\uFE0F\n");
     const std::string& b = page.body;
     const auto has = [&](const std::string& what) { return b.find(what) != std::string::npos; };
     const std::string zwsp = "ID:abc<span class=\"ctl\">U+200B</span>";
@@ -479,6 +481,12 @@ TEST(ModernPage, NothingHidesOrPassesForAnother) {
         has("</a><span class=\"ctl\">U+202E</span>gpj.exe "
             "\u241B[31m\u2407\uFFFD\u2421 <a class=\"re\""));
     EXPECT_TRUE(has("\nhttp://x.invalid/<span class=\"ctl\">U+202E</span>gpj.exe \u241B"));
+    // A tag, a deprecated format mark and a variation selector show nothing: shown too.
+    for (const char* mark : {"E0041", "206A", "FE0F"}) {
+        EXPECT_TRUE(has(std::string("<span class=\"id\">ID:qq<span class=\"ctl\">U+") + mark +
+                        "</span></span>"))
+            << mark;
+    }
     // \x01 and U+2401 look the same on the page, so they count as one ID.
     EXPECT_TRUE(has("ID:xy\u2401</span><span class=\"count\"> (1/2)"));
     EXPECT_TRUE(has("ID:xy\u2401</span><span class=\"count\"> (2/2)"));
