@@ -239,6 +239,10 @@ TEST(ModernDat, FormsAndConventions) {
     EXPECT_EQ(post.body, "本文");
     ParseDatLine("名無し<><>2024/01/02(火) 03:04:05.06 ID:???0<>x<>", 5, DatForm::Standard, post);
     EXPECT_EQ(post.header.idKey, "");
+    // Brackets closing a .dat name are the name's: the mail has a field of its own.
+    ParseDatLine("名無し[VIP]<>sage<>2024/01/02(火) 03:04:05.06<>x<>", 6, DatForm::Standard, post);
+    EXPECT_EQ(Parts(post.header),
+              "num[6] name[名無し[VIP]] mail[sage] date[2024/01/02(火) 03:04:05.06]");
 }
 
 class Collector : public ConversionListener {

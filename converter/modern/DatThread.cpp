@@ -274,7 +274,7 @@ void ParseDatLine(std::string_view line, uint32_t number, DatForm form, DatPost&
     header.number = number;
     header.parts.push_back({HeaderPartKind::Number, view.substr(0, nameBegin - 1)});
     header.parts.push_back({HeaderPartKind::Text, view.substr(nameBegin - 1, 1)});
-    AddNameParts(view.substr(nameBegin, nameEnd - nameBegin), header);
+    AddNameParts(view.substr(nameBegin, nameEnd - nameBegin), header, false);
     if (!mail.empty()) {
         header.parts.push_back({HeaderPartKind::Text, view.substr(nameEnd, mailBegin - nameEnd)});
         header.parts.push_back({HeaderPartKind::Mail, view.substr(mailBegin, mail.size())});
