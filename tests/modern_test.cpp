@@ -209,6 +209,11 @@ TEST(ModernDat, FormsAndConventions) {
     ParseDatLine("名無し<>sage<>2008/03/01(土) 12:00:00<>本文<>", 9, DatForm::NumberFirst, post);
     EXPECT_EQ(post.header.number, 9u);
     EXPECT_EQ(post.body, "名無し<>sage<>2008/03/01(土) 12:00:00<>本文<>");
+    // Ten digits are no post's number: the largest would leave none for the posts after it.
+    ParseDatLine("4294967295<>名無し<><>2008/03/01(土) 12:00:00<>本文<>", 9, DatForm::NumberFirst,
+                 post);
+    EXPECT_EQ(post.header.number, 9u);
+    EXPECT_EQ(post.header.kind, PostKind::Broken);
     ParseDatLine("12", 9, DatForm::NumberFirst, post);  // a line cut after its number
     EXPECT_EQ(post.header.number, 12u);
     EXPECT_EQ(post.header.kind, PostKind::Broken);

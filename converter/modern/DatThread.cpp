@@ -11,6 +11,7 @@ namespace horofu {
 namespace {
 
 constexpr std::string_view kSeparator = "<>";
+constexpr uint32_t kLargestNumber = 999999999;
 
 // The next field of line from at (up to "<>" or the end); at moves past its separator.
 std::string_view NextField(std::string_view line, std::size_t& at) {
@@ -202,7 +203,10 @@ void ParseDatLine(std::string_view line, uint32_t number, DatForm form, DatPost&
             uint32_t own = 0;
             const auto [end, error] =
                 std::from_chars(field.data(), field.data() + field.size(), own);
-            if (error == std::errc() && end == field.data() + field.size() && own >= number) {
+            // Nine digits at most, as a header's number: a larger one would leave no room
+            // for the numbers of the posts after it.
+            if (error == std::errc() && end == field.data() + field.size() && own >= number &&
+                own <= kLargestNumber) {
                 number = own;
             } else {
                 broken = true;  // no number, or one going back: shown whole, as it stands
