@@ -184,6 +184,8 @@ TEST(ModernDat, HtmlBecomesText) {
 TEST(ModernDat, FormsAndConventions) {
     EXPECT_EQ(FindDatForm("a<>b<>c<>d<>e", false), DatForm::Standard);
     EXPECT_EQ(FindDatForm("12<>a<>b<>c<>d<>e<>f", false), DatForm::NumberFirst);
+    EXPECT_EQ(FindDatForm("1<>a<><>2008/03/01(土) 12:00:00<>d", false), DatForm::NumberFirst);
+    EXPECT_EQ(FindDatForm("1<><>2008/03/01(土) 12:00:00<>d<>e", false), DatForm::Standard);
     EXPECT_EQ(FindDatForm("a,b,01/05/20 12:34,d,e", false), DatForm::Comma);
     EXPECT_EQ(FindDatForm("a,b,c,d", false), DatForm::None);
     EXPECT_EQ(FindDatForm("a<>b", true), DatForm::Standard);

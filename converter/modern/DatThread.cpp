@@ -120,8 +120,14 @@ DatForm FindDatForm(std::string_view line, bool datName) {
     }
     std::size_t digits = 0;
     while (digits < line.size() && IsAsciiDigit(line[digits])) ++digits;
-    if (separators >= 5 && digits >= 1 && digits <= 9 && BytesAt(line, digits, kSeparator)) {
-        return DatForm::NumberFirst;
+    if (digits >= 1 && digits <= 9 && BytesAt(line, digits, kSeparator)) {
+        // Six fields or more; or five whose date is the fourth, where a name-first line has
+        // its body ("1<>名無し<><>2008/03/01(土) 12:00:00<>本文": a first line without its title).
+        if (separators >= 5) return DatForm::NumberFirst;
+        std::size_t at = 0;
+        std::string_view field;
+        for (int f = 0; f < 4; ++f) field = NextField(line, at);
+        if (separators == 4 && DateLength(field, true) > 0) return DatForm::NumberFirst;
     }
     if (separators >= 4) return DatForm::Standard;
     if (separators == 0) {
