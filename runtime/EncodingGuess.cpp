@@ -2,6 +2,7 @@
 #include "runtime/EncodingGuess.h"
 
 #include "runtime/Cp932Table.h"
+#include "runtime/Jis0212Table.h"
 #include "runtime/Utf8.h"
 
 namespace horofu {
@@ -9,6 +10,15 @@ namespace {
 
 bool IsEuc(unsigned char b) {
     return b >= 0xA1 && b <= 0xFE;
+}
+
+// Whether an EUC-JP pair (both bytes A1-FE) is a character: its JIS row and cell, as the
+// same character's Shift-JIS pair, in the table the decoder reads.
+bool IsEucCharacter(unsigned char first, unsigned char second) {
+    const unsigned row = first - 0xA0u, cell = second - 0xA0u;
+    const unsigned lead = ((row + 1) >> 1) + (row <= 62 ? 0x80 : 0xC0);
+    const unsigned trail = row & 1 ? cell + (cell <= 63 ? 0x3F : 0x40) : cell + 0x9E;
+    return Cp932Pair(static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)) != 0;
 }
 
 }  // namespace
@@ -24,9 +34,10 @@ EncodingEvidence Utf8Evidence(std::string_view bytes, bool complete) {
         const std::size_t n = Utf8CharLength(bytes.substr(i));
         if (n > 0) {
             ++e.wide;
+            e.longer += n >= 3;
             i += n;
-        } else if (!complete && bytes.size() - i < 4) {
-            break;  // perhaps a character cut by the end of the sample
+        } else if (bytes.size() - i < 4 && (!complete || IsCutCharacter(bytes.substr(i)))) {
+            break;  // perhaps a character cut by the end of the sample or of the download
         } else {
             ++e.bad;
             ++i;
@@ -38,8 +49,16 @@ EncodingEvidence Utf8Evidence(std::string_view bytes, bool complete) {
 EncodingEvidence Cp932Evidence(std::string_view bytes, bool complete) {
     EncodingEvidence e;
     std::size_t i = 0;
+    std::size_t kana = 0;  // half-width katakana in a row so far
     while (i < bytes.size()) {
         const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b >= 0xA6 && b <= 0xDF) {
+            // Katakana, not the punctuation before them (A1-A5, which EUC-JP's kana open).
+            e.wide += ++kana % 2 == 1 && kana > 1;
+            ++i;
+            continue;
+        }
+        kana = 0;
         if (Cp932LeadRow(b) >= 0) {
             if (i + 1 == bytes.size()) {
                 e.bad += complete;
@@ -54,7 +73,7 @@ EncodingEvidence Cp932Evidence(std::string_view bytes, bool complete) {
         } else if (Cp932Single(b) == 0) {
             ++e.bad;
         }
-        ++i;  // half-width katakana count for neither: any byte A1-DF is one
+        ++i;
     }
     return e;
 }
@@ -77,7 +96,11 @@ EncodingEvidence EucJpEvidence(std::string_view bytes, bool complete) {
         bool ok = need > 1;
         if (b == 0x8E) ok = at(i + 1) >= 0xA1 && at(i + 1) <= 0xDF;
         for (std::size_t k = 1; ok && k < need; ++k) ok = b == 0x8E || IsEuc(at(i + k));
-        if (ok) {
+        if (ok && ((need == 2 && b != 0x8E && !IsEucCharacter(b, at(i + 1))) ||
+                   (need == 3 && Jis0212Character(at(i + 1), at(i + 2)) == 0))) {
+            ++e.bad;  // EUC bytes, but no character: broken, as the decoder shows them
+            i += need;
+        } else if (ok) {
             ++e.wide;
             i += need;
         } else {
@@ -93,7 +116,9 @@ Encoding GuessEncoding(std::string_view start, bool complete) {
     if (start.starts_with("\xFF\xFE")) return Encoding::Utf16Le;
     if (start.starts_with("\xFE\xFF")) return Encoding::Utf16Be;
     const EncodingEvidence utf8 = Utf8Evidence(start, complete);
-    if (utf8.bad * 20 <= utf8.wide + utf8.bad) return Encoding::Utf8;
+    if (utf8.bad * 20 <= utf8.wide + utf8.bad || utf8.longer >= 2 * utf8.bad) {
+        return Encoding::Utf8;
+    }
     const EncodingEvidence sjis = Cp932Evidence(start, complete);
     const EncodingEvidence euc = EucJpEvidence(start, complete);
     const auto weight = [](const EncodingEvidence& e) {

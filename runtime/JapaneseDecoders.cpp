@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "runtime/Cp932Table.h"
+#include "runtime/Jis0212Table.h"
 #include "runtime/Utf8.h"
 
 namespace horofu {
@@ -178,7 +179,12 @@ void EucJpDecoder::Decode(std::string_view bytes, bool last, std::string& out) {
             if (leadRow >= 0) entry = table.pairs[leadRow][trail];
             used = 2;  // a pair of EUC bytes is one character, known or not
         } else if (need == 3 && i + 2 < bytes.size() && isEuc(byte(i + 1)) && isEuc(byte(i + 2))) {
-            used = 3;  // JIS X 0212: no table here
+            used = 3;  // JIS X 0212, known or not
+            if (const uint16_t unit = Jis0212Character(byte(i + 1), byte(i + 2))) {
+                AppendCodePoint(unit, out);
+                i += used;
+                continue;
+            }
         }
         if (entry == 0) {
             PutReplacement(out, undecodable_);

@@ -33,8 +33,8 @@ class Cp932Decoder final : public TextDecoder {
 };
 
 // EUC-JP: ASCII, JIS X 0208 in two bytes A1-FE (mapped through CP932's table, so that the
-// vendors' rows read as they do in CP932), half-width katakana after 8E. JIS X 0212 (after
-// 8F) is not in the table: each such character is one U+FFFD.
+// vendors' rows read as they do in CP932), half-width katakana after 8E, JIS X 0212 after 8F
+// (three bytes that are no character are one U+FFFD).
 class EucJpDecoder final : public TextDecoder {
   public:
     void Decode(std::string_view bytes, bool last, std::string& out) override;

@@ -24,23 +24,6 @@ std::size_t AsciiRun(const char* p, std::size_t size) {
     return i;
 }
 
-// Whether bytes, shorter than a whole character, could be the start of a well-formed one.
-bool IsCutCharacter(std::string_view bytes) {
-    if (bytes.empty() || bytes.size() >= 4) return false;
-    const auto b0 = static_cast<unsigned char>(bytes[0]);
-    const std::size_t need = b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : 2;
-    if (b0 < 0xC2 || b0 > 0xF4 || bytes.size() >= need) return false;
-    // Pad with the smallest continuation bytes that keep the second byte's range.
-    char padded[4];
-    std::memcpy(padded, bytes.data(), bytes.size());
-    for (std::size_t i = bytes.size(); i < need; ++i) padded[i] = '\x80';
-    if (bytes.size() == 1) {
-        if (b0 == 0xE0) padded[1] = '\xA0';
-        if (b0 == 0xF0) padded[1] = '\x90';
-    }
-    return Utf8CharLength(std::string_view(padded, need)) == need;
-}
-
 }  // namespace
 
 std::size_t Utf8CharLength(std::string_view bytes) {
@@ -69,6 +52,22 @@ std::size_t Utf8CharLength(std::string_view bytes) {
         if (!IsContinuation(static_cast<unsigned char>(bytes[i]))) return 0;
     }
     return need;
+}
+
+bool IsCutCharacter(std::string_view bytes) {
+    if (bytes.empty() || bytes.size() >= 4) return false;
+    const auto b0 = static_cast<unsigned char>(bytes[0]);
+    const std::size_t need = b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : 2;
+    if (b0 < 0xC2 || b0 > 0xF4 || bytes.size() >= need) return false;
+    // Pad with the smallest continuation bytes that keep the second byte's range.
+    char padded[4];
+    std::memcpy(padded, bytes.data(), bytes.size());
+    for (std::size_t i = bytes.size(); i < need; ++i) padded[i] = '\x80';
+    if (bytes.size() == 1) {
+        if (b0 == 0xE0) padded[1] = '\xA0';
+        if (b0 == 0xF0) padded[1] = '\x90';
+    }
+    return Utf8CharLength(std::string_view(padded, need)) == need;
 }
 
 bool LooksLikeUtf8(std::string_view bytes, bool complete) {

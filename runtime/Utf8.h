@@ -14,6 +14,9 @@ inline constexpr char kReplacementCharacter[] = "\xEF\xBF\xBD";  // U+FFFD
 // are not one (an ill-formed or cut sequence, an encoded surrogate, an overlong form).
 std::size_t Utf8CharLength(std::string_view bytes);
 
+// Whether bytes, shorter than a whole character, could be the start of a well-formed one.
+bool IsCutCharacter(std::string_view bytes);
+
 // Whether bytes are a thread in UTF-8: well-formed, with at least one character outside
 // ASCII. A character cut by the end of bytes is allowed when more may follow (complete false).
 bool LooksLikeUtf8(std::string_view bytes, bool complete);

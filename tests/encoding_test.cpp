@@ -70,10 +70,11 @@ TEST(Cp932, EverySingleByteAndEveryPair) {
 }
 
 TEST(Decoders, EucJpUtf16AndPiecesCutAnywhere) {
-    // EUC-JP: あ 漢 ① (a vendor row) ｱ (after 8E), and JIS X 0212 as one U+FFFD.
-    const std::string euc = "\xa4\xa2\xb4\xc1\xad\xa1\x8e\xb1\x8f\xb0\xa1x";
+    // EUC-JP: あ 漢 ① (a vendor row) ｱ (after 8E), 丂 and ～ of JIS X 0212 (8F B0 A1, 8F A2
+    // B7), and 8F A1 A1, which is none, as one U+FFFD.
+    const std::string euc = "\xa4\xa2\xb4\xc1\xad\xa1\x8e\xb1\x8f\xb0\xa1\x8f\xa2\xb7\x8f\xa1\xa1x";
     uint64_t bad = 0;
-    EXPECT_EQ(Decode("EUC-JP", euc, &bad), "あ漢①ｱ\xEF\xBF\xBDx");
+    EXPECT_EQ(Decode("EUC-JP", euc, &bad), "あ漢①ｱ丂～\xEF\xBF\xBDx");
     EXPECT_EQ(bad, 1u);
     // UTF-16 either way round by its mark; a pair of surrogates is one character, a lone one
     // is U+FFFD.
@@ -137,8 +138,29 @@ TEST(EncodingGuess, WeightOfEvidence) {
     EXPECT_EQ(
         GuessEncoding(std::string("\x82") + utf8.substr(0, 200) + "\xFF" + utf8.substr(200), true),
         Encoding::Utf8);
-    // Half-width katakana in Shift-JIS stay Shift-JIS.
+    // The same in a mostly ASCII thread with a few Japanese characters: 日本 and a cut あ,
+    // then 日本語 and a stray byte.
+    const std::string ascii = "Anonymous<><>2024/01/01 10:00 ID:abc<> hello ";
+    EXPECT_EQ(GuessEncoding(ascii + "\xE6\x97\xA5\xE6\x9C\xAC ok \xE3\x81", true), Encoding::Utf8);
+    EXPECT_EQ(GuessEncoding(ascii + "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \x93 x<>t\n", true),
+              Encoding::Utf8);
+    // Half-width katakana in Shift-JIS stay Shift-JIS: beside kanji, alone (ｱﾘｶﾞﾄｳｺﾞｻﾞｲﾏｼﾀ
+    // ﾜﾛﾀ, which EUC-JP reads as kanji but for its odd byte; ﾊﾟﾝﾂ ｳﾋｮｰ ｷﾀｰ, where ｮｰ AE B0 is
+    // no EUC-JP character), and where they read as UTF-8 (ﾃｽﾄです C3 BD C4 82 C5 82 B7).
     EXPECT_EQ(GuessEncoding("\xb6\xc0\xb6\xc5 " + sjis, true), Encoding::ShiftJis);
+    const std::string kana[] = {
+        "\xb1\xd8\xb6\xde\xc4\xb3\xba\xde\xbb\xde\xb2\xcf\xbc\xc0 \xdc\xdb\xc0",
+        "\xca\xdf\xdd\xc2 \xb3\xcb\xae\xb0 \xb7\xc0\xb0", "\xc3\xbd\xc4\x82\xc5\x82\xb7"};
+    for (const std::string& k : kana) {
+        EXPECT_EQ(GuessEncoding(ascii + k + " <>t\n" + ascii + k + k + "<>\n", true),
+                  Encoding::ShiftJis)
+            << k;
+    }
+    // EUC-JP of kanji alone (転載禁止 露天風呂), bytes half-width katakana too, stays EUC-JP.
+    EXPECT_EQ(GuessEncoding("1<>Anonymous<><>2024/01/01 10:00<>\xc5\xbe\xba\xdc\xb6\xd8\xbb\xdf "
+                            "\xcf\xaa\xc5\xb7\xc9\xf7\xcf\xa4<><>x\n",
+                            true),
+              Encoding::EucJp);
     EXPECT_EQ(GuessEncoding(std::string("\xFF\xFE\x31\x00", 4), true), Encoding::Utf16Le);
     EXPECT_EQ(GuessEncoding(std::string("\xFE\xFF\x00\x31", 4), true), Encoding::Utf16Be);
     // The names: one policy, whatever the spelling.

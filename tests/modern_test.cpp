@@ -171,6 +171,12 @@ TEST(ModernDat, HtmlBecomesText) {
               "num[7] name[] trip[◆Trip] mail[sage] date[2024/09/10(火) 07:23:00.00] id[ID:abc]");
     EXPECT_EQ(post.body, "x\n AA");
     EXPECT_EQ(post.title, "題名");
+    // The title is the fifth field alone, whatever follows it.
+    ParseDatLine("a<><>2024/09/10(火) 07:23:00.00<>x<>題名 &amp; &lt;b&gt;<>", 1, DatForm::Standard,
+                 post);
+    EXPECT_EQ(post.title, "題名 & <b>");
+    ParseDatLine("a<><>2024/09/10(火) 07:23:00.00<>x<>題名<>extra<>1", 1, DatForm::Standard, post);
+    EXPECT_EQ(post.title, "題名");
     EXPECT_TRUE(LooksLikeDatLine("a<>b<>c<>d<>"));
     EXPECT_FALSE(LooksLikeDatLine("a<>b<>c<>d"));
 }
@@ -178,6 +184,8 @@ TEST(ModernDat, HtmlBecomesText) {
 TEST(ModernDat, FormsAndConventions) {
     EXPECT_EQ(FindDatForm("a<>b<>c<>d<>e", false), DatForm::Standard);
     EXPECT_EQ(FindDatForm("12<>a<>b<>c<>d<>e<>f", false), DatForm::NumberFirst);
+    EXPECT_EQ(FindDatForm("1<>a<><>2008/03/01(土) 12:00:00<>d", false), DatForm::NumberFirst);
+    EXPECT_EQ(FindDatForm("1<><>2008/03/01(土) 12:00:00<>d<>e", false), DatForm::Standard);
     EXPECT_EQ(FindDatForm("a,b,01/05/20 12:34,d,e", false), DatForm::Comma);
     EXPECT_EQ(FindDatForm("a,b,c,d", false), DatForm::None);
     EXPECT_EQ(FindDatForm("a<>b", true), DatForm::Standard);
@@ -194,8 +202,19 @@ TEST(ModernDat, FormsAndConventions) {
               "num[7] name[名無し] mail[sage] date[2008/03/01(土) 12:00:00] id[ID:aBcD]");
     EXPECT_EQ(post.header.idKey, "aBcD");
     EXPECT_EQ(post.title, "題");
+    // A number going back, or none (a line of another form): broken, the next number, and
+    // shown whole, its own number and name too.
     ParseDatLine("2<>名無し<><>2008/03/01(土) 12:00:00<>本文<>", 8, DatForm::NumberFirst, post);
     EXPECT_EQ(post.header.number, 8u);
+    EXPECT_EQ(post.header.kind, PostKind::Broken);
+    EXPECT_EQ(post.body, "2<>名無し<><>2008/03/01(土) 12:00:00<>本文<>");
+    ParseDatLine("名無し<>sage<>2008/03/01(土) 12:00:00<>本文<>", 9, DatForm::NumberFirst, post);
+    EXPECT_EQ(post.header.number, 9u);
+    EXPECT_EQ(post.body, "名無し<>sage<>2008/03/01(土) 12:00:00<>本文<>");
+    // Ten digits are no post's number: the largest would leave none for the posts after it.
+    ParseDatLine("4294967295<>名無し<><>2008/03/01(土) 12:00:00<>本文<>", 9, DatForm::NumberFirst,
+                 post);
+    EXPECT_EQ(post.header.number, 9u);
     EXPECT_EQ(post.header.kind, PostKind::Broken);
     ParseDatLine("12", 9, DatForm::NumberFirst, post);  // a line cut after its number
     EXPECT_EQ(post.header.number, 12u);
@@ -211,6 +230,9 @@ TEST(ModernDat, FormsAndConventions) {
     // Old comma lines; the board's closing posts; the icon and BE.
     ParseDatLine("名無し,,01/05/20 12:34,a＠｀b,題", 1, DatForm::Comma, post);
     EXPECT_EQ(post.body, "a,b");
+    ParseDatLine("名無し,sage", 2, DatForm::Comma, post);
+    EXPECT_EQ(post.header.kind, PostKind::Broken);
+    EXPECT_EQ(post.body, "名無し,sage");
     ParseDatLine("１００１<><>Over 1000 Thread<>超えました<>", 1001, DatForm::Standard, post);
     EXPECT_EQ(post.header.kind, PostKind::Board);
     ParseDatLine(
@@ -224,6 +246,10 @@ TEST(ModernDat, FormsAndConventions) {
     EXPECT_EQ(post.body, "本文");
     ParseDatLine("名無し<><>2024/01/02(火) 03:04:05.06 ID:???0<>x<>", 5, DatForm::Standard, post);
     EXPECT_EQ(post.header.idKey, "");
+    // Brackets closing a .dat name are the name's: the mail has a field of its own.
+    ParseDatLine("名無し[VIP]<>sage<>2024/01/02(火) 03:04:05.06<>x<>", 6, DatForm::Standard, post);
+    EXPECT_EQ(Parts(post.header),
+              "num[6] name[名無し[VIP]] mail[sage] date[2024/01/02(火) 03:04:05.06]");
 }
 
 class Collector : public ConversionListener {
@@ -449,7 +475,9 @@ TEST(ModernPage, NothingHidesOrPassesForAnother) {
                       "1 n\u202E 2024/09/10 10:00 ID:abc\u200B\n"
                       "http://x.invalid/\u202Egpj.exe \x1B[31m\x07\xC2\x9B\x7F >>1-4 >>2-200\n"
                       "2 n 2024/09/10 10:01 ID:abc\n>>1\n3 n 2024/09/10 10:02 ID:abc\u200B\n"
-                      "4 n 2024/09/10 10:03 ID:xy\x01\n5 n 2024/09/10 10:04 ID:xy\u2401\n");
+                      "4 n 2024/09/10 10:03 ID:xy\x01\n5 n 2024/09/10 10:04 ID:xy\u2401\n"
+                      "6 n 2024/09/10 10:05 ID:qq\U000E0041\n7 n 2024/09/10 10:06 ID:qq\u206A\n"
+                      "8 n 2024/09/10 10:07 ID:qq\uFE0F\n");
     const std::string& b = page.body;
     const auto has = [&](const std::string& what) { return b.find(what) != std::string::npos; };
     const std::string zwsp = "ID:abc<span class=\"ctl\">U+200B</span>";
@@ -464,6 +492,12 @@ TEST(ModernPage, NothingHidesOrPassesForAnother) {
         has("</a><span class=\"ctl\">U+202E</span>gpj.exe "
             "\u241B[31m\u2407\uFFFD\u2421 <a class=\"re\""));
     EXPECT_TRUE(has("\nhttp://x.invalid/<span class=\"ctl\">U+202E</span>gpj.exe \u241B"));
+    // A tag, a deprecated format mark and a variation selector show nothing: shown too.
+    for (const char* mark : {"E0041", "206A", "FE0F"}) {
+        EXPECT_TRUE(has(std::string("<span class=\"id\">ID:qq<span class=\"ctl\">U+") + mark +
+                        "</span></span>"))
+            << mark;
+    }
     // \x01 and U+2401 look the same on the page, so they count as one ID.
     EXPECT_TRUE(has("ID:xy\u2401</span><span class=\"count\"> (1/2)"));
     EXPECT_TRUE(has("ID:xy\u2401</span><span class=\"count\"> (2/2)"));

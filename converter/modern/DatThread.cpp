@@ -11,6 +11,7 @@ namespace horofu {
 namespace {
 
 constexpr std::string_view kSeparator = "<>";
+constexpr uint32_t kLargestNumber = 999999999;
 
 // The next field of line from at (up to "<>" or the end); at moves past its separator.
 std::string_view NextField(std::string_view line, std::size_t& at) {
@@ -119,8 +120,14 @@ DatForm FindDatForm(std::string_view line, bool datName) {
     }
     std::size_t digits = 0;
     while (digits < line.size() && IsAsciiDigit(line[digits])) ++digits;
-    if (separators >= 5 && digits >= 1 && digits <= 9 && BytesAt(line, digits, kSeparator)) {
-        return DatForm::NumberFirst;
+    if (digits >= 1 && digits <= 9 && BytesAt(line, digits, kSeparator)) {
+        // Six fields or more; or five whose date is the fourth, where a name-first line has
+        // its body ("1<>名無し<><>2008/03/01(土) 12:00:00<>本文": a first line without its title).
+        if (separators >= 5) return DatForm::NumberFirst;
+        std::size_t at = 0;
+        std::string_view field;
+        for (int f = 0; f < 4; ++f) field = NextField(line, at);
+        if (separators == 4 && DateLength(field, true) > 0) return DatForm::NumberFirst;
     }
     if (separators >= 4) return DatForm::Standard;
     if (separators == 0) {
@@ -186,11 +193,15 @@ void ParseDatLine(std::string_view line, uint32_t number, DatForm form, DatPost&
             broken = broken || (f < 3 && end == std::string_view::npos);
             at = end == std::string_view::npos ? line.size() + 1 : end + 1;
         }
-        name = std::move(fields[0]);
-        mail = std::move(fields[1]);
-        date = std::move(fields[2]);
-        post.body = std::move(fields[3]);
-        post.title = std::move(fields[4]);
+        if (broken) {
+            AppendHtmlText(line, post.body, invalid);  // too few fields: the line's text, whole
+        } else {
+            name = std::move(fields[0]);
+            mail = std::move(fields[1]);
+            date = std::move(fields[2]);
+            post.body = std::move(fields[3]);
+            post.title = std::move(fields[4]);
+        }
     } else {
         std::size_t at = 0;
         if (form == DatForm::NumberFirst) {
@@ -198,15 +209,18 @@ void ParseDatLine(std::string_view line, uint32_t number, DatForm form, DatPost&
             uint32_t own = 0;
             const auto [end, error] =
                 std::from_chars(field.data(), field.data() + field.size(), own);
-            if (error == std::errc() && end == field.data() + field.size() && own >= number) {
+            // Nine digits at most, as a header's number: a larger one would leave no room
+            // for the numbers of the posts after it.
+            if (error == std::errc() && end == field.data() + field.size() && own >= number &&
+                own <= kLargestNumber) {
                 number = own;
             } else {
-                broken = true;
+                broken = true;  // no number, or one going back: shown whole, as it stands
             }
         }
         // A number-first line may end at its number: nothing is left then.
         const std::size_t fields = at <= line.size() ? CountFields(line.substr(at)) : 0;
-        if (fields < 4) {
+        if (fields < 4 || broken) {
             // Too few fields for a post: the line's text, whole, as the broken post's body.
             AppendHtmlText(line, post.body, invalid);
             broken = true;
@@ -218,8 +232,10 @@ void ParseDatLine(std::string_view line, uint32_t number, DatForm form, DatPost&
             if (form == DatForm::NumberFirst) {
                 AppendHtmlText(NextField(line, at), post.title, invalid);
                 AppendHtmlText(NextField(line, at), id, invalid);  // a rental board's raw ID
-            } else if (at <= line.size()) {
-                AppendHtmlText(line.substr(at), post.title, invalid);
+            } else {
+                // The title is the fifth field: a closing "<>", or fields some mirrors add
+                // after it, are not part of it (readers show the fifth field alone).
+                AppendHtmlText(NextField(line, at), post.title, invalid);
             }
         }
     }
@@ -268,7 +284,7 @@ void ParseDatLine(std::string_view line, uint32_t number, DatForm form, DatPost&
     header.number = number;
     header.parts.push_back({HeaderPartKind::Number, view.substr(0, nameBegin - 1)});
     header.parts.push_back({HeaderPartKind::Text, view.substr(nameBegin - 1, 1)});
-    AddNameParts(view.substr(nameBegin, nameEnd - nameBegin), header);
+    AddNameParts(view.substr(nameBegin, nameEnd - nameBegin), header, false);
     if (!mail.empty()) {
         header.parts.push_back({HeaderPartKind::Text, view.substr(nameEnd, mailBegin - nameEnd)});
         header.parts.push_back({HeaderPartKind::Mail, view.substr(mailBegin, mail.size())});

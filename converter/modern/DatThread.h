@@ -47,8 +47,9 @@ struct DatPost {
 };
 
 // Fills post from line, the number-th line of a .dat of form. A number-first line keeps its
-// own number when it is at least number (the one after the last post's); else it is broken. A line
-// with fewer fields than a post has is a broken post whose body is the whole line. Called for every
+// own number when it is at least number (the one after the last post's); else it is broken. A
+// broken line (fewer fields than a post has, or no fitting number) is a post whose body is the
+// whole line, so that nothing of it is lost. Called for every
 // line of a .dat thread by both passes.
 void ParseDatLine(std::string_view line, uint32_t number, DatForm form, DatPost& post);
 

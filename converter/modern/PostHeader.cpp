@@ -234,12 +234,12 @@ void PostHeader::Classify(bool dated) {
     if (kind != PostKind::Poster) idKey = {};
 }
 
-void AddNameParts(std::string_view name, PostHeader& header) {
+void AddNameParts(std::string_view name, PostHeader& header, bool mailInName) {
     // The mail: "[…]" closing the name.
     std::size_t nameEnd = name.size();
     std::size_t mailOpen = std::string_view::npos;
     const std::size_t trimmed = BlanksBefore(name, name.size());
-    if (trimmed > 0 && name[trimmed - 1] == ']') {
+    if (mailInName && trimmed > 0 && name[trimmed - 1] == ']') {
         const std::size_t open = name.rfind('[', trimmed - 1);
         if (open != std::string_view::npos) {
             mailOpen = open;

@@ -69,9 +69,10 @@ struct PostHeader {
 // page.
 bool ParseHeader(std::string_view line, uint32_t previous, PostHeader& header);
 
-// Adds the parts of a name field: the name, a trip code (from "◆") and a mail in brackets at
-// its end. Called by ParseHeader and for .dat names.
-void AddNameParts(std::string_view name, PostHeader& header);
+// Adds the parts of a name field: the name, a trip code (from "◆") and, when mailInName (a
+// text copy's "名無し [sage]"; a .dat has a field of its own for the mail), a mail in brackets
+// at its end. Called by ParseHeader and for .dat names.
+void AddNameParts(std::string_view name, PostHeader& header, bool mailInName = true);
 
 // Adds the parts of what follows a date: blanks, then "ID:…", "BE:…" or other tails.
 void AddTailParts(std::string_view tail, PostHeader& header);

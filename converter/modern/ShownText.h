@@ -4,6 +4,7 @@
 // for what it is not.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -13,13 +14,17 @@
 namespace horofu {
 
 // Which invisible characters are shown. Controls (C0 but TAB and line ends, DEL, C1) always
-// are; marks (bidi controls, zero-width characters, the byte-order mark, soft hyphen) only in
-// IDs and addresses, as ordinary text may use them for its own script.
+// are; marks (the characters that show nothing: bidi controls, zero-width characters,
+// variation selectors, tags, the byte-order mark, soft hyphen) only in IDs and addresses, as
+// ordinary text may use them for its own script.
 enum class Marks : bool { Kept, Shown };
 
+// Room for the markup of a shown mark.
+using MarkText = std::array<char, 48>;
+
 // The length of the character at text[at] when it is one to replace, else 0; replacement is
-// then either a visible character (plain text) or the markup of a shown mark.
-std::size_t HiddenAt(std::string_view text, std::size_t at, Marks marks,
+// then either a visible character (plain text) or the markup of a shown mark (in scratch).
+std::size_t HiddenAt(std::string_view text, std::size_t at, Marks marks, MarkText& scratch,
                      std::string_view& replacement, bool& markup);
 
 // Appends text with & < > " escaped and hidden characters shown. Called for everything of
