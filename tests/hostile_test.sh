@@ -164,6 +164,17 @@ check "a device named as the thread is refused" status_is $? 1
 check "and told how to read one" contains err "デバイスは標準入力からだけ読めます"
 "$horofu" -o empty.html - </dev/null
 check "standard input may be a device" status_is $? 0
+# Lines shaped to make a scan start again at every mark: a .dat body of 2,000,000 "<a" with
+# no '>' after them, and an address closed by 4,000,000 ')'. Each is read once through; a scan
+# per mark would take hours.
+{ printf 'n<><>2023/01/01 00:00:00 ID:a<>'; head -c 4000000 /dev/zero | tr '\0' '<' |
+    sed 's/</<a/g' | head -c 4000000; printf '<>t\n'; } >marks.dat
+timeout 60 "$horofu" -q -f -o marks.html marks.dat
+check "a body of unclosed tags is read once through" status_is $? 0
+{ printf '1 x\nhttp://a'; head -c 4000000 /dev/zero | tr '\0' ')'; printf '\n'; } >parens.txt
+timeout 60 "$horofu" -m -q -f -o parens.html parens.txt
+check "an address closed by many brackets is read once through" status_is $? 0
+check "and its brackets stay text" contains parens.html 'http://a</a>))))'
 # A page path longer than PATH_MAX whose folder is not: the page is made and replaced there.
 deep=$(printf "$long/%.0s" {1..16})
 mkdir -p "$deep"

@@ -82,6 +82,9 @@ bool LooksLikeDatLine(std::string_view line) {
 
 void AppendHtmlText(std::string_view html, std::string& out, uint64_t* invalid) {
     std::size_t p = 0;
+    // The first '>' after the latest '<': every '<' before it closes there, and none after the
+    // last '>' closes at all, so the line is searched for '>' once through, not once a '<'.
+    std::size_t nextClose = 0;
     while (p < html.size()) {
         const std::size_t stop = html.find_first_of("<&", p);
         out.append(
@@ -89,7 +92,10 @@ void AppendHtmlText(std::string_view html, std::string& out, uint64_t* invalid) 
         if (stop == std::string_view::npos) return;
         p = stop;
         if (html[p] == '<') {
-            const std::size_t close = html.find('>', p + 1);
+            if (nextClose != std::string_view::npos && nextClose <= p) {
+                nextClose = html.find('>', p + 1);
+            }
+            const std::size_t close = nextClose;
             const bool tag =
                 close != std::string_view::npos && p + 1 < html.size() &&
                 (IsAsciiLetter(html[p + 1]) || html[p + 1] == '/' || html[p + 1] == '!');

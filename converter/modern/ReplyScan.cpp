@@ -98,20 +98,21 @@ std::size_t TakeUrl(std::string_view s, std::size_t at, std::vector<LineLink>& l
     p += 3;
     const std::size_t hostBegin = p;
     while (p < s.size() && IsUrlByte(s[p])) ++p;
-    // Punctuation closing a sentence is not part of the address; nor is a bracket it closes.
+    // Punctuation closing a sentence is not part of the address; nor is a bracket it closes
+    // (one more ')' than '(' in the address). The brackets are counted once, then as the end
+    // moves back.
+    std::size_t opens = 0, closes = 0;
+    for (std::size_t i = hostBegin; i < p; ++i) {
+        opens += s[i] == '(';
+        closes += s[i] == ')';
+    }
     for (;;) {
         if (p == hostBegin) return p;
         const char c = s[p - 1];
         if (std::string_view(".,:;!?'").find(c) != std::string_view::npos) {
             --p;
-        } else if (c == ')') {
-            const std::string_view url = s.substr(hostBegin, p - hostBegin);
-            std::size_t opens = 0, closes = 0;
-            for (char u : url) {
-                opens += u == '(';
-                closes += u == ')';
-            }
-            if (closes <= opens) break;
+        } else if (c == ')' && closes > opens) {
+            --closes;
             --p;
         } else {
             break;
