@@ -75,13 +75,19 @@ TEST(ModernHeader, FormsThatStartAPost) {
          "num[20] name[] cap[ちゅら猫ρ ★] date[2024/09/10(火) 07:22:22.1] id[ID:Cap]"},
         {"1001 １００１ Over 1000 Thread", 1000, "num[1001] name[１００１ Over 1000 Thread]"},
         {"16 名前：：2024/09/10 10:00", 0, "num[16] name[] date[2024/09/10 10:00]"},
+        // Full-width numbers, as some copies have them.
+        {"２１ 名前：名無し 投稿日：2023/04/29(土) 12:00:00.00 ID:w1", 20,
+         "num[２１] name[名無し] date[2023/04/29(土) 12:00:00.00] id[ID:w1]"},
+        // The board's posts without labels, after a colon too, and after a gap the copy has.
+        {"1001: １００１ Over 1000 Thread", 1000, "num[1001] name[１００１ Over 1000 Thread]"},
+        {"1001 ：１００１：Over 1000 Thread", 998, "num[1001] name[１００１：Over 1000 Thread]"},
     };
     const PostKind kinds[] = {PostKind::Deleted, PostKind::Board};
     for (const Case& c : cases) {
         PostHeader header;
         ASSERT_TRUE(ParseHeader(c.line, c.previous, header)) << c.line;
         const bool special = std::string_view(c.line).starts_with("15 ") ||
-                             std::string_view(c.line).starts_with("1001 ");
+                             std::string_view(c.line).starts_with("1001");
         EXPECT_EQ(header.kind,
                   special ? kinds[c.line[0] == '1' && c.line[1] == '0'] : PostKind::Poster)
             << c.line;
@@ -90,6 +96,9 @@ TEST(ModernHeader, FormsThatStartAPost) {
         for (const HeaderPart& part : header.parts) joined += part.text;
         EXPECT_EQ(joined, c.line) << "every character of the header is kept";
     }
+    PostHeader wide;
+    ASSERT_TRUE(ParseHeader("１２３ 名無し 2023/04/29(土) 12:00:00.00", 0, wide));
+    EXPECT_EQ(wide.number, 123u);
 }
 
 TEST(ModernHeader, LinesThatStayBody) {
@@ -106,7 +115,8 @@ TEST(ModernHeader, LinesThatStayBody) {
         {"12 月 2024/13/01 10:00", 0},              // no thirteenth month
         {"5 名無し 2024/09/10", 0},                 // a date without a time, no label
         {"1234567890 名無し 2024/09/10 10:00", 0},  // too long to be a post number
-        {"1001 Over 1000 Thread", 5},               // the board's words, but not the next number
+        {"2 山手線 運転停止", 1},                   // a word the board's posts use, in a list
+        {"3 過去ログ読んできた", 2},
         {"", 0},
     };
     for (const Case& c : cases) {

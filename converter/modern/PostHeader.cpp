@@ -23,6 +23,14 @@ constexpr std::string_view kBoardWords[] = {
     "\xE5\x81\x9C\xE6\xAD\xA2",                          // 停止
     "\xE9\x81\x8E\xE5\x8E\xBB\xE3\x83\xAD\xE3\x82\xB0",  // 過去ログ
 };
+// The board's words in a header line with neither labels nor date: whole phrases of its
+// fields, as a post's own lines ("2 山手線 運転停止") may hold the words above.
+constexpr std::string_view kBoardLineWords[] = {
+    "Over 1000 Thread",
+    "\xE5\x81\x9C\xE6\xAD\xA2\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F",  // 停止しました
+    "[\xE9\x81\x8E\xE5\x8E\xBB\xE3\x83\xAD\xE3\x82\xB0]",                        // [過去ログ]
+    "\xE9\x81\x8E\xE5\x8E\xBB\xE3\x83\xAD\xE3\x82\xB0 \xE2\x98\x85",             // 過去ログ ★
+};
 
 bool IsDigit(char c) {
     return IsAsciiDigit(c);
@@ -33,6 +41,12 @@ bool IsLetter(char c) {
 
 bool HasBoardWords(std::string_view text) {
     for (std::string_view word : kBoardWords) {
+        if (text.find(word) != std::string_view::npos) return true;
+    }
+    return false;
+}
+bool HasBoardLineWords(std::string_view text) {
+    for (std::string_view word : kBoardLineWords) {
         if (text.find(word) != std::string_view::npos) return true;
     }
     return false;
@@ -102,6 +116,30 @@ unsigned ValueOf(std::string_view digits) {
     unsigned v = 0;
     for (char c : digits) v = v * 10 + static_cast<unsigned>(c - '0');
     return v;
+}
+
+// The post number starting a line, in ASCII or full-width digits ("１２", EF BC 91 EF BC 92,
+// as some copies write it): its length in bytes, its count of digits (at most 10 looked at)
+// and its value.
+std::size_t LeadingNumber(std::string_view s, std::size_t& count, uint64_t& value) {
+    std::size_t p = 0;
+    count = 0;
+    value = 0;
+    while (count <= 9) {
+        if (p < s.size() && IsDigit(s[p])) {
+            value = value * 10 + static_cast<unsigned>(s[p] - '0');
+            p += 1;
+        } else if (p + 2 < s.size() && s[p] == '\xEF' && s[p + 1] == '\xBC' &&
+                   static_cast<unsigned char>(s[p + 2]) >= 0x90 &&
+                   static_cast<unsigned char>(s[p + 2]) <= 0x99) {
+            value = value * 10 + (static_cast<unsigned char>(s[p + 2]) - 0x90u);
+            p += 3;
+        } else {
+            break;
+        }
+        ++count;
+    }
+    return p;
 }
 
 // Whether what follows a date may end a header: nothing, or blanks and then a tail such as
@@ -298,15 +336,19 @@ void AddTailParts(std::string_view tail, PostHeader& header) {
 }
 
 bool ParseHeader(std::string_view line, uint32_t previous, PostHeader& header) {
-    const std::size_t digits = DigitsAt(line, 0);
-    if (digits == 0 || digits > 9) return false;
-    const uint32_t number = ValueOf(line.substr(0, digits));
+    std::size_t count = 0;
+    uint64_t value = 0;
+    const std::size_t digits = LeadingNumber(line, count, value);
+    if (count == 0 || count > 9) return false;
+    const auto number = static_cast<uint32_t>(value);
     if (number <= previous) return false;
     bool dated = false;
     if (!ParseHeaderForms(line, digits, number, header, dated)) {
-        // The board's post in a copy without labels: "1001 １００１ Over 1000 Thread".
-        const std::size_t nameBegin = SkipBlanks(line, digits);
-        if (number != previous + 1 || nameBegin == digits || !HasBoardWords(line)) return false;
+        // The board's post in a copy without labels: "1001 １００１ Over 1000 Thread",
+        // "1001: …", "1001 ：１００１：…".
+        std::size_t nameBegin = SkipBlanks(line, digits);
+        nameBegin = SkipBlanks(line, nameBegin + ColonAt(line, nameBegin));
+        if (nameBegin == digits || !HasBoardLineWords(line.substr(nameBegin))) return false;
         header.Clear();
         header.number = number;
         header.kind = PostKind::Board;

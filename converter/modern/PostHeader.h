@@ -59,14 +59,14 @@ struct PostHeader {
     void Classify(bool dated);
 };
 
-// Whether line is a post header, and its parts: a post number above previous, a blank or
-// colon, "名前：" or not, a name (with its trip code and mail), a date with year, month, day
-// and time, and tails such as ID and BE. With "名前：" the time may be missing, and
-// "投稿日" may be followed by anything up to the tails (a deleted post's date says so). A
-// line whose number is the next one and that holds the board's words ("1001 １００１ Over
-// 1000 Thread") is the board's post. Whether the number fits the thread's sequence is the
-// caller's question. Called for every line of a plain thread by both passes of the modern
-// page.
+// Whether line is a post header, and its parts: a post number above previous (ASCII or
+// full-width digits), a blank or colon, "名前：" or not, a name (with its trip code and mail),
+// a date with year, month, day and time, and tails such as ID and BE. With "名前：" the time
+// may be missing, and "投稿日" may be followed by anything up to the tails (a deleted post's
+// date says so). A line without labels or date that holds a phrase of the board's posts
+// ("1001 １００１ Over 1000 Thread", "停止しました", "[過去ログ]") is the board's post.
+// Whether the number fits the thread's sequence is the caller's question. Called for every line of
+// a plain thread by both passes of the modern page.
 bool ParseHeader(std::string_view line, uint32_t previous, PostHeader& header);
 
 // Adds the parts of a name field: the name, a trip code (from "◆") and a mail in brackets at
