@@ -604,6 +604,22 @@ TEST(ModernNg, RulesAndPatterns) {
     EXPECT_TRUE(filter.MatchesLine(std::string(5000, 'x') + "spam"));
     EXPECT_TRUE(filter.MatchesLine("www"));
     EXPECT_FALSE(filter.MatchesLine("wwwx"));
+    // A line's start and end are the line's, not a window's.
+    NgFilter anchored;
+    ASSERT_TRUE(anchored.Parse("re:^荒らし\nre:b$\nre:\\bcd\nre:xy\\b\n", line, reason));
+    EXPECT_TRUE(anchored.MatchesLine("荒らし来た"));
+    EXPECT_FALSE(anchored.MatchesLine(std::string(768, 'x') + "荒らし" + std::string(600, 'y')));
+    EXPECT_FALSE(anchored.MatchesLine(std::string(1023, 'a') + "b" + std::string(1000, 'c')));
+    EXPECT_FALSE(anchored.MatchesLine(std::string(768, 'c') + "cd" + std::string(600, 'c')));
+    EXPECT_FALSE(anchored.MatchesLine(std::string(1022, 'a') + "xy" + std::string(600, 'z')));
+    EXPECT_TRUE(anchored.MatchesLine(std::string(1022, 'a') + "xy " + std::string(600, 'z')));
+    // Patterns that backtrack past any bound on some text give up there, as not matching;
+    // those that find a match early still do.
+    NgFilter slow;
+    ASSERT_TRUE(slow.Parse("re:(a|aa){25}b\nre:a*a*b\nre:(|){30}x\n", line, reason));
+    EXPECT_FALSE(slow.MatchesLine(std::string(3000, 'a')));
+    EXPECT_FALSE(slow.MatchesLine(std::string(3000, 'y')));
+    EXPECT_TRUE(slow.MatchesLine(std::string(3000, 'a') + "b"));
 }
 
 TEST(ModernNg, FilteredPostsLeaveNoText) {

@@ -1,6 +1,8 @@
 // Reading NG rules and matching posts against them.
 #include "converter/modern/NgFilter.h"
 
+#include <iterator>
+
 #include "runtime/EncodingGuess.h"
 #include "runtime/TextDecoder.h"
 
@@ -12,6 +14,83 @@ namespace {
 constexpr std::size_t kWindow = 1024;
 constexpr std::size_t kOverlap = 256;
 constexpr std::size_t kLongestPattern = 256;
+// Characters a pattern may look at per byte of a window, and besides: beyond them its search
+// of the window ends as not matching. A pattern that finds its match at all does so within a
+// few looks per byte; only backtracking that tries every way to split the text runs out.
+constexpr std::size_t kLooksPerByte = 256;
+constexpr std::size_t kLooksBesides = 4096;
+
+// Thrown by a Look when its search has used up what it may look at.
+struct OutOfLooks {};
+
+// A position in the text a pattern is matched against that counts each look at it (reading
+// its character, or asking whether it is the end): the matcher backtracks through these, so
+// the count follows its work, whatever the pattern.
+class Look {
+  public:
+    using iterator_category = std::bidirectional_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = const char&;
+
+    Look() = default;
+    Look(const char* at, std::size_t* left) : at_(at), left_(left) {}
+    reference operator*() const {
+        Count();
+        return *at_;
+    }
+    Look& operator++() {
+        ++at_;
+        return *this;
+    }
+    Look operator++(int) {
+        Look was = *this;
+        ++at_;
+        return was;
+    }
+    Look& operator--() {
+        --at_;
+        return *this;
+    }
+    Look operator--(int) {
+        Look was = *this;
+        --at_;
+        return was;
+    }
+    bool operator==(const Look& other) const {
+        Count();
+        return at_ == other.at_;
+    }
+    bool operator!=(const Look& other) const { return !(*this == other); }
+
+  private:
+    void Count() const {
+        if (left_ != nullptr && (*left_)-- == 0) throw OutOfLooks();
+    }
+    const char* at_ = nullptr;
+    std::size_t* left_ = nullptr;
+};
+
+// Whether re matches text[begin, end), which lies inside text: a line's start and end are
+// only at the text's (not at a window's), and what stands before begin counts for "\b".
+// A search that looks too long ends as not matching.
+bool SearchWindow(std::string_view text, std::size_t begin, std::size_t end, const std::regex& re) {
+    std::size_t left = kLooksBesides + kLooksPerByte * (end - begin);
+    auto flags = std::regex_constants::match_default;
+    if (begin > 0) flags |= std::regex_constants::match_prev_avail;
+    // At a window's end the text goes on: neither its end nor a word's (a match there is
+    // found again in the next window, which overlaps).
+    if (end < text.size()) {
+        flags |= std::regex_constants::match_not_eol | std::regex_constants::match_not_eow;
+    }
+    try {
+        return std::regex_search(Look(text.data() + begin, &left), Look(text.data() + end, &left),
+                                 re, flags);
+    } catch (const OutOfLooks&) {
+        return false;
+    }
+}
 
 // The start of the UTF-8 character at or before at.
 std::size_t CharStart(std::string_view text, std::size_t at) {
@@ -140,7 +219,7 @@ bool NgFilter::Matches(std::string_view text, bool names) const {
         for (std::size_t at = 0;;) {
             const std::size_t end =
                 at + kWindow >= text.size() ? text.size() : CharStart(text, at + kWindow);
-            if (std::regex_search(text.begin() + at, text.begin() + end, re)) return true;
+            if (SearchWindow(text, at, end, re)) return true;
             if (end == text.size()) break;
             at = CharStart(text, end - kOverlap);
         }
