@@ -596,6 +596,13 @@ TEST(ModernNg, RulesAndPatterns) {
         EXPECT_EQ(line, 2u) << bad;
         EXPECT_FALSE(reason.empty());
     }
+    // Lines may end in a lone CR, as a thread's may; a line of blanks is an empty one.
+    NgFilter crOnly;
+    EXPECT_TRUE(crOnly.Parse("id:a\rword:spam\r \t\r", line, reason)) << reason;
+    EXPECT_TRUE(crOnly.MatchesLine("spam"));
+    NgFilter blanks;
+    EXPECT_FALSE(blanks.Parse("id:a\n  \n\xE3\x80\x80\nbad\r\n", line, reason));
+    EXPECT_EQ(line, 4u);
     // Patterns that stay bounded are taken.
     for (const char* fine : {"(ab)+", "(a+b)?", "[(a+)+]x*", "\\(a+\\)+", "(a|b){2}"}) {
         EXPECT_EQ(RefusedPattern(fine), nullptr) << fine;

@@ -100,6 +100,16 @@ std::size_t CharStart(std::string_view text, std::size_t at) {
     return at;
 }
 
+// Whether a line holds nothing but blanks (space, tab, U+3000).
+bool IsBlank(std::string_view line) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == ' ' || line[i] == '\t') continue;
+        if (line.substr(i, 3) != "\xE3\x80\x80") return false;
+        i += 2;
+    }
+    return true;
+}
+
 bool IsQuantifier(std::string_view p, std::size_t i) {
     return i < p.size() && (p[i] == '*' || p[i] == '+' || p[i] == '?' || p[i] == '{');
 }
@@ -165,11 +175,16 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
     if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
     std::string_view rest = text;
     for (line = 1; !rest.empty(); ++line) {
-        std::size_t end = rest.find('\n');
-        std::string_view rule = rest.substr(0, end);
-        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-        if (rule.ends_with('\r')) rule.remove_suffix(1);
-        if (rule.empty() || rule.starts_with('#')) continue;
+        // Lines end as a thread's do: CR LF, LF or a lone CR.
+        const std::size_t end = rest.find_first_of("\r\n");
+        const std::string_view rule = rest.substr(0, end);
+        std::size_t next = end == std::string_view::npos ? rest.size() : end + 1;
+        if (end != std::string_view::npos && rest[end] == '\r' && next < rest.size() &&
+            rest[next] == '\n') {
+            ++next;
+        }
+        rest.remove_prefix(next);
+        if (IsBlank(rule) || rule.starts_with('#')) continue;
         const std::size_t colon = rule.find(':');
         const std::string_view kind = rule.substr(0, colon);
         const std::string_view value =

@@ -17,9 +17,10 @@ enum class NgMode { Hide, Mark };  // a filtered post is left out, or kept as it
 
 class NgFilter {
   public:
-    // Reads the rules of an NG file (its encoding found as a thread's is; blank lines and
-    // lines starting with '#' are skipped). False for a bad line: line is its number (from
-    // 1) and reason says what is wrong, in English. Called by the front ends once per run.
+    // Reads the rules of an NG file (its encoding found as a thread's is; lines end in CR LF,
+    // LF or CR; lines of blanks and lines starting with '#' are skipped). False for a bad line:
+    // line is its number (from 1) and reason says what is wrong, in English. Called by the front
+    // ends once per run.
     bool Parse(std::string_view file, std::size_t& line, std::string& reason);
 
     // Whether a post's header says it is filtered: its ID is one of the IDs, or its name
