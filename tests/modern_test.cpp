@@ -75,6 +75,11 @@ TEST(ModernHeader, FormsThatStartAPost) {
          "num[20] name[] cap[ちゅら猫ρ ★] date[2024/09/10(火) 07:22:22.1] id[ID:Cap]"},
         {"1001 １００１ Over 1000 Thread", 1000, "num[1001] name[１００１ Over 1000 Thread]"},
         {"16 名前：：2024/09/10 10:00", 0, "num[16] name[] date[2024/09/10 10:00]"},
+        // Dates in an era's years, as some boards showed them, with or without labels.
+        {"21 名無し 平成25年04月01日(月) 12:00:00 ID:e1", 0,
+         "num[21] name[名無し] date[平成25年04月01日(月) 12:00:00] id[ID:e1]"},
+        {"22 ：名無し：令和元年5月1日(水) 00:00:00.00 ID:e2", 0,
+         "num[22] name[名無し] date[令和元年5月1日(水) 00:00:00.00] id[ID:e2]"},
         // Full-width numbers, as some copies have them.
         {"２１ 名前：名無し 投稿日：2023/04/29(土) 12:00:00.00 ID:w1", 20,
          "num[２１] name[名無し] date[2023/04/29(土) 12:00:00.00] id[ID:w1]"},
@@ -114,6 +119,7 @@ TEST(ModernHeader, LinesThatStayBody) {
         {">>1 2024/09/10 10:00", 0},
         {"12 月 2024/13/01 10:00", 0},              // no thirteenth month
         {"5 名無し 2024/09/10", 0},                 // a date without a time, no label
+        {"6 平成25年4月1日に 12:00 ID:x", 0},       // a date run into what follows
         {"1234567890 名無し 2024/09/10 10:00", 0},  // too long to be a post number
         {"2 山手線 運転停止", 1},                   // a word the board's posts use, in a list
         {"3 過去ログ読んできた", 2},

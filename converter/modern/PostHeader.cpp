@@ -190,21 +190,70 @@ class PartAdder {
 
 }  // namespace
 
-std::size_t DateLength(std::string_view s, bool timeOptional) {
-    const std::size_t year = DigitsAt(s, 0);
-    if (year != 2 && year != 4) return 0;
-    std::size_t p = year;
-    if (!BytesAt(s, p, "/")) return 0;
-    const std::size_t month = DigitsAt(s, ++p);
-    if (month < 1 || month > 2) return 0;
-    const unsigned m = ValueOf(s.substr(p, month));
+namespace {
+
+constexpr std::string_view kEras[] = {
+    "\xE6\x98\x8E\xE6\xB2\xBB",  // 明治
+    "\xE5\xA4\xA7\xE6\xAD\xA3",  // 大正
+    "\xE6\x98\xAD\xE5\x92\x8C",  // 昭和
+    "\xE5\xB9\xB3\xE6\x88\x90",  // 平成
+    "\xE4\xBB\xA4\xE5\x92\x8C",  // 令和
+};
+constexpr std::string_view kFirstYear = "\xE5\x85\x83";  // 元
+constexpr std::string_view kYear = "\xE5\xB9\xB4";       // 年
+constexpr std::string_view kMonth = "\xE6\x9C\x88";      // 月
+constexpr std::string_view kDay = "\xE6\x97\xA5";        // 日
+
+// Whether an era's name starts s at at.
+bool EraAt(std::string_view s, std::size_t at) {
+    for (std::string_view era : kEras) {
+        if (BytesAt(s, at, era)) return true;
+    }
+    return false;
+}
+
+// The length of a day of the month at p, ending in after ("/", "日"), and its value.
+std::size_t MonthOrDay(std::string_view s, std::size_t p, std::string_view after, unsigned& value) {
+    const std::size_t n = DigitsAt(s, p);
+    if (n < 1 || n > 2 || !BytesAt(s, p + n, after)) return 0;
+    value = ValueOf(s.substr(p, n));
+    return n + after.size();
+}
+
+// The length of the date without its time at s's start: "2024/09/10", "05/01/28", or in an
+// era's years, "平成25年04月01日", "令和元年5月1日"; 0 for none.
+std::size_t DayLength(std::string_view s) {
+    std::size_t p = 0;
+    std::string_view monthEnd = "/", dayEnd = "";
+    if (EraAt(s, 0)) {
+        p = kEras[0].size();
+        const bool first = BytesAt(s, p, kFirstYear);
+        const std::size_t year = first ? kFirstYear.size() : DigitsAt(s, p);
+        if ((!first && (year < 1 || year > 2)) || !BytesAt(s, p + year, kYear)) return 0;
+        p += year + kYear.size();
+        monthEnd = kMonth;
+        dayEnd = kDay;
+    } else {
+        const std::size_t year = DigitsAt(s, 0);
+        if ((year != 2 && year != 4) || !BytesAt(s, year, "/")) return 0;
+        p = year + 1;
+    }
+    unsigned m = 0, d = 0;
+    const std::size_t month = MonthOrDay(s, p, monthEnd, m);
+    if (month == 0) return 0;
     p += month;
-    if (!BytesAt(s, p, "/")) return 0;
-    const std::size_t day = DigitsAt(s, ++p);
-    if (day < 1 || day > 2) return 0;
-    const unsigned d = ValueOf(s.substr(p, day));
+    const std::size_t day = MonthOrDay(s, p, dayEnd, d);
+    if (day == 0) return 0;
     p += day;
     if (m < 1 || m > 12 || d < 1 || d > 31) return 0;
+    return p;
+}
+
+}  // namespace
+
+std::size_t DateLength(std::string_view s, bool timeOptional) {
+    std::size_t p = DayLength(s);
+    if (p == 0) return 0;
     // A weekday in brackets: a few characters.
     bool weekday = false;
     if (BytesAt(s, p, "(") || BytesAt(s, p, kWideOpen)) {
@@ -382,7 +431,8 @@ bool ParseHeaderForms(std::string_view line, std::size_t digits, uint32_t number
     // The date: the first one after a blank, colon or date label that ends the header fittingly.
     std::size_t dateBegin = std::string_view::npos, dateEnd = 0, nameEnd = 0;
     for (std::size_t q = nameBegin; q < line.size(); ++q) {
-        if (!IsDigit(line[q]) || (q > nameBegin && IsDigit(line[q - 1]))) continue;
+        const bool number = IsDigit(line[q]) && (q == nameBegin || !IsDigit(line[q - 1]));
+        if (!number && !EraAt(line, q)) continue;
         const std::size_t length = DateLength(line.substr(q), labelled);
         if (length == 0 || !TailFits(line, q + length)) continue;
         std::size_t r = BlanksBefore(line, q);

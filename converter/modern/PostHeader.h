@@ -83,7 +83,8 @@ void AddTailParts(std::string_view tail, PostHeader& header);
 std::size_t DateTailStart(std::string_view field, std::size_t at);
 
 // The length of the date and time starting date ("2024/09/10(火) 07:22:22.16", "05/01/28
-// 12:00", "2013/04/01(月) NY:AN:NY.AN"); 0 when it does not start one. The time may be left
+// 12:00", "2013/04/01(月) NY:AN:NY.AN", "平成25年04月01日(月) 12:00:00"); 0 when it does
+// not start one. The time may be left
 // out when timeOptional.
 std::size_t DateLength(std::string_view date, bool timeOptional);
 
