@@ -64,6 +64,8 @@ TEST(ModernHeader, FormsThatStartAPost) {
          "extra[HOST:x]"},
         // A deleted post keeps its labels only; the name may be empty.
         {"15 名前：あぼーん 投稿日：あぼーん", 0, "num[15] name[あぼーん] date[あぼーん]"},
+        {"15 ：あぼーん：あぼーん", 0, "num[15] name[あぼーん] date[あぼーん]"},
+        {"15 あぼーん あぼーん", 0, "num[15] name[あぼーん] date[あぼーん]"},
         // Everything between the name and the tails is the date.
         {"17 名前：名無し 投稿日：2013/04/01(月) NY:AN:NY.AN ID:x1", 0,
          "num[17] name[名無し] date[2013/04/01(月) NY:AN:NY.AN] id[ID:x1]"},
@@ -120,6 +122,8 @@ TEST(ModernHeader, LinesThatStayBody) {
         {"12 月 2024/13/01 10:00", 0},              // no thirteenth month
         {"5 名無し 2024/09/10", 0},                 // a date without a time, no label
         {"6 平成25年4月1日に 12:00 ID:x", 0},       // a date run into what follows
+        {"7 あぼーん されて あぼーん", 0},          // a deleted post says its word twice only
+        {"2 はい はい", 1},                         // and a word of deletion
         {"1234567890 名無し 2024/09/10 10:00", 0},  // too long to be a post number
         {"2 山手線 運転停止", 1},                   // a word the board's posts use, in a list
         {"3 過去ログ読んできた", 2},

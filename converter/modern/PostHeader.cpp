@@ -16,6 +16,8 @@ constexpr std::string_view kWideOpen = "\xEF\xBC\x88";                          
 constexpr std::string_view kWideClose = "\xEF\xBC\x89";                            // ）
 constexpr std::string_view kSourceLabel = "\xE7\x99\xBA\xE4\xBF\xA1\xE5\x85\x83";  // 発信元
 constexpr std::string_view kCapMark = "\xE2\x98\x85";                              // ★
+constexpr std::string_view kDeletedWord =
+    "\xE3\x81\x82\xE3\x81\xBC\xE3\x83\xBC\xE3\x82\x93";  // あぼーん
 // Words of the board's own posts.
 constexpr std::string_view kBoardWords[] = {
     "Over 1000 Thread",
@@ -384,6 +386,39 @@ void AddTailParts(std::string_view tail, PostHeader& header) {
     add.Finish();
 }
 
+namespace {
+
+// A deleted post in a copy without labels: its name and date fields say the same word, one
+// of deletion, and nothing else follows ("6 ：あぼーん：あぼーん", "6 あぼーん あぼーん"); a
+// post's own lines may repeat other words ("2 はい はい"). The name starts at nameBegin.
+bool ParseDeleted(std::string_view line, std::size_t digits, std::size_t nameBegin, uint32_t number,
+                  PostHeader& header) {
+    std::size_t nameEnd = nameBegin;
+    while (nameEnd < line.size() && BlankAt(line, nameEnd) == 0 && ColonAt(line, nameEnd) == 0) {
+        ++nameEnd;
+    }
+    std::size_t dateBegin = SkipBlanks(line, nameEnd);
+    dateBegin = SkipBlanks(line, dateBegin + ColonAt(line, dateBegin));
+    const std::size_t dateEnd = BlanksBefore(line, line.size());
+    const std::string_view name = line.substr(nameBegin, nameEnd - nameBegin);
+    if (dateBegin == nameEnd || name.empty() || dateEnd <= dateBegin ||
+        name != line.substr(dateBegin, dateEnd - dateBegin) ||
+        name.find(kDeletedWord) == std::string_view::npos) {
+        return false;
+    }
+    header.Clear();
+    header.number = number;
+    PartAdder add(line, header);
+    add.Add(HeaderPartKind::Number, 0, digits);
+    add.Add(HeaderPartKind::Name, nameBegin, nameEnd);
+    add.Add(HeaderPartKind::Date, dateBegin, dateEnd);
+    add.Finish();
+    header.Classify(false);
+    return true;
+}
+
+}  // namespace
+
 bool ParseHeader(std::string_view line, uint32_t previous, PostHeader& header) {
     std::size_t count = 0;
     uint64_t value = 0;
@@ -397,7 +432,9 @@ bool ParseHeader(std::string_view line, uint32_t previous, PostHeader& header) {
         // "1001: …", "1001 ：１００１：…".
         std::size_t nameBegin = SkipBlanks(line, digits);
         nameBegin = SkipBlanks(line, nameBegin + ColonAt(line, nameBegin));
-        if (nameBegin == digits || !HasBoardLineWords(line.substr(nameBegin))) return false;
+        if (nameBegin == digits) return false;
+        if (ParseDeleted(line, digits, nameBegin, number, header)) return true;
+        if (!HasBoardLineWords(line.substr(nameBegin))) return false;
         header.Clear();
         header.number = number;
         header.kind = PostKind::Board;
