@@ -630,6 +630,15 @@ TEST(ModernNg, RulesAndPatterns) {
     EXPECT_FALSE(anchored.MatchesLine(std::string(768, 'c') + "cd" + std::string(600, 'c')));
     EXPECT_FALSE(anchored.MatchesLine(std::string(1022, 'a') + "xy" + std::string(600, 'z')));
     EXPECT_TRUE(anchored.MatchesLine(std::string(1022, 'a') + "xy " + std::string(600, 'z')));
+    // Patterns are about characters, not the bytes of UTF-8.
+    NgFilter wide;
+    ASSERT_TRUE(wide.Parse("re:^[ァ-ヶ]+$\nre:^.{4}$\nre:[死殺]ね\nre:笑{3}\n", line, reason));
+    EXPECT_TRUE(wide.MatchesLine("カタカナ"));
+    EXPECT_TRUE(wide.MatchesLine("漢字だけ"));
+    EXPECT_TRUE(wide.MatchesLine("殺ね"));
+    EXPECT_TRUE(wide.MatchesLine("笑笑笑"));
+    EXPECT_FALSE(wide.MatchesLine("こんにちは"));
+    EXPECT_FALSE(wide.MatchesLine("途中ね"));  // 中 (E4 B8 AD) ends as 死 (E6 AD BB) starts
     // Patterns that backtrack past any bound on some text give up there, as not matching;
     // those that find a match early still do.
     NgFilter slow;
