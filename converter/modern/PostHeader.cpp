@@ -468,8 +468,8 @@ bool ParseHeaderForms(std::string_view line, std::size_t digits, uint32_t number
     // The date: the first one after a blank, colon or date label that ends the header fittingly.
     std::size_t dateBegin = std::string_view::npos, dateEnd = 0, nameEnd = 0;
     for (std::size_t q = nameBegin; q < line.size(); ++q) {
-        const bool number = IsDigit(line[q]) && (q == nameBegin || !IsDigit(line[q - 1]));
-        if (!number && !EraAt(line, q)) continue;
+        const bool digitsStart = IsDigit(line[q]) && (q == nameBegin || !IsDigit(line[q - 1]));
+        if (!digitsStart && !EraAt(line, q)) continue;
         const std::size_t length = DateLength(line.substr(q), labelled);
         if (length == 0 || !TailFits(line, q + length)) continue;
         std::size_t r = BlanksBefore(line, q);
