@@ -599,8 +599,8 @@ TEST(ModernNg, RulesAndPatterns) {
     EXPECT_TRUE(filter.Parse("# comment\r\nid:ID:Troll001\n\nname:荒らし\nword:spam\nre:^w{3,}$\n",
                              line, reason));
     for (const char* bad :
-         {"id:a\nword\n", "id:a\nword:\n", "id:a\nre:(a+)+\n", "id:a\nre:(\n", "id:a\nre:(a|aa)*\n",
-          "id:a\nre:(a)\\1\n", "id:a\nre:a.*b.*c.*\n", "id:a\nNAME:x\n"}) {
+         {"id:a\nword\n", "id:a\nword:\n", "id:a\nword: \n", "id:a\nre:(a+)+\n", "id:a\nre:(\n",
+          "id:a\nre:(a|aa)*\n", "id:a\nre:(a)\\1\n", "id:a\nre:a.*b.*c.*\n", "id:a\nNAME:x\n"}) {
         NgFilter refused;
         EXPECT_FALSE(refused.Parse(bad, line, reason)) << bad;
         EXPECT_EQ(line, 2u) << bad;

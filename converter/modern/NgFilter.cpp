@@ -226,7 +226,8 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
             reason = "expected id:VALUE, name:TEXT, word:TEXT or re:PATTERN";
             return false;
         }
-        if (value.empty()) {
+        // Blanks alone would match nearly every post ("word: ").
+        if (IsBlank(value)) {
             reason = "nothing after '" + std::string(kind) + ":'";
             return false;
         }
