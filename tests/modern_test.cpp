@@ -73,6 +73,7 @@ TEST(ModernHeader, FormsThatStartAPost) {
          "num[18] name[名無し] date[2013/04/01(月) ??:??:??] id[ID:x1]"},
         {"19 名前：名無し 投稿日：平成25年 春 ID:x1 BE:1-2BP(3)", 0,
          "num[19] name[名無し] date[平成25年 春] id[ID:x1] be[BE:1-2BP(3)]"},
+        {"19 名無し 投稿日：平成25年 ID:x1", 0, "num[19] name[名無し] date[平成25年] id[ID:x1]"},
         {"20 名前：ちゅら猫ρ ★ 投稿日：2024/09/10(火) 07:22:22.1 ID:Cap", 0,
          "num[20] name[] cap[ちゅら猫ρ ★] date[2024/09/10(火) 07:22:22.1] id[ID:Cap]"},
         {"1001 １００１ Over 1000 Thread", 1000, "num[1001] name[１００１ Over 1000 Thread]"},
@@ -123,6 +124,7 @@ TEST(ModernHeader, LinesThatStayBody) {
         {"5 名無し 2024/09/10", 0},                 // a date without a time, no label
         {"6 平成25年4月1日に 12:00 ID:x", 0},       // a date run into what follows
         {"7 あぼーん されて あぼーん", 0},          // a deleted post says its word twice only
+        {"3 昨日の投稿日 見た", 2},                 // a date label only with its colon
         {"2 はい はい", 1},                         // and a word of deletion
         {"1234567890 名無し 2024/09/10 10:00", 0},  // too long to be a post number
         {"2 山手線 運転停止", 1},                   // a word the board's posts use, in a list

@@ -487,10 +487,13 @@ bool ParseHeaderForms(std::string_view line, std::size_t digits, uint32_t number
     }
     dated = dateBegin != std::string_view::npos;
     if (!dated) {
-        // A labelled header whose date label is followed by anything at all.
-        const std::size_t label =
-            labelled ? line.find(kDateLabel, nameBegin) : std::string_view::npos;
-        if (label == std::string_view::npos) return false;
+        // A labelled header whose date label is followed by anything at all; without "名前："
+        // the label needs its colon ("2 名無し 投稿日：平成25年 ID:x").
+        const std::size_t label = line.find(kDateLabel, nameBegin);
+        if (label == std::string_view::npos ||
+            (!labelled && ColonAt(line, label + kDateLabel.size()) == 0)) {
+            return false;
+        }
         nameEnd = BlanksBefore(line, label);
         if (nameEnd < nameBegin) nameEnd = nameBegin;
         dateBegin = label + kDateLabel.size();
