@@ -156,6 +156,9 @@ inline constexpr const char* kNgNeedsModern = Translatable("--ng needs --modern"
 inline constexpr const char* kNgOptionsNeedFile =
     Translatable("--ng-mode and --ng-chain need --ng FILE");
 inline constexpr const char* kNgBadMode = Translatable("--ng-mode takes hide or mark");
+inline constexpr const char* kNgNotRead = Translatable("could not read the NG file.");
+inline constexpr const char* kNgTooLarge =
+    Translatable("larger than 16 MiB, which no list of NG rules is");
 // The NG file (first %s), the line's number, and what is wrong with it (in English).
 inline constexpr const char* kNgBadLine = Translatable("%s:%zu: %s");
 

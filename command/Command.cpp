@@ -137,21 +137,28 @@ int Command::ReadNgFile() {
         return 2;
     }
     filter->chain = options_.ngChain;
+    // A list of rules is small: a file that goes on past this (/dev/zero) is none.
+    constexpr std::size_t kMostNgBytes = 16 << 20;
     std::string rules;
     std::FILE* file = std::fopen(options_.ngFile.c_str(), "rb");
     if (file != nullptr) {
         char buffer[4096];
-        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+        for (std::size_t got; rules.size() <= kMostNgBytes &&
+                              (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
             rules.append(buffer, got);
         }
     }
     if (file == nullptr || std::ferror(file)) {
         const int error = errno;
         if (file != nullptr) std::fclose(file);
-        Report(options_.ngFile, text::kInputNotOpened, 0, std::strerror(error));
+        Report(options_.ngFile, text::kNgNotRead, 0, std::strerror(error));
         return 2;
     }
     std::fclose(file);
+    if (rules.size() > kMostNgBytes) {
+        Report(options_.ngFile, text::kNgNotRead, 0, text::kNgTooLarge);
+        return 2;
+    }
     std::size_t line = 0;
     std::string reason;
     if (!filter->Parse(rules, line, reason)) {

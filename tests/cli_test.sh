@@ -130,6 +130,10 @@ printf 'id:a\n' >ng.txt
 runs 0 "--ng leaves the posts of an ID out" -m -q -f --ng ng.txt d.dat
 check "no post of the ID left" test "$(grep -c '<article' d.html)" = 0
 runs 2 "--ng needs --modern" --ng ng.txt t.txt
+runs 2 "an NG file that cannot be read" -m --ng . d.dat
+check "is told as the NG file" contains err "horofu: .: NG ファイルを読めませんでした。"
+runs 2 "an NG file without end is refused, not read into memory" -m --ng /dev/zero d.dat
+check "as too large" contains err "16 MiB"
 
 # Where the locale's codeset is Shift-JIS, messages pass as Shift-JIS bytes.
 mkdir -p "$work/locale"

@@ -64,6 +64,8 @@ TEST(ModernHeader, FormsThatStartAPost) {
          "extra[HOST:x]"},
         // A deleted post keeps its labels only; the name may be empty.
         {"15 名前：あぼーん 投稿日：あぼーん", 0, "num[15] name[あぼーん] date[あぼーん]"},
+        {"15 ：あぼーん：あぼーん", 0, "num[15] name[あぼーん] date[あぼーん]"},
+        {"15 あぼーん あぼーん", 0, "num[15] name[あぼーん] date[あぼーん]"},
         // Everything between the name and the tails is the date.
         {"17 名前：名無し 投稿日：2013/04/01(月) NY:AN:NY.AN ID:x1", 0,
          "num[17] name[名無し] date[2013/04/01(月) NY:AN:NY.AN] id[ID:x1]"},
@@ -71,17 +73,29 @@ TEST(ModernHeader, FormsThatStartAPost) {
          "num[18] name[名無し] date[2013/04/01(月) ??:??:??] id[ID:x1]"},
         {"19 名前：名無し 投稿日：平成25年 春 ID:x1 BE:1-2BP(3)", 0,
          "num[19] name[名無し] date[平成25年 春] id[ID:x1] be[BE:1-2BP(3)]"},
+        {"19 名無し 投稿日：平成25年 ID:x1", 0, "num[19] name[名無し] date[平成25年] id[ID:x1]"},
         {"20 名前：ちゅら猫ρ ★ 投稿日：2024/09/10(火) 07:22:22.1 ID:Cap", 0,
          "num[20] name[] cap[ちゅら猫ρ ★] date[2024/09/10(火) 07:22:22.1] id[ID:Cap]"},
         {"1001 １００１ Over 1000 Thread", 1000, "num[1001] name[１００１ Over 1000 Thread]"},
         {"16 名前：：2024/09/10 10:00", 0, "num[16] name[] date[2024/09/10 10:00]"},
+        // Dates in an era's years, as some boards showed them, with or without labels.
+        {"21 名無し 平成25年04月01日(月) 12:00:00 ID:e1", 0,
+         "num[21] name[名無し] date[平成25年04月01日(月) 12:00:00] id[ID:e1]"},
+        {"22 ：名無し：令和元年5月1日(水) 00:00:00.00 ID:e2", 0,
+         "num[22] name[名無し] date[令和元年5月1日(水) 00:00:00.00] id[ID:e2]"},
+        // Full-width numbers, as some copies have them.
+        {"２１ 名前：名無し 投稿日：2023/04/29(土) 12:00:00.00 ID:w1", 20,
+         "num[２１] name[名無し] date[2023/04/29(土) 12:00:00.00] id[ID:w1]"},
+        // The board's posts without labels, after a colon too, and after a gap the copy has.
+        {"1001: １００１ Over 1000 Thread", 1000, "num[1001] name[１００１ Over 1000 Thread]"},
+        {"1001 ：１００１：Over 1000 Thread", 998, "num[1001] name[１００１：Over 1000 Thread]"},
     };
     const PostKind kinds[] = {PostKind::Deleted, PostKind::Board};
     for (const Case& c : cases) {
         PostHeader header;
         ASSERT_TRUE(ParseHeader(c.line, c.previous, header)) << c.line;
         const bool special = std::string_view(c.line).starts_with("15 ") ||
-                             std::string_view(c.line).starts_with("1001 ");
+                             std::string_view(c.line).starts_with("1001");
         EXPECT_EQ(header.kind,
                   special ? kinds[c.line[0] == '1' && c.line[1] == '0'] : PostKind::Poster)
             << c.line;
@@ -90,6 +104,9 @@ TEST(ModernHeader, FormsThatStartAPost) {
         for (const HeaderPart& part : header.parts) joined += part.text;
         EXPECT_EQ(joined, c.line) << "every character of the header is kept";
     }
+    PostHeader wide;
+    ASSERT_TRUE(ParseHeader("１２３ 名無し 2023/04/29(土) 12:00:00.00", 0, wide));
+    EXPECT_EQ(wide.number, 123u);
 }
 
 TEST(ModernHeader, LinesThatStayBody) {
@@ -105,8 +122,13 @@ TEST(ModernHeader, LinesThatStayBody) {
         {">>1 2024/09/10 10:00", 0},
         {"12 月 2024/13/01 10:00", 0},              // no thirteenth month
         {"5 名無し 2024/09/10", 0},                 // a date without a time, no label
+        {"6 平成25年4月1日に 12:00 ID:x", 0},       // a date run into what follows
+        {"7 あぼーん されて あぼーん", 0},          // a deleted post says its word twice only
+        {"3 昨日の投稿日 見た", 2},                 // a date label only with its colon
+        {"2 はい はい", 1},                         // and a word of deletion
         {"1234567890 名無し 2024/09/10 10:00", 0},  // too long to be a post number
-        {"1001 Over 1000 Thread", 5},               // the board's words, but not the next number
+        {"2 山手線 運転停止", 1},                   // a word the board's posts use, in a list
+        {"3 過去ログ読んできた", 2},
         {"", 0},
     };
     for (const Case& c : cases) {
@@ -147,7 +169,7 @@ TEST(ModernReplies, MarksNumbersAndAddresses) {
     EXPECT_EQ(Links(">>>1 >>1>>2>>3 >>1 >>1"), "1=>>>1 1=>>1 2=>>2 3=>>3 1=>>1 1=>>1");
     // Addresses broken on purpose stay text.
     EXPECT_EQ(Links("h ttp://a.invalid hxxp://b.invalid h**p://c.invalid xttp://d.invalid "
-                    "ｈttp://e.invalid (ttp://f.invalid)"),
+                    "ｈttp://e.invalid h　ttp://g.invalid h\tttp://i.invalid (ttp://f.invalid)"),
               "url:ttp://f.invalid");
 }
 
@@ -613,13 +635,20 @@ TEST(ModernNg, RulesAndPatterns) {
     EXPECT_TRUE(filter.Parse("# comment\r\nid:ID:Troll001\n\nname:荒らし\nword:spam\nre:^w{3,}$\n",
                              line, reason));
     for (const char* bad :
-         {"id:a\nword\n", "id:a\nword:\n", "id:a\nre:(a+)+\n", "id:a\nre:(\n", "id:a\nre:(a|aa)*\n",
-          "id:a\nre:(a)\\1\n", "id:a\nre:a.*b.*c.*\n", "id:a\nNAME:x\n"}) {
+         {"id:a\nword\n", "id:a\nword:\n", "id:a\nword: \n", "id:a\nre:(a+)+\n", "id:a\nre:(\n",
+          "id:a\nre:(a|aa)*\n", "id:a\nre:(a)\\1\n", "id:a\nre:a.*b.*c.*\n", "id:a\nNAME:x\n"}) {
         NgFilter refused;
         EXPECT_FALSE(refused.Parse(bad, line, reason)) << bad;
         EXPECT_EQ(line, 2u) << bad;
         EXPECT_FALSE(reason.empty());
     }
+    // Lines may end in a lone CR, as a thread's may; a line of blanks is an empty one.
+    NgFilter crOnly;
+    EXPECT_TRUE(crOnly.Parse("id:a\rword:spam\r \t\r", line, reason)) << reason;
+    EXPECT_TRUE(crOnly.MatchesLine("spam"));
+    NgFilter blanks;
+    EXPECT_FALSE(blanks.Parse("id:a\n  \n\xE3\x80\x80\nbad\r\n", line, reason));
+    EXPECT_EQ(line, 4u);
     // Patterns that stay bounded are taken.
     for (const char* fine : {"(ab)+", "(a+b)?", "[(a+)+]x*", "\\(a+\\)+", "(a|b){2}"}) {
         EXPECT_EQ(RefusedPattern(fine), nullptr) << fine;
@@ -628,6 +657,31 @@ TEST(ModernNg, RulesAndPatterns) {
     EXPECT_TRUE(filter.MatchesLine(std::string(5000, 'x') + "spam"));
     EXPECT_TRUE(filter.MatchesLine("www"));
     EXPECT_FALSE(filter.MatchesLine("wwwx"));
+    // A line's start and end are the line's, not a window's.
+    NgFilter anchored;
+    ASSERT_TRUE(anchored.Parse("re:^荒らし\nre:b$\nre:\\bcd\nre:xy\\b\n", line, reason));
+    EXPECT_TRUE(anchored.MatchesLine("荒らし来た"));
+    EXPECT_FALSE(anchored.MatchesLine(std::string(768, 'x') + "荒らし" + std::string(600, 'y')));
+    EXPECT_FALSE(anchored.MatchesLine(std::string(1023, 'a') + "b" + std::string(1000, 'c')));
+    EXPECT_FALSE(anchored.MatchesLine(std::string(768, 'c') + "cd" + std::string(600, 'c')));
+    EXPECT_FALSE(anchored.MatchesLine(std::string(1022, 'a') + "xy" + std::string(600, 'z')));
+    EXPECT_TRUE(anchored.MatchesLine(std::string(1022, 'a') + "xy " + std::string(600, 'z')));
+    // Patterns are about characters, not the bytes of UTF-8.
+    NgFilter wide;
+    ASSERT_TRUE(wide.Parse("re:^[ァ-ヶ]+$\nre:^.{4}$\nre:[死殺]ね\nre:笑{3}\n", line, reason));
+    EXPECT_TRUE(wide.MatchesLine("カタカナ"));
+    EXPECT_TRUE(wide.MatchesLine("漢字だけ"));
+    EXPECT_TRUE(wide.MatchesLine("殺ね"));
+    EXPECT_TRUE(wide.MatchesLine("笑笑笑"));
+    EXPECT_FALSE(wide.MatchesLine("こんにちは"));
+    EXPECT_FALSE(wide.MatchesLine("途中ね"));  // 中 (E4 B8 AD) ends as 死 (E6 AD BB) starts
+    // Patterns that backtrack past any bound on some text give up there, as not matching;
+    // those that find a match early still do.
+    NgFilter slow;
+    ASSERT_TRUE(slow.Parse("re:(a|aa){25}b\nre:a*a*b\nre:(|){30}x\n", line, reason));
+    EXPECT_FALSE(slow.MatchesLine(std::string(3000, 'a')));
+    EXPECT_FALSE(slow.MatchesLine(std::string(3000, 'y')));
+    EXPECT_TRUE(slow.MatchesLine(std::string(3000, 'a') + "b"));
 }
 
 TEST(ModernNg, FilteredPostsLeaveNoText) {

@@ -1,24 +1,145 @@
 // Reading NG rules and matching posts against them.
 #include "converter/modern/NgFilter.h"
 
+#include <iterator>
+
 #include "runtime/EncodingGuess.h"
 #include "runtime/TextDecoder.h"
+#include "runtime/Utf8.h"
 
 namespace horofu {
 namespace {
 
-// A pattern is tried on a line in windows of this many bytes, overlapping by kOverlap, so
-// that its time follows the length of the line and not its square.
+// A pattern is tried on a line in windows of this many characters, overlapping by kOverlap,
+// so that its time follows the length of the line and not its square.
 constexpr std::size_t kWindow = 1024;
 constexpr std::size_t kOverlap = 256;
 constexpr std::size_t kLongestPattern = 256;
+// Characters a pattern may look at per character of a window, and besides: beyond them its
+// search of the window ends as not matching. A pattern that finds its match at all does so
+// within a few looks per character; only backtracking that tries every way to split the text
+// runs out.
+constexpr std::size_t kLooksPerChar = 256;
+constexpr std::size_t kLooksBesides = 4096;
 
-// The start of the UTF-8 character at or before at.
-std::size_t CharStart(std::string_view text, std::size_t at) {
-    while (at > 0 && at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) {
-        --at;
+// Thrown by a Look when its search has used up what it may look at.
+struct OutOfLooks {};
+
+// A position in the text a pattern is matched against that counts each look at it (reading
+// its character, or asking whether it is the end): the matcher backtracks through these, so
+// the count follows its work, whatever the pattern.
+class Look {
+  public:
+    using iterator_category = std::bidirectional_iterator_tag;
+    using value_type = wchar_t;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const wchar_t*;
+    using reference = const wchar_t&;
+
+    Look() = default;
+    Look(const wchar_t* at, std::size_t* left) : at_(at), left_(left) {}
+    reference operator*() const {
+        Count();
+        return *at_;
     }
+    Look& operator++() {
+        ++at_;
+        return *this;
+    }
+    Look operator++(int) {
+        Look was = *this;
+        ++at_;
+        return was;
+    }
+    Look& operator--() {
+        --at_;
+        return *this;
+    }
+    Look operator--(int) {
+        Look was = *this;
+        --at_;
+        return was;
+    }
+    bool operator==(const Look& other) const {
+        Count();
+        return at_ == other.at_;
+    }
+    bool operator!=(const Look& other) const { return !(*this == other); }
+
+  private:
+    void Count() const {
+        if (left_ != nullptr && (*left_)-- == 0) throw OutOfLooks();
+    }
+    const wchar_t* at_ = nullptr;
+    std::size_t* left_ = nullptr;
+};
+
+// Whether re matches text[begin, end), which lies inside text: a line's start and end are
+// only at the text's (not at a window's), and what stands before begin counts for "\b".
+// A search that looks too long ends as not matching.
+bool SearchWindow(std::wstring_view text, std::size_t begin, std::size_t end,
+                  const std::wregex& re) {
+    std::size_t left = kLooksBesides + kLooksPerChar * (end - begin);
+    auto flags = std::regex_constants::match_default;
+    if (begin > 0) flags |= std::regex_constants::match_prev_avail;
+    // At a window's end the text goes on: neither its end nor a word's (a match there is
+    // found again in the next window, which overlaps).
+    if (end < text.size()) {
+        flags |= std::regex_constants::match_not_eol | std::regex_constants::match_not_eow;
+    }
+    try {
+        return std::regex_search(Look(text.data() + begin, &left), Look(text.data() + end, &left),
+                                 re, flags);
+    } catch (const OutOfLooks&) {
+        return false;
+    }
+}
+
+// The start of the character at or before at: not the second half of a surrogate pair
+// (where wchar_t is 16 bits).
+std::size_t CharStart(std::wstring_view text, std::size_t at) {
+    if (at > 0 && at < text.size() && text[at] >= 0xDC00 && text[at] <= 0xDFFF) --at;
     return at;
+}
+
+// UTF-8 as wide characters, which patterns are matched against: "." and "[ぁ-ん]" are about
+// characters, not bytes. A byte that starts no character stands for U+FFFD.
+std::wstring Widen(std::string_view text) {
+    std::wstring wide;
+    wide.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8CharLength(text.substr(i, 4));
+        const auto lead = static_cast<unsigned char>(text[i]);
+        char32_t c = 0xFFFD;
+        if (length == 1) {
+            c = lead;
+        } else if (length > 1) {
+            c = lead & (0x7F >> length);
+            for (std::size_t k = 1; k < length; ++k) {
+                c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+            }
+        }
+        i += length == 0 ? 1 : length;
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (c >= 0x10000) {
+                wide += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+                wide += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+                continue;
+            }
+        }
+        wide += static_cast<wchar_t>(c);
+    }
+    return wide;
+}
+
+// Whether a line holds nothing but blanks (space, tab, U+3000).
+bool IsBlank(std::string_view line) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == ' ' || line[i] == '\t') continue;
+        if (line.substr(i, 3) != "\xE3\x80\x80") return false;
+        i += 2;
+    }
+    return true;
 }
 
 bool IsQuantifier(std::string_view p, std::size_t i) {
@@ -86,11 +207,16 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
     if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
     std::string_view rest = text;
     for (line = 1; !rest.empty(); ++line) {
-        std::size_t end = rest.find('\n');
-        std::string_view rule = rest.substr(0, end);
-        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-        if (rule.ends_with('\r')) rule.remove_suffix(1);
-        if (rule.empty() || rule.starts_with('#')) continue;
+        // Lines end as a thread's do: CR LF, LF or a lone CR.
+        const std::size_t end = rest.find_first_of("\r\n");
+        const std::string_view rule = rest.substr(0, end);
+        std::size_t next = end == std::string_view::npos ? rest.size() : end + 1;
+        if (end != std::string_view::npos && rest[end] == '\r' && next < rest.size() &&
+            rest[next] == '\n') {
+            ++next;
+        }
+        rest.remove_prefix(next);
+        if (IsBlank(rule) || rule.starts_with('#')) continue;
         const std::size_t colon = rule.find(':');
         const std::string_view kind = rule.substr(0, colon);
         const std::string_view value =
@@ -100,7 +226,8 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
             reason = "expected id:VALUE, name:TEXT, word:TEXT or re:PATTERN";
             return false;
         }
-        if (value.empty()) {
+        // Blanks alone would match nearly every post ("word: ").
+        if (IsBlank(value)) {
             reason = "nothing after '" + std::string(kind) + ":'";
             return false;
         }
@@ -116,7 +243,7 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
                 return false;
             }
             try {
-                res_.emplace_back(std::string(value), std::regex::ECMAScript);
+                res_.emplace_back(Widen(value), std::regex::ECMAScript);
             } catch (const std::regex_error& error) {
                 reason = std::string("not a pattern: ") + error.what();
                 return false;
@@ -136,13 +263,15 @@ bool NgFilter::Matches(std::string_view text, bool names) const {
             if (text.find(name) != std::string_view::npos) return true;
         }
     }
-    for (const std::regex& re : res_) {
+    if (res_.empty()) return false;
+    const std::wstring wide = Widen(text);
+    for (const std::wregex& re : res_) {
         for (std::size_t at = 0;;) {
             const std::size_t end =
-                at + kWindow >= text.size() ? text.size() : CharStart(text, at + kWindow);
-            if (std::regex_search(text.begin() + at, text.begin() + end, re)) return true;
-            if (end == text.size()) break;
-            at = CharStart(text, end - kOverlap);
+                at + kWindow >= wide.size() ? wide.size() : CharStart(wide, at + kWindow);
+            if (SearchWindow(wide, at, end, re)) return true;
+            if (end == wide.size()) break;
+            at = CharStart(wide, end - kOverlap);
         }
     }
     return false;

@@ -17,17 +17,21 @@ enum class NgMode { Hide, Mark };  // a filtered post is left out, or kept as it
 
 class NgFilter {
   public:
-    // Reads the rules of an NG file (its encoding found as a thread's is; blank lines and
-    // lines starting with '#' are skipped). False for a bad line: line is its number (from
-    // 1) and reason says what is wrong, in English. Called by the front ends once per run.
+    // Reads the rules of an NG file (its encoding found as a thread's is; lines end in CR LF,
+    // LF or CR; lines of blanks and lines starting with '#' are skipped). False for a bad line:
+    // line is its number (from 1) and reason says what is wrong, in English. Called by the front
+    // ends once per run.
     bool Parse(std::string_view file, std::size_t& line, std::string& reason);
 
     // Whether a post's header says it is filtered: its ID is one of the IDs, or its name
     // (with trip and cap) holds one of the names or words or matches a pattern. Called by
     // the modern page's first reading for each header.
     bool MatchesHeader(const PostHeader& header) const;
-    // Whether a body line holds one of the words or matches a pattern. Called by the first
-    // reading for each line of a post not yet filtered.
+    // Whether a body line holds one of the words or matches a pattern (a pattern's "." and
+    // classes are about characters). A pattern's search looks at each character a bounded
+    // number of times on average; one that would look longer (backtracking through every way
+    // to split the text) ends as not matching. Called by the first reading for each line of a
+    // post not yet filtered.
     bool MatchesLine(std::string_view line) const;
     bool Empty() const { return ids_.empty() && names_.empty() && words_.empty() && res_.empty(); }
 
@@ -38,7 +42,7 @@ class NgFilter {
     bool Matches(std::string_view text, bool names) const;
 
     std::vector<std::string> ids_, names_, words_;
-    std::vector<std::regex> res_;
+    std::vector<std::wregex> res_;  // matched against wide characters
 };
 
 // Why a pattern may not be used, or null when it may: a pattern whose matching could take

@@ -16,12 +16,22 @@ constexpr std::string_view kWideOpen = "\xEF\xBC\x88";                          
 constexpr std::string_view kWideClose = "\xEF\xBC\x89";                            // ）
 constexpr std::string_view kSourceLabel = "\xE7\x99\xBA\xE4\xBF\xA1\xE5\x85\x83";  // 発信元
 constexpr std::string_view kCapMark = "\xE2\x98\x85";                              // ★
+constexpr std::string_view kDeletedWord =
+    "\xE3\x81\x82\xE3\x81\xBC\xE3\x83\xBC\xE3\x82\x93";  // あぼーん
 // Words of the board's own posts.
 constexpr std::string_view kBoardWords[] = {
     "Over 1000 Thread",
     "\xEF\xBC\x91\xEF\xBC\x90\xEF\xBC\x90\xEF\xBC\x91",  // １００１
     "\xE5\x81\x9C\xE6\xAD\xA2",                          // 停止
     "\xE9\x81\x8E\xE5\x8E\xBB\xE3\x83\xAD\xE3\x82\xB0",  // 過去ログ
+};
+// The board's words in a header line with neither labels nor date: whole phrases of its
+// fields, as a post's own lines ("2 山手線 運転停止") may hold the words above.
+constexpr std::string_view kBoardLineWords[] = {
+    "Over 1000 Thread",
+    "\xE5\x81\x9C\xE6\xAD\xA2\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F",  // 停止しました
+    "[\xE9\x81\x8E\xE5\x8E\xBB\xE3\x83\xAD\xE3\x82\xB0]",                        // [過去ログ]
+    "\xE9\x81\x8E\xE5\x8E\xBB\xE3\x83\xAD\xE3\x82\xB0 \xE2\x98\x85",             // 過去ログ ★
 };
 
 bool IsDigit(char c) {
@@ -33,6 +43,12 @@ bool IsLetter(char c) {
 
 bool HasBoardWords(std::string_view text) {
     for (std::string_view word : kBoardWords) {
+        if (text.find(word) != std::string_view::npos) return true;
+    }
+    return false;
+}
+bool HasBoardLineWords(std::string_view text) {
+    for (std::string_view word : kBoardLineWords) {
         if (text.find(word) != std::string_view::npos) return true;
     }
     return false;
@@ -104,6 +120,30 @@ unsigned ValueOf(std::string_view digits) {
     return v;
 }
 
+// The post number starting a line, in ASCII or full-width digits ("１２", EF BC 91 EF BC 92,
+// as some copies write it): its length in bytes, its count of digits (at most 10 looked at)
+// and its value.
+std::size_t LeadingNumber(std::string_view s, std::size_t& count, uint64_t& value) {
+    std::size_t p = 0;
+    count = 0;
+    value = 0;
+    while (count <= 9) {
+        if (p < s.size() && IsDigit(s[p])) {
+            value = value * 10 + static_cast<unsigned>(s[p] - '0');
+            p += 1;
+        } else if (p + 2 < s.size() && s[p] == '\xEF' && s[p + 1] == '\xBC' &&
+                   static_cast<unsigned char>(s[p + 2]) >= 0x90 &&
+                   static_cast<unsigned char>(s[p + 2]) <= 0x99) {
+            value = value * 10 + (static_cast<unsigned char>(s[p + 2]) - 0x90u);
+            p += 3;
+        } else {
+            break;
+        }
+        ++count;
+    }
+    return p;
+}
+
 // Whether what follows a date may end a header: nothing, or blanks and then a tail such as
 // "ID:", "BE:", "HOST:", "発信元", or a bracket.
 bool TailFits(std::string_view line, std::size_t at) {
@@ -152,21 +192,70 @@ class PartAdder {
 
 }  // namespace
 
-std::size_t DateLength(std::string_view s, bool timeOptional) {
-    const std::size_t year = DigitsAt(s, 0);
-    if (year != 2 && year != 4) return 0;
-    std::size_t p = year;
-    if (!BytesAt(s, p, "/")) return 0;
-    const std::size_t month = DigitsAt(s, ++p);
-    if (month < 1 || month > 2) return 0;
-    const unsigned m = ValueOf(s.substr(p, month));
+namespace {
+
+constexpr std::string_view kEras[] = {
+    "\xE6\x98\x8E\xE6\xB2\xBB",  // 明治
+    "\xE5\xA4\xA7\xE6\xAD\xA3",  // 大正
+    "\xE6\x98\xAD\xE5\x92\x8C",  // 昭和
+    "\xE5\xB9\xB3\xE6\x88\x90",  // 平成
+    "\xE4\xBB\xA4\xE5\x92\x8C",  // 令和
+};
+constexpr std::string_view kFirstYear = "\xE5\x85\x83";  // 元
+constexpr std::string_view kYear = "\xE5\xB9\xB4";       // 年
+constexpr std::string_view kMonth = "\xE6\x9C\x88";      // 月
+constexpr std::string_view kDay = "\xE6\x97\xA5";        // 日
+
+// Whether an era's name starts s at at.
+bool EraAt(std::string_view s, std::size_t at) {
+    for (std::string_view era : kEras) {
+        if (BytesAt(s, at, era)) return true;
+    }
+    return false;
+}
+
+// The length of a day of the month at p, ending in after ("/", "日"), and its value.
+std::size_t MonthOrDay(std::string_view s, std::size_t p, std::string_view after, unsigned& value) {
+    const std::size_t n = DigitsAt(s, p);
+    if (n < 1 || n > 2 || !BytesAt(s, p + n, after)) return 0;
+    value = ValueOf(s.substr(p, n));
+    return n + after.size();
+}
+
+// The length of the date without its time at s's start: "2024/09/10", "05/01/28", or in an
+// era's years, "平成25年04月01日", "令和元年5月1日"; 0 for none.
+std::size_t DayLength(std::string_view s) {
+    std::size_t p = 0;
+    std::string_view monthEnd = "/", dayEnd = "";
+    if (EraAt(s, 0)) {
+        p = kEras[0].size();
+        const bool first = BytesAt(s, p, kFirstYear);
+        const std::size_t year = first ? kFirstYear.size() : DigitsAt(s, p);
+        if ((!first && (year < 1 || year > 2)) || !BytesAt(s, p + year, kYear)) return 0;
+        p += year + kYear.size();
+        monthEnd = kMonth;
+        dayEnd = kDay;
+    } else {
+        const std::size_t year = DigitsAt(s, 0);
+        if ((year != 2 && year != 4) || !BytesAt(s, year, "/")) return 0;
+        p = year + 1;
+    }
+    unsigned m = 0, d = 0;
+    const std::size_t month = MonthOrDay(s, p, monthEnd, m);
+    if (month == 0) return 0;
     p += month;
-    if (!BytesAt(s, p, "/")) return 0;
-    const std::size_t day = DigitsAt(s, ++p);
-    if (day < 1 || day > 2) return 0;
-    const unsigned d = ValueOf(s.substr(p, day));
+    const std::size_t day = MonthOrDay(s, p, dayEnd, d);
+    if (day == 0) return 0;
     p += day;
     if (m < 1 || m > 12 || d < 1 || d > 31) return 0;
+    return p;
+}
+
+}  // namespace
+
+std::size_t DateLength(std::string_view s, bool timeOptional) {
+    std::size_t p = DayLength(s);
+    if (p == 0) return 0;
     // A weekday in brackets: a few characters.
     bool weekday = false;
     if (BytesAt(s, p, "(") || BytesAt(s, p, kWideOpen)) {
@@ -297,16 +386,55 @@ void AddTailParts(std::string_view tail, PostHeader& header) {
     add.Finish();
 }
 
+namespace {
+
+// A deleted post in a copy without labels: its name and date fields say the same word, one
+// of deletion, and nothing else follows ("6 ：あぼーん：あぼーん", "6 あぼーん あぼーん"); a
+// post's own lines may repeat other words ("2 はい はい"). The name starts at nameBegin.
+bool ParseDeleted(std::string_view line, std::size_t digits, std::size_t nameBegin, uint32_t number,
+                  PostHeader& header) {
+    std::size_t nameEnd = nameBegin;
+    while (nameEnd < line.size() && BlankAt(line, nameEnd) == 0 && ColonAt(line, nameEnd) == 0) {
+        ++nameEnd;
+    }
+    std::size_t dateBegin = SkipBlanks(line, nameEnd);
+    dateBegin = SkipBlanks(line, dateBegin + ColonAt(line, dateBegin));
+    const std::size_t dateEnd = BlanksBefore(line, line.size());
+    const std::string_view name = line.substr(nameBegin, nameEnd - nameBegin);
+    if (dateBegin == nameEnd || name.empty() || dateEnd <= dateBegin ||
+        name != line.substr(dateBegin, dateEnd - dateBegin) ||
+        name.find(kDeletedWord) == std::string_view::npos) {
+        return false;
+    }
+    header.Clear();
+    header.number = number;
+    PartAdder add(line, header);
+    add.Add(HeaderPartKind::Number, 0, digits);
+    add.Add(HeaderPartKind::Name, nameBegin, nameEnd);
+    add.Add(HeaderPartKind::Date, dateBegin, dateEnd);
+    add.Finish();
+    header.Classify(false);
+    return true;
+}
+
+}  // namespace
+
 bool ParseHeader(std::string_view line, uint32_t previous, PostHeader& header) {
-    const std::size_t digits = DigitsAt(line, 0);
-    if (digits == 0 || digits > 9) return false;
-    const uint32_t number = ValueOf(line.substr(0, digits));
+    std::size_t count = 0;
+    uint64_t value = 0;
+    const std::size_t digits = LeadingNumber(line, count, value);
+    if (count == 0 || count > 9) return false;
+    const auto number = static_cast<uint32_t>(value);
     if (number <= previous) return false;
     bool dated = false;
     if (!ParseHeaderForms(line, digits, number, header, dated)) {
-        // The board's post in a copy without labels: "1001 １００１ Over 1000 Thread".
-        const std::size_t nameBegin = SkipBlanks(line, digits);
-        if (number != previous + 1 || nameBegin == digits || !HasBoardWords(line)) return false;
+        // The board's post in a copy without labels: "1001 １００１ Over 1000 Thread",
+        // "1001: …", "1001 ：１００１：…".
+        std::size_t nameBegin = SkipBlanks(line, digits);
+        nameBegin = SkipBlanks(line, nameBegin + ColonAt(line, nameBegin));
+        if (nameBegin == digits) return false;
+        if (ParseDeleted(line, digits, nameBegin, number, header)) return true;
+        if (!HasBoardLineWords(line.substr(nameBegin))) return false;
         header.Clear();
         header.number = number;
         header.kind = PostKind::Board;
@@ -340,7 +468,8 @@ bool ParseHeaderForms(std::string_view line, std::size_t digits, uint32_t number
     // The date: the first one after a blank, colon or date label that ends the header fittingly.
     std::size_t dateBegin = std::string_view::npos, dateEnd = 0, nameEnd = 0;
     for (std::size_t q = nameBegin; q < line.size(); ++q) {
-        if (!IsDigit(line[q]) || (q > nameBegin && IsDigit(line[q - 1]))) continue;
+        const bool digitsStart = IsDigit(line[q]) && (q == nameBegin || !IsDigit(line[q - 1]));
+        if (!digitsStart && !EraAt(line, q)) continue;
         const std::size_t length = DateLength(line.substr(q), labelled);
         if (length == 0 || !TailFits(line, q + length)) continue;
         std::size_t r = BlanksBefore(line, q);
@@ -358,10 +487,13 @@ bool ParseHeaderForms(std::string_view line, std::size_t digits, uint32_t number
     }
     dated = dateBegin != std::string_view::npos;
     if (!dated) {
-        // A labelled header whose date label is followed by anything at all.
-        const std::size_t label =
-            labelled ? line.find(kDateLabel, nameBegin) : std::string_view::npos;
-        if (label == std::string_view::npos) return false;
+        // A labelled header whose date label is followed by anything at all; without "名前："
+        // the label needs its colon ("2 名無し 投稿日：平成25年 ID:x").
+        const std::size_t label = line.find(kDateLabel, nameBegin);
+        if (label == std::string_view::npos ||
+            (!labelled && ColonAt(line, label + kDateLabel.size()) == 0)) {
+            return false;
+        }
         nameEnd = BlanksBefore(line, label);
         if (nameEnd < nameBegin) nameEnd = nameBegin;
         dateBegin = label + kDateLabel.size();

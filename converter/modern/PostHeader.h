@@ -59,14 +59,14 @@ struct PostHeader {
     void Classify(bool dated);
 };
 
-// Whether line is a post header, and its parts: a post number above previous, a blank or
-// colon, "名前：" or not, a name (with its trip code and mail), a date with year, month, day
-// and time, and tails such as ID and BE. With "名前：" the time may be missing, and
-// "投稿日" may be followed by anything up to the tails (a deleted post's date says so). A
-// line whose number is the next one and that holds the board's words ("1001 １００１ Over
-// 1000 Thread") is the board's post. Whether the number fits the thread's sequence is the
-// caller's question. Called for every line of a plain thread by both passes of the modern
-// page.
+// Whether line is a post header, and its parts: a post number above previous (ASCII or
+// full-width digits), a blank or colon, "名前：" or not, a name (with its trip code and mail),
+// a date with year, month, day and time, and tails such as ID and BE. With "名前：" the time
+// may be missing, and "投稿日" may be followed by anything up to the tails (a deleted post's
+// date says so). A line without labels or date that holds a phrase of the board's posts
+// ("1001 １００１ Over 1000 Thread", "停止しました", "[過去ログ]") is the board's post.
+// Whether the number fits the thread's sequence is the caller's question. Called for every line of
+// a plain thread by both passes of the modern page.
 bool ParseHeader(std::string_view line, uint32_t previous, PostHeader& header);
 
 // Adds the parts of a name field: the name, a trip code (from "◆") and, when mailInName (a
@@ -84,7 +84,8 @@ void AddTailParts(std::string_view tail, PostHeader& header);
 std::size_t DateTailStart(std::string_view field, std::size_t at);
 
 // The length of the date and time starting date ("2024/09/10(火) 07:22:22.16", "05/01/28
-// 12:00", "2013/04/01(月) NY:AN:NY.AN"); 0 when it does not start one. The time may be left
+// 12:00", "2013/04/01(月) NY:AN:NY.AN", "平成25年04月01日(月) 12:00:00"); 0 when it does
+// not start one. The time may be left
 // out when timeOptional.
 std::size_t DateLength(std::string_view date, bool timeOptional);
 

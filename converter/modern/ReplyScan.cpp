@@ -80,12 +80,15 @@ std::size_t TakeReply(std::string_view s, std::size_t at, std::vector<LineLink>&
 }
 
 // Whether the "ttp" at at follows what a writer puts to break an address on purpose ("h
-// ttp://", "xttp", "*ttp", "ｈttp") or a word it is part of.
+// ttp://", "h　ttp://" with U+3000, "xttp", "*ttp", "ｈttp") or a word it is part of.
 bool BrokenOnPurpose(std::string_view s, std::size_t at) {
     if (at == 0 || s[at - 1] == 'h') return false;
     const char c = s[at - 1];
     if (IsAsciiLetter(c) || IsAsciiDigit(c) || c == '*' || c == '_' || c == '-') return true;
-    if (c == ' ' && at >= 2 && AsciiLower(s[at - 2]) == 'h') return true;
+    if ((c == ' ' || c == '\t') && at >= 2 && AsciiLower(s[at - 2]) == 'h') return true;
+    if (at >= 4 && s.substr(at - 3, 3) == "\xE3\x80\x80" && AsciiLower(s[at - 4]) == 'h') {
+        return true;
+    }
     return at >= 3 && s.substr(at - 3, 3) == "\xEF\xBD\x88";  // ｈ
 }
 
