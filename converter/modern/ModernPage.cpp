@@ -307,6 +307,14 @@ std::string TitleFromFileName(const Text& path) {
     return name.empty() ? "thread" : name;
 }
 
+// A page's title from its file's name: without what its last dot starts ("thread.txt" is
+// "thread"), unless nothing would be left.
+std::string WithoutExtension(std::string name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.erase(dot);
+    return name;
+}
+
 ConversionResult ConvertModern(ChannelTable& channels, ConversionListener& listener,
                                const PageOptions& options) {
     ConversionResult result;
@@ -347,7 +355,8 @@ ConversionResult ConvertModern(ChannelTable& channels, ConversionListener& liste
         index.Finish();
         encoding = lines.Encoding();
         title = std::move(first.title);
-        result.undecodable = lines.Undecodable() + invalid;  // the reading thread ends here
+        result.undecodable = lines.Undecodable();  // the reading thread ends here
+        result.badReferences = invalid;
         firstBytes = lines.BytesRead();
         firstHash = lines.BytesHash();
     }
@@ -359,7 +368,7 @@ ConversionResult ConvertModern(ChannelTable& channels, ConversionListener& liste
     PageWriter out(&page);
     ModernPosts posts(out, index, previews, options.ng && options.ng->mode == NgMode::Mark);
     posts.SetSite(options.site);
-    posts.Begin(title.empty() ? TitleFromFileName(options.title) : title);
+    posts.Begin(title.empty() ? WithoutExtension(TitleFromFileName(options.title)) : title);
     bool changed = false;
     if (readable && !pacer.Stopped()) {
         // What was added since the first reading is not read: the page shows the thread
