@@ -123,8 +123,10 @@ inline constexpr const char* kHelp = Translatable(
     "      --input-encoding=NAME  with --modern: read the thread in NAME (an iconv name).\n"
     "                     Without it the encoding is found: a byte-order mark (UTF-8,\n"
     "                     UTF-16) decides; else UTF-8 when at most one in twenty of its\n"
-    "                     non-ASCII sequences is broken; else CP932 or EUC-JP, whichever\n"
-    "                     reads more characters. Bytes that do not decode show as U+FFFD\n"
+    "                     non-ASCII sequences is broken, or its kana and kanji are twice\n"
+    "                     the broken bytes or more; else CP932 or EUC-JP, whichever reads\n"
+    "                     more characters. Bytes that do not decode show as U+FFFD and\n"
+    "                     are counted\n"
     "      --ng=FILE      with --modern: leave out the posts FILE's lines match (id:VALUE,\n"
     "                     name:TEXT, word:TEXT, re:PATTERN; '#' starts a comment)\n"
     "      --ng-mode=hide|mark  leave a filtered post out (hide, the default), or keep\n"
@@ -205,6 +207,11 @@ inline constexpr const char* kTryEncoding =
 // Told after a modern page even without the summary.
 inline constexpr Plural kUndecodableShown = TranslatablePlural(
     "%llu undecodable byte shown as U+FFFD", "%llu undecodable bytes shown as U+FFFD");
+// Told after a modern page whose .dat held character references to no character ("&#0;"):
+// the encoding was right, so no hint follows.
+inline constexpr Plural kBadReferencesShown =
+    TranslatablePlural("%llu invalid character reference shown as U+FFFD",
+                       "%llu invalid character references shown as U+FFFD");
 
 // The file question on a terminal, in place of the open dialog.
 inline constexpr const char* kChooseInput =

@@ -472,6 +472,11 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
         const std::string told = TranslatedCount(text::kUndecodableShown, undecodable);
         terminal_.Say(kErr, "horofu: " + input + ": " + told);
     }
+    if (result.badReferences > 0 && !options_.quiet) {
+        const std::string told = TranslatedCount(
+            text::kBadReferencesShown, static_cast<unsigned long long>(result.badReferences));
+        terminal_.Say(kErr, "horofu: " + input + ": " + told);
+    }
     // Hints that stay quiet with -q: a page that lost its thread is still a page (exit 0).
     if (!options_.quiet) {
         const uint64_t size = fromStdin ? 0 : FileSizeAt(inputPath);

@@ -63,11 +63,12 @@ struct PageOptions {
 
 struct ConversionResult {
     ConversionOutcome outcome = ConversionOutcome::Done;
-    uint64_t records = 0;       // records read
-    uint64_t posts = 0;         // records written as post headers
-    uint64_t bytesWritten = 0;  // size of the page
-    uint64_t undecodable = 0;   // modern page: input bytes shown as U+FFFD
-    int systemError = 0;        // the platform's reason for a failed open or placing, or 0
+    uint64_t records = 0;        // records read
+    uint64_t posts = 0;          // records written as post headers
+    uint64_t bytesWritten = 0;   // size of the page
+    uint64_t undecodable = 0;    // modern page: input bytes shown as U+FFFD
+    uint64_t badReferences = 0;  // modern page: character references shown as U+FFFD
+    int systemError = 0;         // the platform's reason for a failed open or placing, or 0
 };
 
 // Reads the thread text at inputPath on channel 1 and writes its page to outputPath on

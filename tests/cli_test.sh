@@ -112,6 +112,11 @@ check "modern page of a .dat" contains d.html '<article class="post" id="2" aria
 rm d.html
 "$horofu" -m d.dat 2>err
 check "undecodable bytes told" contains err "U+FFFD"
+# References to no character are told as such: the encoding was right, so no hint follows.
+printf 'a<><>2024/09/10 10:00 ID:a<> &#0; x &#xD800; <>T\n' >refs.dat
+"$horofu" -f refs.dat 2>err
+check "invalid references told" contains err "無効な文字参照 2 個を U+FFFD で表示しました"
+check "and no encoding hint" lacks err "input-encoding"
 check "modern page from a pipe" test "$("$horofu" -m -q <d.dat | sed 1,/h1/d)" = "$(sed 1,/h1/d d.html)"
 runs 2 "an unknown encoding is a usage error" -m --input-encoding=NO-SUCH d.dat
 check "it says where the names are" contains err "iconv -l"

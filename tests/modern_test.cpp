@@ -550,13 +550,15 @@ TEST(ModernPage, KeptLogs) {
     struct Case {
         const char* file;
         uint64_t posts;
-        uint64_t undecodable;
+        uint64_t undecodable;  // bytes, and character references, shown as U+FFFD
+        uint64_t badReferences;
         std::vector<std::string> shown;
         std::vector<std::string> absent;
     };
     const Case cases[] = {
         {"copy-sjis.txt",
          1001,
+         0,
          0,
          {"<title>【雑談】週末の温泉めぐり その12</title>",
           "<h1>【雑談】週末の温泉めぐり その12</h1>",
@@ -581,10 +583,12 @@ TEST(ModernPage, KeptLogs) {
         {"cut-utf8.txt",
          3,
          2,
+         0,
          {"<h1>温泉スレ UTF-8 版</h1>", "わかる\xEF\xBF\xBD！", "ダウンロー\xEF\xBF\xBD</div>"},
          {}},
         {"board.dat",
          8,
+         0,
          1,
          {"<h1>温泉めぐり その12</h1>",
           "<article class=\"post deleted\" id=\"2\" aria-label=\"2\">",
@@ -601,16 +605,23 @@ TEST(ModernPage, KeptLogs) {
         {"rental-eucjp.dat",
          3,
          0,
+         0,
          {"<h1>レンタル温泉板スレ</h1>", "<article class=\"post\" id=\"5\" aria-label=\"5\">",
           "温泉スレ立てました\nよろしく", "ID:aBcD1234</span><span class=\"count\"> (2/2)"},
          {"id=\"3\"", "&lt;&gt;"}},
         {"regional.dat",
          2,
          0,
+         0,
          {"<h1>ご当地温泉スレ</h1>", "id=\"3\"", "<span class=\"id\">ID:Reg00002</span>"},
          {}},
-        {"old-comma.dat", 2, 0, {"<h1>旧温泉スレ</h1>", "昔の温泉スレ,懐かしい\n二行目"}, {}},
-        {"utf16-bom.txt", 1, 0, {"<h1>utf16-bom.txt</h1>", ">絵文字😀も</div>"}, {}},
+        {"old-comma.dat", 2, 0, 0, {"<h1>旧温泉スレ</h1>", "昔の温泉スレ,懐かしい\n二行目"}, {}},
+        {"utf16-bom.txt",
+         1,
+         0,
+         0,
+         {"<title>utf16-bom</title>", "<h1>utf16-bom</h1>", ">絵文字😀も</div>"},
+         {}},
     };
     for (const Case& c : cases) {
         const std::string thread =
@@ -618,6 +629,7 @@ TEST(ModernPage, KeptLogs) {
         const Page page = ConvertModern(c.file, thread);
         EXPECT_EQ(page.result.posts, c.posts) << c.file;
         EXPECT_EQ(page.result.undecodable, c.undecodable) << c.file;
+        EXPECT_EQ(page.result.badReferences, c.badReferences) << c.file;
         const std::string whole = page.head + page.body;
         for (const std::string& shown : c.shown) {
             EXPECT_NE(whole.find(shown), std::string::npos) << c.file << ": " << shown;
