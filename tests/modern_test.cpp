@@ -401,6 +401,33 @@ TEST(ModernPage, Utf8ThreadWithLoneCrsAndABadByte) {
               std::string::npos);
 }
 
+// A post that reprints the header of the next number from another thread keeps it as its
+// text when the real post of that number follows; without one after it, or after a blank
+// line, the header starts its post.
+TEST(ModernPage, AQuotedHeaderOfTheNextNumber) {
+    const std::string head =
+        "1 名前：a 投稿日：2023/04/30(日) 10:00:00 ID:aaa\nはじめ\n"
+        "2 名前：b 投稿日：2023/04/30(日) 10:01:00 ID:bbb\n前スレより\n"
+        "3 名前：z 投稿日：2023/04/29(土) 09:00:00 ID:zzz\n昔の話\n";
+    const Page quoted =
+        ConvertModern("thread.txt", head +
+                                        "3 名前：c 投稿日：2023/04/30(日) 10:02:00 ID:ccc\n>>2\n"
+                                        "4 名前：d 投稿日：2023/04/30(日) 10:03:00 ID:ddd\n>>3\n");
+    EXPECT_EQ(quoted.result.posts, 4u);
+    EXPECT_NE(
+        quoted.body.find("前スレより\n3 名前：z 投稿日：2023/04/29(土) 09:00:00 ID:zzz\n昔の話"),
+        std::string::npos);
+    EXPECT_NE(quoted.body.find("<span class=\"num\">3</span> 名前：<span class=\"name\">c</span>"),
+              std::string::npos);
+    for (const std::string& thread :
+         {head, head + "4 名前：d 投稿日：2023/04/30(日) 10:03:00 ID:ddd\n>>3\n"}) {
+        const Page page = ConvertModern("thread.txt", thread);
+        EXPECT_NE(
+            page.body.find("<span class=\"num\">3</span> 名前：<span class=\"name\">z</span>"),
+            std::string::npos);
+    }
+}
+
 TEST(ModernPage, NamedEncoding) {
     // Well-formed UTF-8 is taken for UTF-8 unless another encoding is named.
     const std::string thread = "1 x 2024/09/10 10:00\r\n\xE3\x81\x82\r\n";

@@ -120,6 +120,23 @@ bool FitsSequence(uint32_t number, uint32_t previous, std::string_view& current,
     return far ? continued : true;
 }
 
+// Whether a header numbered number, the next of the thread, that stands right after a line of
+// text is a quote (a post of another thread reprinted in this one): a header of the same
+// number follows before any of a higher one. Only the lines LookaheadLines lets be looked at
+// count.
+bool QuotedAhead(uint32_t number, uint32_t previous, std::string_view& current,
+                 LookaheadLines& ahead) {
+    PostHeader next;
+    std::string_view line;
+    bool whole = false;
+    for (std::size_t k = 0; ahead.Peek(k, current, line, whole); ++k) {
+        if (!whole || line.empty() || !ParseHeader(line, previous, next)) continue;
+        if (next.number == number) return true;
+        if (next.number > number) return false;
+    }
+    return false;
+}
+
 // Goes through a thread's lines, telling visit each line as read and each header and body
 // line as understood; form is the thread's .dat form (None for a plain thread), found from
 // the first line when datName says the file is named as a .dat or the line looks like one.
@@ -132,7 +149,8 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
     bool continues = false;
     bool carried = false;  // the line is the rest of a long one
     bool first = true;
-    bool titled = false;  // a title line is taken from a plain thread before its first post
+    bool titled = false;     // a title line is taken from a plain thread before its first post
+    bool afterText = false;  // the line before is a post's text, not a blank or a header
     DatForm form = DatForm::None;
     uint32_t previous = 0;
     uint32_t datLine = 0;
@@ -159,13 +177,18 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
                 body.remove_prefix(end + 1);
             }
         } else if (form == DatForm::None && whole && ParseHeader(line, previous, header) &&
-                   (header.number == previous + 1 ||
-                    (FitsSequence(header.number, previous, line, source) &&
-                     ParseHeader(line, previous, header)))) {
+                   (header.number == previous + 1
+                        ? !afterText || previous == 0 ||
+                              (!QuotedAhead(header.number, previous, line, source) &&
+                               ParseHeader(line, previous, header))
+                        : FitsSequence(header.number, previous, line, source) &&
+                              ParseHeader(line, previous, header))) {
             previous = header.number;
             titled = true;
+            afterText = false;
             visit.Header(header);
         } else {
+            afterText = previous != 0 && !line.empty();
             if (!titled && previous == 0 && whole && !continues && !line.empty()) {
                 titled = true;
                 if (line.size() <= 400) visit.Title(line);
