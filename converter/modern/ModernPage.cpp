@@ -32,7 +32,7 @@ constexpr int kSpool = 3;                  // the scratch copy of a thread read 
 constexpr uint64_t kProgressEvery = 4096;  // lines between progress reports
 
 constexpr uint32_t kSmallGap = 30;             // posts a copy may lack between two it has
-constexpr std::size_t kLookLines = 200;        // lines read ahead to place a header, at most
+constexpr std::size_t kLookLines = 1000;       // lines read ahead to place a header, at most
 constexpr std::size_t kLookBytes = 256 << 10;  // and bytes
 
 // A thread's lines with lines ahead in view: a line looked at ahead is held until it is
