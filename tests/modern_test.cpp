@@ -426,6 +426,17 @@ TEST(ModernPage, AQuotedHeaderOfTheNextNumber) {
             page.body.find("<span class=\"num\">3</span> 名前：<span class=\"name\">z</span>"),
             std::string::npos);
     }
+    // Twelve posts of another thread reprinted whole, 250 lines, stay in the post that
+    // reprints them: the posts after them continue from it.
+    std::string run = "1 名前：a 投稿日：2023/04/30(日) 10:00:00 ID:aaa\n前スレより\n";
+    for (int n = 980; n < 992; ++n) {
+        run += std::to_string(n) + " 名前：q 投稿日：2023/04/29(土) 09:00:00 ID:q\n";
+        for (int i = 0; i < 20; ++i) run += "引用\n";
+    }
+    const Page reprinted = ConvertModern(
+        "thread.txt", run + "2 名前：c 投稿日：2023/04/30(日) 10:02:00 ID:ccc\n>>1\n");
+    EXPECT_EQ(reprinted.result.posts, 2u);
+    EXPECT_EQ(reprinted.body.find("id=\"980\""), std::string::npos);
 }
 
 TEST(ModernPage, NamedEncoding) {
