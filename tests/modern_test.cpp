@@ -480,6 +480,20 @@ TEST(ModernPage, DatThread) {
 )");
     // The same lines under another name are found to be a .dat by their shape.
     EXPECT_EQ(ConvertModern("thread.txt", dat).body, page.body);
+
+    // A post of megabytes comes in pieces: each is read as .dat HTML, a "<br>" or "&gt;" cut
+    // between two pieces included, and the post's body ends at its field's end. A broken line
+    // that long is text whole.
+    std::string lines;
+    for (int i = 0; i < 700000; ++i) lines += "a&gt;<br>";
+    const Page longPost =
+        ConvertModern("1.dat", "n<><>2024/09/10 07:22 ID:a<> " + lines + "end <>T\n" + "x" + lines +
+                                   "broken\nn<><>2024/09/10 07:23 ID:b<> b <>\n");
+    EXPECT_EQ(longPost.result.posts, 3u);
+    EXPECT_EQ(longPost.body.find("&lt;br"), std::string::npos);
+    EXPECT_EQ(longPost.body.find("&amp;g"), std::string::npos);
+    EXPECT_NE(longPost.body.find("a&gt;\nend</div>"), std::string::npos);
+    EXPECT_NE(longPost.body.find("a&gt;\nbroken</div>"), std::string::npos);
 }
 
 // Another program rewrites, cuts or extends the thread once the first reading has seen all of

@@ -50,14 +50,16 @@ std::string Trimmed(std::string_view text) {
     }
 }
 
-// The blank a .dat writes on either side of each "<br>" and at both ends of a body.
-void TrimDatBlanks(std::string& body) {
+// The blank a .dat writes on either side of each "<br>" and at both ends of a body; start
+// and end: body holds the body's start and end (not a piece of a body between them).
+void TrimDatBlanks(std::string& body, bool start = true, bool end = true) {
     std::string trimmed;
     trimmed.reserve(body.size());
     for (std::size_t i = 0; i < body.size(); ++i) {
         const char c = body[i];
         if (c == ' ' &&
-            (i == 0 || i + 1 == body.size() || body[i + 1] == '\n' || body[i - 1] == '\n')) {
+            ((start && i == 0) || (end && i + 1 == body.size()) ||
+             (i + 1 < body.size() && body[i + 1] == '\n') || (i > 0 && body[i - 1] == '\n'))) {
             continue;
         }
         trimmed += c;
@@ -173,6 +175,49 @@ std::string ThreadTitle(std::string_view title) {
     return std::string(title.substr(0, end));
 }
 
+// Appends the text of a field of a comma line, where "＠｀" stands for a comma of the text.
+void AppendCommaField(std::string_view field, std::string& out, uint64_t* invalid) {
+    for (std::size_t k = 0; k < field.size();) {
+        const std::size_t mark = field.find("\xEF\xBC\xA0\xEF\xBD\x80", k);  // ＠｀
+        AppendHtmlText(field.substr(k, mark - k), out, invalid);
+        if (mark == std::string_view::npos) break;
+        out += ',';
+        k = mark + 6;
+    }
+}
+
+std::size_t DatPieceReadable(std::string_view piece) {
+    constexpr std::size_t kLongestMark = 40;  // a tag such as "<br>" or a reference, at most
+    const std::size_t from = piece.size() > kLongestMark ? piece.size() - kLongestMark : 0;
+    const std::size_t open = piece.find_last_of("<&", std::string_view::npos);
+    if (open == std::string_view::npos || open < from) return piece.size();
+    const char close = piece[open] == '<' ? '>' : ';';
+    return piece.find(close, open) == std::string_view::npos ? open : piece.size();
+}
+
+bool DatBodyGoesOn(std::string_view first, DatForm form) {
+    const std::string_view separator = form == DatForm::Comma ? "," : kSeparator;
+    std::size_t before = 0;  // fields before the body
+    for (std::size_t at = first.find(separator); at != std::string_view::npos;
+         at = first.find(separator, at + separator.size())) {
+        ++before;
+    }
+    return before == (form == DatForm::NumberFirst ? 4u : 3u);
+}
+
+bool ContinueDatBody(std::string_view piece, DatForm form, std::string& body, uint64_t& invalid) {
+    const std::size_t end = piece.find(form == DatForm::Comma ? "," : kSeparator);
+    std::string text;
+    if (form == DatForm::Comma) {
+        AppendCommaField(piece.substr(0, end), text, &invalid);
+    } else {
+        AppendHtmlText(piece.substr(0, end), text, &invalid);
+    }
+    TrimDatBlanks(text, false, end != std::string_view::npos);
+    body.append(text);
+    return end == std::string_view::npos;
+}
+
 void ParseDatLine(std::string_view line, uint32_t number, DatForm form, DatPost& post) {
     post.headerText.clear();
     post.header.Clear();
@@ -189,13 +234,7 @@ void ParseDatLine(std::string_view line, uint32_t number, DatForm form, DatPost&
         for (int f = 0; f < 5; ++f) {
             const std::size_t end = f < 4 ? line.find(',', at) : std::string_view::npos;
             std::string_view field = at <= line.size() ? line.substr(at, end - at) : "";
-            for (std::size_t k = 0; k < field.size();) {
-                const std::size_t mark = field.find("\xEF\xBC\xA0\xEF\xBD\x80", k);  // ＠｀
-                AppendHtmlText(field.substr(k, mark - k), fields[f], invalid);
-                if (mark == std::string_view::npos) break;
-                fields[f] += ',';
-                k = mark + 6;
-            }
+            AppendCommaField(field, fields[f], invalid);
             broken = broken || (f < 3 && end == std::string_view::npos);
             at = end == std::string_view::npos ? line.size() + 1 : end + 1;
         }

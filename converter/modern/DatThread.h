@@ -53,4 +53,17 @@ struct DatPost {
 // line of a .dat thread by both passes.
 void ParseDatLine(std::string_view line, uint32_t number, DatForm form, DatPost& post);
 
+// A .dat line too long to come whole comes in pieces, the first one made a post by
+// ParseDatLine. Whether that first piece ends within the post's body (the body goes on in the
+// next piece).
+bool DatBodyGoesOn(std::string_view first, DatForm form);
+// How much of a piece of a long .dat line may be read before the next piece comes: all of
+// it, unless it ends in what may be the start of a tag, a character reference or a field's
+// separator, which is then read with the next piece.
+std::size_t DatPieceReadable(std::string_view piece);
+// Appends the text of a later piece's body, up to the end of the body's field, to body (its
+// invalid character references counted in invalid); whether the field goes on past the piece.
+// What follows the body in a line that long (its title, a raw ID) is not read.
+bool ContinueDatBody(std::string_view piece, DatForm form, std::string& body, uint64_t& invalid);
+
 }  // namespace horofu

@@ -151,6 +151,19 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
     bool first = true;
     bool titled = false;     // a title line is taken from a plain thread before its first post
     bool afterText = false;  // the line before is a post's text, not a blank or a header
+    bool datOpen = false;    // a long .dat line's body goes on in its next piece
+    bool datRaw = false;     // a long .dat line is a broken post: its pieces are its text
+    std::string datText;     // the text of such a piece
+    std::string datCarry;    // the end of a piece read with the next one
+    // A .dat body's lines, each told as one; the last goes on in the next call when goesOn.
+    const auto datBody = [&](std::string_view body, bool goesOn) {
+        for (;;) {
+            const std::size_t end = body.find('\n');
+            visit.Body(body.substr(0, end), end == std::string_view::npos && goesOn);
+            if (end == std::string_view::npos) break;
+            body.remove_prefix(end + 1);
+        }
+    };
     DatForm form = DatForm::None;
     uint32_t previous = 0;
     uint32_t datLine = 0;
@@ -164,17 +177,33 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
         carried = continues;
         if (form != DatForm::None && whole && !line.empty()) {
             ++datLine;
+            const std::size_t readable = continues ? DatPieceReadable(line) : line.size();
+            datCarry.assign(line.substr(readable));
+            line = line.substr(0, readable);
             ParseDatLine(line, form == DatForm::NumberFirst ? previous + 1 : datLine, form, post);
             invalid += post.invalidReferences;
             previous = post.header.number;
             if (datLine == 1 && !post.title.empty()) visit.Title(post.title);
             visit.Header(post.header);
-            std::string_view body = post.body;
-            for (;;) {
-                const std::size_t end = body.find('\n');
-                visit.Body(body.substr(0, end), false);
-                if (end == std::string_view::npos) break;
-                body.remove_prefix(end + 1);
+            datRaw = continues && post.header.kind == PostKind::Broken;
+            datOpen = continues && !datRaw && DatBodyGoesOn(line, form);
+            datBody(post.body, datOpen || datRaw);
+        } else if (form != DatForm::None && !whole) {
+            // The rest of a .dat line of megabytes: its body's text, up to the body's end.
+            if (datRaw || datOpen) {
+                datCarry.append(line);
+                const std::string_view piece = datCarry;
+                const std::size_t readable = continues ? DatPieceReadable(piece) : piece.size();
+                datText.clear();
+                if (datRaw) {  // a broken post's text, whole
+                    AppendHtmlText(piece.substr(0, readable), datText, &invalid);
+                    datRaw = continues;
+                } else {
+                    datOpen = ContinueDatBody(piece.substr(0, readable), form, datText, invalid) &&
+                              continues;
+                }
+                datBody(datText, datRaw || datOpen);
+                datCarry.erase(0, readable);
             }
         } else if (form == DatForm::None && whole && ParseHeader(line, previous, header) &&
                    (header.number == previous + 1
