@@ -53,4 +53,13 @@ check "range page under 4 times the thread" \
 awk 'BEGIN { for (n = 1; n <= 100000; n++) print n " a 2024/09/10 10:00\n>>1-101" }' >posts.txt
 check "range posts under the limit" limited "$horofu" -m -q posts.txt
 
+# Previews held for later links stay within a few megabytes: 20,000 posts whose headers are
+# 500 '&' (2.5 kB each once escaped), every one linked from the last post, would hold 50 MB.
+awk 'BEGIN { name = sprintf("%0500d", 0); gsub(/0/, "\\&", name);
+             for (n = 1; n <= 20000; n++) print n " " name " 2024/09/10 10:00\nx";
+             printf "20001 a 2024/09/10 10:00\n>>1";
+             for (n = 2; n <= 20000; n++) printf ",%d", n; print "" }' >previews.txt
+check "previews of every post under the limit" limited "$horofu" -m -q previews.txt
+check "the first links keep their previews" grep -qF 'aria-describedby="v20001-1"' previews.html
+
 finish

@@ -286,10 +286,10 @@ struct FirstReading {
     }
     // A filtered post leaves nothing behind: no preview, no ID count, no back-link.
     void EndPost() {
-        if (preview.Collecting()) previews.emplace(previewPost, preview.Take());
+        if (preview.Collecting()) previews.Keep(previewPost, preview.Take());
         if (!filtered) return;
         index.FilterLatest();
-        previews.erase(index.PostCount() - 1);
+        previews.Drop(index.PostCount() - 1);
         filtered = false;
     }
     void Body(std::string_view line, bool) {
@@ -307,7 +307,7 @@ struct FirstReading {
         }
         if (preview.Collecting()) {
             preview.AddLine(line);
-            if (!preview.Collecting()) previews.emplace(previewPost, preview.Take());
+            if (!preview.Collecting()) previews.Keep(previewPost, preview.Take());
         }
         ScanLine(line, links, &ranges, false);
         for (const LineLink& link : links) {

@@ -121,6 +121,25 @@ void PreviewBuilder::AddLine(std::string_view line) {
     if (++lines_ == kPreviewLines || keep < line.size() || room_ == 0) collecting_ = false;
 }
 
+void PreviewMap::Keep(std::size_t post, std::string html) {
+    const std::size_t cost = html.size() + kEntryBytes;
+    if (cost > mostBytes_ - bytes_ || Has(post)) return;
+    bytes_ += cost;
+    map_.emplace(post, std::move(html));
+}
+
+const std::string* PreviewMap::Find(std::size_t post) const {
+    const auto it = map_.find(post);
+    return it == map_.end() ? nullptr : &it->second;
+}
+
+void PreviewMap::Drop(std::size_t post) {
+    const auto it = map_.find(post);
+    if (it == map_.end()) return;
+    bytes_ -= it->second.size() + kEntryBytes;
+    map_.erase(it);
+}
+
 std::string PreviewBuilder::Take() {
     collecting_ = false;
     html_.append("</span>");
@@ -193,7 +212,7 @@ void ModernPosts::CloseBlock() {
 
 void ModernPosts::StorePreview() {
     std::string html = preview_.Take();
-    if (post_ != ThreadIndex::kNone) previews_.emplace(post_, std::move(html));
+    if (post_ != ThreadIndex::kNone) previews_.Keep(post_, std::move(html));
 }
 
 void ModernPosts::Header(const PostHeader& header) {
@@ -209,7 +228,7 @@ void ModernPosts::Header(const PostHeader& header) {
     // Previews no later post links to are let go.
     if (post_ != ThreadIndex::kNone) {
         while (nextExpiry_ < expiries_.size() && expiries_[nextExpiry_].first < post_) {
-            previews_.erase(expiries_[nextExpiry_++].second);
+            previews_.Drop(expiries_[nextExpiry_++].second);
         }
     }
     char digits[24];
@@ -280,7 +299,7 @@ void ModernPosts::Header(const PostHeader& header) {
         }
         // A post a later one links to keeps its preview until that one is written.
         const std::size_t last = index_.LastReplier(post_);
-        if (last != ThreadIndex::kNone && last > post_ && previews_.count(post_) == 0) {
+        if (last != ThreadIndex::kNone && last > post_ && !previews_.Has(post_)) {
             preview_.Start(header);
         }
     }
@@ -321,9 +340,8 @@ void ModernPosts::PutLink(std::string_view line, const LineLink& link) {
     char digits[24];
     out_.Put("<a class=\"re\" href=\"#");
     out_.Put(Digits(link.number, digits));
-    const auto preview = previews_.find(target);
-    const bool withPreview =
-        preview != previews_.end() && linkBytes_ + 80 + preview->second.size() <= budget;
+    const std::string* const preview = previews_.Find(target);
+    const bool withPreview = preview != nullptr && linkBytes_ + 80 + preview->size() <= budget;
     if (!withPreview) {
         linkBytes_ += 40;
         out_.Put("\">");
@@ -331,7 +349,7 @@ void ModernPosts::PutLink(std::string_view line, const LineLink& link) {
         out_.Put("</a>");
         return;
     }
-    linkBytes_ += 80 + preview->second.size();
+    linkBytes_ += 80 + preview->size();
     // The link is described by its preview: "v" with the post's number and the link's place.
     char ordinal[24];
     std::string id = "v";
@@ -343,7 +361,7 @@ void ModernPosts::PutLink(std::string_view line, const LineLink& link) {
     out_.Put("</a><span class=\"pv\" id=\"");
     out_.Put(id);
     out_.Put("\">");
-    out_.Put(preview->second);
+    out_.Put(*preview);
 }
 
 void ModernPosts::Body(std::string_view line, bool continues) {

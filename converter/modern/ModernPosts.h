@@ -38,8 +38,28 @@ class PreviewBuilder {
     bool collecting_ = false;
 };
 
-// The previews of the posts still to be linked to, by post index.
-using PreviewMap = std::unordered_map<std::size_t, std::string>;
+// The previews of the posts still to be linked to, by post index, in bounded memory: a thread
+// whose last post links to every post before it would otherwise hold a preview per post. A
+// preview that finds no room is not kept, and the links to its post have none.
+class PreviewMap {
+  public:
+    static constexpr std::size_t kMostBytes = 4 << 20;
+
+    explicit PreviewMap(std::size_t mostBytes = kMostBytes) : mostBytes_(mostBytes) {}
+    // Keeps html as post's preview, unless the post has one or there is no room left.
+    void Keep(std::size_t post, std::string html);
+    // The post's preview, or null.
+    const std::string* Find(std::size_t post) const;
+    bool Has(std::size_t post) const { return map_.count(post) != 0; }
+    void Drop(std::size_t post);
+
+  private:
+    // What a preview costs besides its text: its string and its node in the map.
+    static constexpr std::size_t kEntryBytes = 64;
+    std::unordered_map<std::size_t, std::string> map_;
+    std::size_t bytes_ = 0;
+    std::size_t mostBytes_;
+};
 
 // The second reading's writer. Called by the modern page with the thread's headers and body
 // lines in order.
