@@ -53,6 +53,14 @@ check "range page under 4 times the thread" \
 awk 'BEGIN { for (n = 1; n <= 100000; n++) print n " a 2024/09/10 10:00\n>>1-101" }' >posts.txt
 check "range posts under the limit" limited "$horofu" -m -q posts.txt
 
+# The modern page reads a long line in pieces of a few megabytes, and holds a few of them: its
+# own limit is higher. A line of 4,000,000 reply links (",1" each) is written as its links are
+# found, never gathered (24 bytes a link, 12 times the line).
+limited_modern() { (ulimit -v 65536 && "$@") 2>err || { cat err; return 1; }; }
+{ printf '1 a 2024/09/10 10:00\n>>1'; head -c 4000000 /dev/zero | tr '\0' ',' | sed 's/,/,1/g'; echo; } >list.txt
+check "a line of links under the limit" limited_modern "$horofu" -m -q list.txt
+check "its links" test "$(grep -o 'href="#1"' list.html | wc -l)" -gt 100000
+
 # Previews held for later links stay within a few megabytes: 20,000 posts whose headers are
 # 500 '&' (2.5 kB each once escaped), every one linked from the last post, would hold 50 MB.
 awk 'BEGIN { name = sprintf("%0500d", 0); gsub(/0/, "\\&", name);

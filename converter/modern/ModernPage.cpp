@@ -260,6 +260,28 @@ class Pacer {
     bool stopped_ = false;
 };
 
+// A line's replies and ranges, into the index.
+struct Replies final : LinkVisitor {
+    explicit Replies(ThreadIndex& index) : index(index) {}
+    void Link(const LineLink& link) override {
+        if (link.kind == LinkKind::Reply) index.AddReply(link.number);
+    }
+    void Range(const ReplyRange& range) override { index.AddRange(range.from, range.to); }
+    ThreadIndex& index;
+};
+
+// Whether a line replies to an earlier post that is filtered out.
+struct ChainedReplies final : LinkVisitor {
+    explicit ChainedReplies(const ThreadIndex& index) : index(index) {}
+    void Link(const LineLink& link) override {
+        const std::size_t target = index.Find(link.number);
+        found = found || (target != ThreadIndex::kNone && target + 1 < index.PostCount() &&
+                          index.Filtered(target));
+    }
+    const ThreadIndex& index;
+    bool found = false;
+};
+
 // The first reading: posts, replies, IDs, the .dat title and previews wanted early.
 struct FirstReading {
     Pacer& pacer;
@@ -269,8 +291,6 @@ struct FirstReading {
     std::string title;
     PreviewBuilder preview;
     std::size_t previewPost = 0;
-    std::vector<LineLink> links;
-    std::vector<ReplyRange> ranges;
     const NgFilter* ng = nullptr;
     bool filtered = false;  // the latest post is filtered out
 
@@ -296,25 +316,18 @@ struct FirstReading {
         if (ng != nullptr && !filtered && index.PostCount() > 0) {
             filtered = ng->MatchesLine(line);
             if (ng->chain && !filtered) {
-                ScanLine(line, links, nullptr, false);
-                for (const LineLink& link : links) {
-                    const std::size_t target = index.Find(link.number);
-                    filtered =
-                        filtered || (target != ThreadIndex::kNone &&
-                                     target + 1 < index.PostCount() && index.Filtered(target));
-                }
+                ChainedReplies chained(index);
+                ScanLine(line, chained, false);
+                filtered = chained.found;
             }
         }
         if (preview.Collecting()) {
             preview.AddLine(line);
             if (!preview.Collecting()) previews.Keep(previewPost, preview.Take());
         }
-        ScanLine(line, links, &ranges, false);
-        for (const LineLink& link : links) {
-            if (link.kind == LinkKind::Reply) index.AddReply(link.number);
-        }
         index.AddText(line.size());
-        for (const ReplyRange& range : ranges) index.AddRange(range.from, range.to);
+        Replies replies(index);
+        ScanLine(line, replies, false);
     }
     void Finish() { EndPost(); }
 };
@@ -401,7 +414,7 @@ ConversionResult ConvertModern(ChannelTable& channels, ConversionListener& liste
     if (readable) {
         ThreadLines lines(channels, kInput, options.inputEncoding, spooled ? kSpool : 0);
         readable = lines.Usable();
-        FirstReading first{pacer, lines, index, previews, {}, {}, 0, {}, {}, options.ng.get()};
+        FirstReading first{pacer, lines, index, previews, {}, {}, 0, options.ng.get()};
         if (readable) WalkBeside(lines, datName, first, invalid);
         first.Finish();
         index.Finish();

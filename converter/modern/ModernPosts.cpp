@@ -364,6 +364,25 @@ void ModernPosts::PutLink(std::string_view line, const LineLink& link) {
     out_.Put(*preview);
 }
 
+// Writes a line's text and its links as they are found.
+struct ModernPosts::LinkWriter final : LinkVisitor {
+    LinkWriter(ModernPosts& posts, std::string_view line) : posts(posts), line(line) {}
+    void Link(const LineLink& link) override {
+        PutShown(posts.out_, line.substr(done, link.begin - done), marks);
+        posts.PutLink(line, link);
+        // After an address, marks are shown: one could turn "gpj.exe" into what looks like
+        // "exe.jpg" at the address's end.
+        if (link.kind == LinkKind::Url) marks = Marks::Shown;
+        done = link.end;
+        ++links;
+    }
+    ModernPosts& posts;
+    std::string_view line;
+    std::size_t done = 0;  // the text written so far
+    Marks marks = Marks::Kept;
+    std::size_t links = 0;
+};
+
 void ModernPosts::Body(std::string_view line, bool continues) {
     if (site_ != nullptr && !skipping_) site_->BodyWritten(line, continues);
     if (skipping_) return;
@@ -389,21 +408,12 @@ void ModernPosts::Body(std::string_view line, bool continues) {
     joinNext_ = continues;
 
     seen_ += line.size();
-    ScanLine(line, links_, nullptr);
-    std::size_t done = 0;
-    // After an address, marks are shown: one could turn "gpj.exe" into what looks like
-    // "exe.jpg" at the address's end.
-    Marks marks = Marks::Kept;
-    for (const LineLink& link : links_) {
-        PutShown(out_, line.substr(done, link.begin - done), marks);
-        PutLink(line, link);
-        if (link.kind == LinkKind::Url) marks = Marks::Shown;
-        done = link.end;
-    }
-    PutShown(out_, line.substr(done), marks);
+    LinkWriter writer(*this, line);
+    ScanLine(line, writer);
+    PutShown(out_, line.substr(writer.done), writer.marks);
     // The writer gathers its bytes until told to flush; a line adds at most a few times its
     // length (escapes, previews), so counting roughly is enough.
-    unflushed_ += line.size() * 2 + 64 + links_.size() * 512;
+    unflushed_ += line.size() * 2 + 64 + writer.links * 512;
     if (unflushed_ >= kFlushEvery) {
         out_.Flush();
         unflushed_ = 0;

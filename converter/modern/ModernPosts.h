@@ -80,6 +80,7 @@ class ModernPosts {
 
   private:
     enum class Block { None, Lead, Post };
+    struct LinkWriter;
     void CloseBlock();
     void StorePreview();
     void PutLink(std::string_view line, const LineLink& link);
@@ -93,7 +94,6 @@ class ModernPosts {
     PreviewMap& previews_;
     std::vector<std::pair<std::size_t, std::size_t>> expiries_;  // (last replier, post)
     std::size_t nextExpiry_ = 0;
-    std::vector<LineLink> links_;
     PreviewBuilder preview_;
     std::size_t post_ = ThreadIndex::kNone;      // the post being written
     uint32_t number_ = 0;                        // its number; 0 before the first post

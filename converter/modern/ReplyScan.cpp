@@ -48,8 +48,7 @@ bool IsUrlByte(char c) {
 }
 
 // The reply marks at at and the numbers after them; the end of what was taken.
-std::size_t TakeReply(std::string_view s, std::size_t at, std::vector<LineLink>& links,
-                      std::vector<ReplyRange>* ranges) {
+std::size_t TakeReply(std::string_view s, std::size_t at, LinkVisitor& visitor) {
     const std::size_t first = MarkAt(s, at);
     const std::size_t second = MarkAt(s, at + first);
     if (second == 0) return at + first;
@@ -60,7 +59,8 @@ std::size_t TakeReply(std::string_view s, std::size_t at, std::vector<LineLink>&
     std::size_t length = NumberAt(s, p, count, value);
     if (count == 0) return p;
     if (count > 9) return p + length;  // absurd: stays text
-    links.push_back({LinkKind::Reply, at, p + length, static_cast<uint32_t>(value)});
+    auto previous = static_cast<uint32_t>(value);
+    visitor.Link({LinkKind::Reply, at, p + length, previous});
     p += length;
     for (;;) {
         const bool range = BytesAt(s, p, "-") || BytesAt(s, p, kWideHyphen);
@@ -70,11 +70,9 @@ std::size_t TakeReply(std::string_view s, std::size_t at, std::vector<LineLink>&
         uint64_t next;
         length = NumberAt(s, p + sep, count, next);
         if (count == 0 || count > 9) return p;
-        const uint32_t previous = links.back().number;
-        links.push_back({LinkKind::Reply, p + sep, p + sep + length, static_cast<uint32_t>(next)});
-        if (range && ranges != nullptr && next > previous + 1) {
-            ranges->push_back({previous, static_cast<uint32_t>(next)});
-        }
+        visitor.Link({LinkKind::Reply, p + sep, p + sep + length, static_cast<uint32_t>(next)});
+        if (range && next > previous + 1) visitor.Range({previous, static_cast<uint32_t>(next)});
+        previous = static_cast<uint32_t>(next);
         p += sep + length;
     }
 }
@@ -93,7 +91,7 @@ bool BrokenOnPurpose(std::string_view s, std::size_t at) {
 }
 
 // The address whose "ttp" is at at, if one is; the end of what was taken.
-std::size_t TakeUrl(std::string_view s, std::size_t at, std::vector<LineLink>& links) {
+std::size_t TakeUrl(std::string_view s, std::size_t at, LinkVisitor& visitor) {
     if (BrokenOnPurpose(s, at)) return at + 3;
     std::size_t p = at + 3;
     if (BytesAt(s, p, "s")) ++p;
@@ -122,16 +120,13 @@ std::size_t TakeUrl(std::string_view s, std::size_t at, std::vector<LineLink>& l
         }
     }
     const std::size_t begin = at > 0 && s[at - 1] == 'h' ? at - 1 : at;
-    links.push_back({LinkKind::Url, begin, p, 0});
+    visitor.Link({LinkKind::Url, begin, p, 0});
     return p;
 }
 
 }  // namespace
 
-void ScanLine(std::string_view line, std::vector<LineLink>& links, std::vector<ReplyRange>* ranges,
-              bool urls) {
-    links.clear();
-    if (ranges != nullptr) ranges->clear();
+void ScanLine(std::string_view line, LinkVisitor& visitor, bool urls) {
     const char* const data = line.data();
     const char* const end = data + line.size();
     // Full-width marks are found by their last two bytes: the first, EF, starts every
@@ -153,13 +148,30 @@ void ScanLine(std::string_view line, std::vector<LineLink>& links, std::vector<R
         std::size_t q = static_cast<std::size_t>(FindFirstOf(data + p, data + wide, set) - data);
         if (q >= line.size()) break;
         if (MarkAt(line, q) > 0) {
-            p = TakeReply(line, q, links, ranges);
+            p = TakeReply(line, q, visitor);
         } else if (line[q] == 't' && BytesAt(line, q, "ttp")) {
-            p = TakeUrl(line, q, links);
+            p = TakeUrl(line, q, visitor);
         } else {
             p = q + 1;
         }
     }
+}
+
+void ScanLine(std::string_view line, std::vector<LineLink>& links, std::vector<ReplyRange>* ranges,
+              bool urls) {
+    struct Gather final : LinkVisitor {
+        std::vector<LineLink>& links;
+        std::vector<ReplyRange>* ranges;
+        Gather(std::vector<LineLink>& l, std::vector<ReplyRange>* r) : links(l), ranges(r) {}
+        void Link(const LineLink& link) override { links.push_back(link); }
+        void Range(const ReplyRange& range) override {
+            if (ranges != nullptr) ranges->push_back(range);
+        }
+    };
+    links.clear();
+    if (ranges != nullptr) ranges->clear();
+    Gather gather(links, ranges);
+    ScanLine(line, gather, urls);
 }
 
 }  // namespace horofu
