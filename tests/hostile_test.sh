@@ -175,6 +175,15 @@ check "a body of unclosed tags is read once through" status_is $? 0
 timeout 60 "$horofu" -m -q -f -o parens.html parens.txt
 check "an address closed by many brackets is read once through" status_is $? 0
 check "and its brackets stay text" contains parens.html 'http://a</a>))))'
+# An NG file of 100,000 IDs and 100,000 words against 200,000 posts: each header and line is
+# looked up once, not tried against every rule (which would take many minutes).
+awk 'BEGIN { for (i = 0; i < 100000; i++) printf "id:x%07d\nword:w%07d\n", i, i; print "id:y0000002" }' >many.ng
+awk 'BEGIN { for (n = 1; n <= 200000; n++)
+                 printf "%d a 2024/09/10 10:00 ID:y%07d\nsome %s text\n", n, n, n == 3 ? "w0012345" : "" }' >ng.txt
+timeout 60 "$horofu" -m -q -f --ng=many.ng -o ng.html ng.txt
+check "many NG rules are looked up, not tried one by one" status_is $? 0
+check "and filter by ID and word" test "$(grep -o 'id="[234]"' ng.html)" = 'id="4"'
+
 # A page path longer than PATH_MAX whose folder is not: the page is made and replaced there.
 deep=$(printf "$long/%.0s" {1..16})
 mkdir -p "$deep"

@@ -2,8 +2,10 @@
 // for a Shift-JIS, a UTF-8 CR-only and a .dat thread (the command's tests read one from a pipe).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -746,6 +748,56 @@ TEST(ModernNg, RulesAndPatterns) {
     EXPECT_FALSE(slow.MatchesLine(std::string(3000, 'a')));
     EXPECT_FALSE(slow.MatchesLine(std::string(3000, 'y')));
     EXPECT_TRUE(slow.MatchesLine(std::string(3000, 'a') + "b"));
+}
+
+// Words are all looked for in one pass: found wherever one of them stands, also where a longer
+// one almost fits around it ("abcd" failing at "abce" still holds "bc"), and names only in names.
+TEST(ModernNg, ManyWordsAtOnce) {
+    std::mt19937 random(7);
+    const auto text = [&](std::size_t most) {
+        std::string t(random() % (most + 1), 'a');
+        for (char& c : t) c = static_cast<char>('a' + random() % 3);
+        return t;
+    };
+    for (int round = 0; round < 20; ++round) {
+        std::vector<std::string> words, names;
+        std::string rules = "word:abcd\nword:bc\n";
+        for (int i = 0; i < 30; ++i) {
+            std::string word = text(4) + "aab";
+            std::rotate(word.begin(), word.begin() + random() % word.size(), word.end());
+            (i % 3 == 0 ? names : words).push_back(word);
+            rules += (i % 3 == 0 ? "name:" : "word:") + word + "\n";
+        }
+        words.insert(words.end(), {"abcd", "bc"});
+        NgFilter filter;
+        std::size_t line;
+        std::string reason;
+        ASSERT_TRUE(filter.Parse(rules, line, reason)) << reason;
+        for (int i = 0; i < 300; ++i) {
+            const std::string t = text(24);
+            const auto holds = [&](const std::vector<std::string>& list) {
+                return std::any_of(list.begin(), list.end(), [&](const std::string& w) {
+                    return t.find(w) != std::string::npos;
+                });
+            };
+            EXPECT_EQ(filter.MatchesLine(t), holds(words)) << rules << t;
+            PostHeader header;
+            header.parts.push_back({HeaderPartKind::Name, t});
+            EXPECT_EQ(filter.MatchesHeader(header), holds(words) || holds(names)) << rules << t;
+        }
+    }
+    // IDs in any order.
+    NgFilter ids;
+    std::size_t line;
+    std::string reason;
+    ASSERT_TRUE(ids.Parse("id:c\nid:ID:a\nid:b\n", line, reason));
+    PostHeader header;
+    for (const char* id : {"a", "b", "c"}) {
+        header.idKey = id;
+        EXPECT_TRUE(ids.MatchesHeader(header)) << id;
+    }
+    header.idKey = "d";
+    EXPECT_FALSE(ids.MatchesHeader(header));
 }
 
 TEST(ModernNg, FilteredPostsLeaveNoText) {

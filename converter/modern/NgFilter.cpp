@@ -1,6 +1,8 @@
 // Reading NG rules and matching posts against them.
 #include "converter/modern/NgFilter.h"
 
+#include <algorithm>
+#include <functional>
 #include <iterator>
 
 #include "runtime/EncodingGuess.h"
@@ -21,6 +23,9 @@ constexpr std::size_t kLongestPattern = 256;
 // runs out.
 constexpr std::size_t kLooksPerChar = 256;
 constexpr std::size_t kLooksBesides = 4096;
+// What a listed text is looked for in: a body line and a name (kWord), or a name only (kName).
+constexpr uint8_t kWord = 1;
+constexpr uint8_t kName = 2;
 
 // Thrown by a Look when its search has used up what it may look at.
 struct OutOfLooks {};
@@ -234,9 +239,9 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
         if (kind == "id") {
             ids_.emplace_back(value.starts_with("ID:") ? value.substr(3) : value);
         } else if (kind == "name") {
-            names_.emplace_back(value);
+            words_.Add(value, kName);
         } else if (kind == "word") {
-            words_.emplace_back(value);
+            words_.Add(value, kWord);
         } else {
             if (const char* why = RefusedPattern(value)) {
                 reason = why;
@@ -250,19 +255,14 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
             }
         }
     }
+    words_.Finish();
+    std::sort(ids_.begin(), ids_.end());
     line = 0;
     return true;
 }
 
 bool NgFilter::Matches(std::string_view text, bool names) const {
-    for (const std::string& word : words_) {
-        if (text.find(word) != std::string_view::npos) return true;
-    }
-    if (names) {
-        for (const std::string& name : names_) {
-            if (text.find(name) != std::string_view::npos) return true;
-        }
-    }
+    if (words_.Holds(text, names ? kWord | kName : kWord)) return true;
     if (res_.empty()) return false;
     const std::wstring wide = Widen(text);
     for (const std::wregex& re : res_) {
@@ -278,8 +278,9 @@ bool NgFilter::Matches(std::string_view text, bool names) const {
 }
 
 bool NgFilter::MatchesHeader(const PostHeader& header) const {
-    for (const std::string& id : ids_) {
-        if (!header.idKey.empty() && header.idKey == id) return true;
+    if (!header.idKey.empty() &&
+        std::binary_search(ids_.begin(), ids_.end(), header.idKey, std::less<>())) {
+        return true;
     }
     std::string name;
     for (const HeaderPart& part : header.parts) {

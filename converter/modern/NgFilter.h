@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "converter/modern/PostHeader.h"
+#include "converter/modern/WordSearch.h"
 
 namespace horofu {
 
@@ -33,7 +34,7 @@ class NgFilter {
     // to split the text) ends as not matching. Called by the first reading for each line of a
     // post not yet filtered.
     bool MatchesLine(std::string_view line) const;
-    bool Empty() const { return ids_.empty() && names_.empty() && words_.empty() && res_.empty(); }
+    bool Empty() const { return ids_.empty() && words_.Empty() && res_.empty(); }
 
     NgMode mode = NgMode::Hide;
     bool chain = false;  // a post replying to a filtered one is filtered too
@@ -41,7 +42,8 @@ class NgFilter {
   private:
     bool Matches(std::string_view text, bool names) const;
 
-    std::vector<std::string> ids_, names_, words_;
+    std::vector<std::string> ids_;  // sorted, once parsed
+    WordSearch words_;              // words (kWord) and names (kName)
     std::vector<std::wregex> res_;  // matched against wide characters
 };
 
