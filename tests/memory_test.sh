@@ -56,10 +56,16 @@ check "range posts under the limit" limited "$horofu" -m -q posts.txt
 # The modern page reads a long line in pieces of a few megabytes, and holds a few of them: its
 # own limit is higher. A line of 4,000,000 reply links (",1" each) is written as its links are
 # found, never gathered (24 bytes a link, 12 times the line).
-limited_modern() { (ulimit -v 65536 && "$@") 2>err || { cat err; return 1; }; }
+limited_at() { local kib=$1; shift; (ulimit -v "$kib" && "$@") 2>err || { cat err; return 1; }; }
 { printf '1 a 2024/09/10 10:00\n>>1'; head -c 4000000 /dev/zero | tr '\0' ',' | sed 's/,/,1/g'; echo; } >list.txt
-check "a line of links under the limit" limited_modern "$horofu" -m -q list.txt
+check "a line of links under 64 MiB" limited_at 65536 "$horofu" -m -q list.txt
 check "its links" test "$(grep -o 'href="#1"' list.html | wc -l)" -gt 100000
+
+# A header's tails are its parts only up to a few dozen: three headers of 1,500,000 tails
+# (" x" each), lines of 3 MB, held 24 bytes a tail in each of several copies (350 MB).
+awk 'BEGIN { for (n = 1; n <= 3; n++) { printf "%d a 2024/09/10 10:00 ID:a", n;
+             for (i = 0; i < 1500000; i++) printf " x"; print "\nbody >>1" } }' >tails.txt
+check "headers of many tails under 96 MiB" limited_at 98304 "$horofu" -m -q tails.txt
 
 # Previews held for later links stay within a few megabytes: 20,000 posts whose headers are
 # 500 '&' (2.5 kB each once escaped), every one linked from the last post, would hold 50 MB.

@@ -109,6 +109,16 @@ TEST(ModernHeader, FormsThatStartAPost) {
     PostHeader wide;
     ASSERT_TRUE(ParseHeader("１２３ 名無し 2023/04/29(土) 12:00:00.00", 0, wide));
     EXPECT_EQ(wide.number, 123u);
+    // A header of a hundred thousand tails is cut into a few dozen parts, the rest one text.
+    std::string tails = "1 a 2024/01/01 00:00 ID:a";
+    for (int i = 0; i < 100000; ++i) tails += " x";
+    PostHeader many;
+    ASSERT_TRUE(ParseHeader(tails, 0, many));
+    EXPECT_LT(many.parts.size(), 100u);
+    std::string joined;
+    for (const HeaderPart& part : many.parts) joined += part.text;
+    EXPECT_EQ(joined, tails);
+    EXPECT_EQ(many.idKey, "a");
 }
 
 TEST(ModernHeader, LinesThatStayBody) {

@@ -366,9 +366,13 @@ void AddNameParts(std::string_view name, PostHeader& header, bool mailInName) {
 }
 
 void AddTailParts(std::string_view tail, PostHeader& header) {
+    // A part costs the page far more than the two bytes a tail may take, in every copy of the
+    // header it keeps: past a few dozen tails, the rest is text.
+    constexpr std::size_t kMostTails = 32;
     PartAdder add(tail, header);
     std::size_t p = 0;
-    while ((p = SkipBlanks(tail, p)) < tail.size()) {
+    std::size_t tails = 0;
+    while ((p = SkipBlanks(tail, p)) < tail.size() && tails++ < kMostTails) {
         std::size_t end = p;
         while (end < tail.size() && BlankAt(tail, end) == 0) ++end;
         const std::string_view token = tail.substr(p, end - p);
