@@ -134,8 +134,8 @@ bool WrittenBefore(std::string_view date, std::string_view before) {
 
 // Whether a header numbered number, the next of the thread, that stands right after a line of
 // text and is dated before the post it follows is a quote (a post of another thread
-// reprinted in this one): a header of the same number follows before any of a higher one. Only the
-// lines LookaheadLines lets be looked at count.
+// reprinted in this one): a header of the same number follows before any of a higher one.
+// Only the lines LookaheadLines lets be looked at count.
 bool QuotedAhead(uint32_t number, uint32_t previous, std::string_view& current,
                  LookaheadLines& ahead) {
     PostHeader next;
