@@ -206,8 +206,16 @@ constexpr std::string_view kYear = "\xE5\xB9\xB4";       // 年
 constexpr std::string_view kMonth = "\xE6\x9C\x88";      // 月
 constexpr std::string_view kDay = "\xE6\x97\xA5";        // 日
 
-// Whether an era's name starts s at at.
+// Whether an era's name starts s at at. Called at every byte of a header's line: the first
+// two bytes of the names (E6 98, E5 A4, E5 B9, E4 BB) turn almost every byte away at once.
 bool EraAt(std::string_view s, std::size_t at) {
+    if (at + 1 >= s.size()) return false;
+    const auto b0 = static_cast<unsigned char>(s[at]);
+    const auto b1 = static_cast<unsigned char>(s[at + 1]);
+    if (!((b0 == 0xE6 && b1 == 0x98) || (b0 == 0xE5 && (b1 == 0xA4 || b1 == 0xB9)) ||
+          (b0 == 0xE4 && b1 == 0xBB))) {
+        return false;
+    }
     for (std::string_view era : kEras) {
         if (BytesAt(s, at, era)) return true;
     }
