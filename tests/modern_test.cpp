@@ -403,7 +403,8 @@ TEST(ModernPage, Utf8ThreadWithLoneCrsAndABadByte) {
 
 // A post that reprints the header of the next number from another thread keeps it as its
 // text when the real post of that number follows; without one after it, or after a blank
-// line, the header starts its post.
+// line, the header starts its post. A reprinted run of numbers a little ahead stays text when
+// the thread goes on from its last post after it.
 TEST(ModernPage, AQuotedHeaderOfTheNextNumber) {
     const std::string head =
         "1 名前：a 投稿日：2023/04/30(日) 10:00:00 ID:aaa\nはじめ\n"
@@ -437,6 +438,34 @@ TEST(ModernPage, AQuotedHeaderOfTheNextNumber) {
         "thread.txt", run + "2 名前：c 投稿日：2023/04/30(日) 10:02:00 ID:ccc\n>>1\n");
     EXPECT_EQ(reprinted.result.posts, 2u);
     EXPECT_EQ(reprinted.body.find("id=\"980\""), std::string::npos);
+
+    // In a copy with blank lines between posts: the reprint as a post's first line, and a run
+    // of near numbers ("12", "13") reprinted before the thread goes on from its last post.
+    const auto post = [](int n, const std::string& text) {
+        return std::to_string(n) + " ：名無しさん：2023/04/29(土) 12:00:00.00 ID:p" +
+               std::to_string(n) + "\n" + text + "\n\n";
+    };
+    const Page first = ConvertModern(
+        "thread.txt", post(1, "a") +
+                          post(2, "3 ：名無しさん：2023/04/20(木) 10:00:00.00 ID:q\n見て") +
+                          post(3, ">>2") + post(4, "d"));
+    EXPECT_EQ(first.result.posts, 4u);
+    EXPECT_NE(first.body.find("<div class=\"text\">3 ：名無しさん：2023/04/20(木)"),
+              std::string::npos);
+    EXPECT_NE(first.body.find("id=\"3\""), std::string::npos);
+    const Page near = ConvertModern(
+        "thread.txt",
+        post(1, "a") + post(2, "他スレから\n" + post(12, "向こうの12") + post(13, "向こうの13")) +
+            post(3, ">>2") + post(4, "d"));
+    EXPECT_EQ(near.result.posts, 4u);
+    EXPECT_EQ(near.body.find("id=\"12\""), std::string::npos);
+    EXPECT_NE(near.body.find("id=\"3\""), std::string::npos);
+    // Posts the copy lacks stay lacking when a post after them reprints one of them.
+    std::string gap = post(1, "a") + post(2, "b");
+    for (int n = 6; n < 12; ++n) gap += post(n, n == 9 ? post(4, "引用") : "c");
+    const Page lacking = ConvertModern("thread.txt", gap);
+    EXPECT_EQ(lacking.result.posts, 8u);
+    EXPECT_EQ(lacking.body.find("id=\"4\""), std::string::npos);
 }
 
 TEST(ModernPage, NamedEncoding) {

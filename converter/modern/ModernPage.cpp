@@ -100,9 +100,11 @@ class LookaheadLines {
 
 // Whether a header numbered number, in a thread whose last post is previous, starts a post:
 // the next number does; a small gap (posts the copy lacks) does unless a post that would
-// fill it follows; a number far ahead (a post of another thread quoted in this one) does only
-// when the posts that follow continue from it and none continues from previous. Only the
-// lines LookaheadLines lets be looked at count.
+// fill it follows before one continuing from it, or the post right after previous follows
+// before the thread is well past number (a run of another thread's posts quoted in one post,
+// "12 …", "13 …", and then this thread's next post); a number far ahead (a post of another
+// thread quoted in this one) does only when the posts that follow continue from it and none
+// continues from previous. Only the lines LookaheadLines lets be looked at count.
 bool FitsSequence(uint32_t number, uint32_t previous, std::string_view& current,
                   LookaheadLines& ahead) {
     if (previous == 0 || number == previous + 1) return true;
@@ -113,9 +115,12 @@ bool FitsSequence(uint32_t number, uint32_t previous, std::string_view& current,
     bool whole = false;
     for (std::size_t k = 0; ahead.Peek(k, current, line, whole); ++k) {
         if (!whole || line.empty() || !ParseHeader(line, previous, next)) continue;
-        if (next.number < number) return false;  // the thread goes on before number
+        if (next.number < number) {  // the thread goes on before number
+            if (far || !continued || next.number == previous + 1) return false;
+            continue;
+        }
         if (next.number > number && next.number - number <= kSmallGap) continued = true;
-        if (!far && continued) return true;
+        if (!far && next.number - number > kSmallGap) return true;
     }
     return far ? continued : true;
 }
@@ -132,10 +137,11 @@ bool WrittenBefore(std::string_view date, std::string_view before) {
     return date < before;
 }
 
-// Whether a header numbered number, the next of the thread, that stands right after a line of
-// text and is dated before the post it follows is a quote (a post of another thread
-// reprinted in this one): a header of the same number follows before any of a higher one.
-// Only the lines LookaheadLines lets be looked at count.
+// Whether a header numbered number, the next of the thread, that stands right after a post's
+// header or a line of its text (often as the post's first line) and is dated before the post
+// it follows is a quote (a post of another thread reprinted in this one): a header of the same
+// number follows before any of a higher one. Only the lines LookaheadLines lets be looked at
+// count.
 bool QuotedAhead(uint32_t number, uint32_t previous, std::string_view& current,
                  LookaheadLines& ahead) {
     PostHeader next;
@@ -162,7 +168,7 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
     bool carried = false;  // the line is the rest of a long one
     bool first = true;
     bool titled = false;       // a title line is taken from a plain thread before its first post
-    bool afterText = false;    // the line before is a post's text, not a blank or a header
+    bool afterLine = false;    // the line before is a post's header or text, not a blank
     std::string previousDate;  // the date of a text copy's latest post
     bool datOpen = false;      // a long .dat line's body goes on in its next piece
     bool datRaw = false;       // a long .dat line is a broken post: its pieces are its text
@@ -220,7 +226,7 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
             }
         } else if (form == DatForm::None && whole && ParseHeader(line, previous, header) &&
                    (header.number == previous + 1
-                        ? !afterText || previous == 0 ||
+                        ? !afterLine || previous == 0 ||
                               !WrittenBefore(header.Part(HeaderPartKind::Date), previousDate) ||
                               (!QuotedAhead(header.number, previous, line, source) &&
                                ParseHeader(line, previous, header))
@@ -229,10 +235,10 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
             previous = header.number;
             previousDate.assign(header.Part(HeaderPartKind::Date));
             titled = true;
-            afterText = false;
+            afterLine = true;
             visit.Header(header);
         } else {
-            afterText = previous != 0 && !line.empty();
+            afterLine = previous != 0 && !line.empty();
             if (!titled && previous == 0 && whole && !continues && !line.empty()) {
                 titled = true;
                 if (line.size() <= 400) visit.Title(line);
