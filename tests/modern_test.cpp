@@ -460,6 +460,15 @@ TEST(ModernPage, AQuotedHeaderOfTheNextNumber) {
     EXPECT_EQ(near.result.posts, 4u);
     EXPECT_EQ(near.body.find("id=\"12\""), std::string::npos);
     EXPECT_NE(near.body.find("id=\"3\""), std::string::npos);
+    // Dated lines of a list, numbered as the posts after it, stay the post's text.
+    const Page listed = ConvertModern(
+        "thread.txt", post(1,
+                           "日程\n1 2023/05/01(月) 19:00 (新宿)\n2 2023/05/08(月) 19:00 (渋谷)\n"
+                           "3 2023/05/15(月) 19:00 (池袋)\n書いて") +
+                          post(2, "行く") + post(3, "3 人で"));
+    EXPECT_EQ(listed.result.posts, 3u);
+    EXPECT_NE(listed.body.find("<span class=\"num\">2</span> ：<span class=\"name\">名無しさん"),
+              std::string::npos);
     // Posts the copy lacks stay lacking when a post after them reprints one of them.
     std::string gap = post(1, "a") + post(2, "b");
     for (int n = 6; n < 12; ++n) gap += post(n, n == 9 ? post(4, "引用") : "c");
