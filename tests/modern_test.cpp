@@ -6,6 +6,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "converter/ConvertIntoPlace.h"
@@ -103,6 +104,17 @@ TEST(ModernHeader, FormsThatStartAPost) {
         std::string joined;
         for (const HeaderPart& part : header.parts) joined += part.text;
         EXPECT_EQ(joined, c.line) << "every character of the header is kept";
+    }
+    // An ID is counted without a viewer's count after it; "???" is no one's.
+    const std::pair<const char*, const char*> ids[] = {
+        {"2 名無し 2023/04/29(土) 12:00:00.00 ID:Ab+/Cd0(12/345)", "Ab+/Cd0"},
+        {"2 名無し 2023/04/29(土) 12:00:00.00 ID:Ab(x)", "Ab(x)"},
+        {"2 名無し 2023/04/29(土) 12:00:00.00 ID:???(1/2)", ""},
+    };
+    for (const auto& [line, key] : ids) {
+        PostHeader header;
+        ASSERT_TRUE(ParseHeader(line, 1, header)) << line;
+        EXPECT_EQ(header.idKey, key) << line;
     }
     PostHeader wide;
     ASSERT_TRUE(ParseHeader("１２３ 名無し 2023/04/29(土) 12:00:00.00", 0, wide));
