@@ -84,6 +84,9 @@ TEST(ModernHeader, FormsThatStartAPost) {
          "num[21] name[名無し] date[平成25年04月01日(月) 12:00:00] id[ID:e1]"},
         {"22 ：名無し：令和元年5月1日(水) 00:00:00.00 ID:e2", 0,
          "num[22] name[名無し] date[令和元年5月1日(水) 00:00:00.00] id[ID:e2]"},
+        // Blanks after the colon are not the name's.
+        {"24: 名無しさん 2023/04/29(土) 12:00:00.00 ID:c1", 0,
+         "num[24] name[名無しさん] date[2023/04/29(土) 12:00:00.00] id[ID:c1]"},
         // Full-width numbers, as some copies have them.
         {"２１ 名前：名無し 投稿日：2023/04/29(土) 12:00:00.00 ID:w1", 20,
          "num[２１] name[名無し] date[2023/04/29(土) 12:00:00.00] id[ID:w1]"},

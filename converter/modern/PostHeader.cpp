@@ -476,7 +476,7 @@ bool ParseHeaderForms(std::string_view line, std::size_t digits, uint32_t number
         separated = true;
     }
     if (!separated) return false;
-    const std::size_t nameBegin = p;
+    const std::size_t nameBegin = SkipBlanks(line, p);  // "12: 名無し", "12 名前： 名無し"
 
     // The date: the first one after a blank, colon or date label that ends the header fittingly.
     std::size_t dateBegin = std::string_view::npos, dateEnd = 0, nameEnd = 0;
