@@ -685,6 +685,21 @@ TEST(ModernPage, KeptLogs) {
           "<span class=\"num\">980</span> 名前：<span "
           "class=\"name\">名無しさん＠お腹いっぱい。</span> "
           "投稿日：<span class=\"date\">2023/04/29"}},
+        {"browser-copy.txt",
+         10,
+         0,
+         0,
+         {"<title>【雑談】週末の温泉めぐり その13</title>",
+          // Headers reprinted as a post's first line, as a dated list, or as a run a little
+          // ahead stay in their posts; IDs count without the copy's own counts.
+          "<div class=\"text\">503: 名無しさん＠お腹いっぱい。 2023/05/19(金)",
+          "次の日程\n505: 2023/06/03(土) 10:00 (箱根)\n506: ",
+          "他スレより\n\n515: 名無しさん 2023/05/18(木)",
+          "<span class=\"num\">505</span>: <span class=\"name\">名無しさん＠お腹いっぱい。",
+          "ID:Onsen001(3/3)</span><span class=\"count\"> (3/3)",
+          "<article class=\"post deleted\" id=\"508\"", "3 人で行きます\n2023 年は2回目",
+          "<span class=\"id\">ID:???</span></div>"},
+         {"<h1>https:", "id=\"515\"", "href=\"http://example.invalid/no/"}},
         {"cut-utf8.txt",
          3,
          2,

@@ -9,6 +9,7 @@
 #include <deque>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "converter/ConversionFailure.h"
 #include "converter/PageWriter.h"
@@ -146,6 +147,17 @@ bool QuotedAhead(uint32_t number, uint32_t previous, std::string_view& current,
     return false;
 }
 
+// Whether line holds an address and nothing else: a thread's own address saved above its
+// title, or instead of one, names no thread.
+bool AddressAlone(std::string_view line) {
+    std::vector<LineLink> links;
+    ScanLine(line, links, nullptr);
+    if (links.size() != 1 || links[0].kind != LinkKind::Url) return false;
+    const std::size_t end = line.find_last_not_of(" \t");
+    return line.find_first_not_of(" \t") == links[0].begin && end != std::string_view::npos &&
+           end + 1 == links[0].end;
+}
+
 // Goes through a thread's lines, telling visit each line as read and each header and body
 // line as understood; form is the thread's .dat form (None for a plain thread), found from
 // the first line when datName says the file is named as a .dat or the line looks like one.
@@ -227,7 +239,8 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
             visit.Header(header);
         } else {
             afterLine = previous != 0 && !line.empty();
-            if (!titled && previous == 0 && whole && !continues && !line.empty()) {
+            if (!titled && previous == 0 && whole && !continues && !line.empty() &&
+                !AddressAlone(line)) {
                 titled = true;
                 if (line.size() <= 400) visit.Title(line);
             }
