@@ -112,7 +112,9 @@ TEST(ModernHeader, FormsThatStartAPost) {
     const std::pair<const char*, const char*> ids[] = {
         {"2 名無し 2023/04/29(土) 12:00:00.00 ID:Ab+/Cd0(12/345)", "Ab+/Cd0"},
         {"2 名無し 2023/04/29(土) 12:00:00.00 ID:Ab(x)", "Ab(x)"},
-        {"2 名無し 2023/04/29(土) 12:00:00.00 ID:???(1/2)", ""},
+        {"2 名無し 2023/04/29(土) 12:00:00.00 ID:??"
+         "?(1/2)",
+         ""},
     };
     for (const auto& [line, key] : ids) {
         PostHeader header;
@@ -698,7 +700,8 @@ TEST(ModernPage, KeptLogs) {
           "<span class=\"num\">505</span>: <span class=\"name\">名無しさん＠お腹いっぱい。",
           "ID:Onsen001(3/3)</span><span class=\"count\"> (3/3)",
           "<article class=\"post deleted\" id=\"508\"", "3 人で行きます\n2023 年は2回目",
-          "<span class=\"id\">ID:???</span></div>"},
+          "<span class=\"id\">ID:??"
+          "?</span></div>"},
          {"<h1>https:", "id=\"515\"", "href=\"http://example.invalid/no/"}},
         {"cut-utf8.txt",
          3,
