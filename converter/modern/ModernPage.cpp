@@ -9,6 +9,7 @@
 #include <deque>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "converter/ConversionFailure.h"
 #include "converter/PageWriter.h"
@@ -100,9 +101,11 @@ class LookaheadLines {
 
 // Whether a header numbered number, in a thread whose last post is previous, starts a post:
 // the next number does; a small gap (posts the copy lacks) does unless a post that would
-// fill it follows; a number far ahead (a post of another thread quoted in this one) does only
-// when the posts that follow continue from it and none continues from previous. Only the
-// lines LookaheadLines lets be looked at count.
+// fill it follows before one continuing from it, or the post right after previous follows
+// before the thread is well past number (a run of another thread's posts quoted in one post,
+// "12 …", "13 …", and then this thread's next post); a number far ahead (a post of another
+// thread quoted in this one) does only when the posts that follow continue from it and none
+// continues from previous. Only the lines LookaheadLines lets be looked at count.
 bool FitsSequence(uint32_t number, uint32_t previous, std::string_view& current,
                   LookaheadLines& ahead) {
     if (previous == 0 || number == previous + 1) return true;
@@ -113,40 +116,46 @@ bool FitsSequence(uint32_t number, uint32_t previous, std::string_view& current,
     bool whole = false;
     for (std::size_t k = 0; ahead.Peek(k, current, line, whole); ++k) {
         if (!whole || line.empty() || !ParseHeader(line, previous, next)) continue;
-        if (next.number < number) return false;  // the thread goes on before number
+        if (next.number < number) {  // the thread goes on before number
+            if (far || !continued || next.number == previous + 1) return false;
+            continue;
+        }
         if (next.number > number && next.number - number <= kSmallGap) continued = true;
-        if (!far && continued) return true;
+        if (!far && next.number - number > kSmallGap) return true;
     }
     return far ? continued : true;
 }
 
-// Whether a date reads as earlier than before, both written alike (digits in the same places
-// over their first ten bytes: "2023/04/29" beside "2023/04/30"), where the order of their
-// bytes tells. Only a hint, never a verdict: threads hold odd dates ("2013/04/01(月)
-// NY:AN:NY.AN" in a thread of 2023), so a header it points at is looked at more closely.
-bool WrittenBefore(std::string_view date, std::string_view before) {
-    if (date.size() < 10 || before.size() < 10) return false;
-    for (std::size_t i = 0; i < 10; ++i) {
-        if (IsAsciiDigit(date[i]) != IsAsciiDigit(before[i])) return false;
-    }
-    return date < before;
-}
-
-// Whether a header numbered number, the next of the thread, that stands right after a line of
-// text and is dated before the post it follows is a quote (a post of another thread
-// reprinted in this one): a header of the same number follows before any of a higher one.
-// Only the lines LookaheadLines lets be looked at count.
+// Whether a header numbered number, the next of the thread, that stands right after a post's
+// header or a line of its text is a quote (a post of another thread reprinted in this one,
+// often as the post's first line) or a line of a list ("2 2023/05/08(月) 19:00 (渋谷)"): a
+// header of the same number follows before any of a higher one. Header lines one right after
+// another are a list, not posts (a post has text): a higher one right after such lines is
+// looked past. Only the lines LookaheadLines lets be looked at count.
 bool QuotedAhead(uint32_t number, uint32_t previous, std::string_view& current,
                  LookaheadLines& ahead) {
     PostHeader next;
     std::string_view line;
     bool whole = false;
+    std::size_t listEnd = 0;  // the line after the run of header lines the number's starts
     for (std::size_t k = 0; ahead.Peek(k, current, line, whole); ++k) {
         if (!whole || line.empty() || !ParseHeader(line, previous, next)) continue;
         if (next.number == number) return true;
-        if (next.number > number) return false;
+        if (next.number > number && k != listEnd) return false;
+        if (k == listEnd) ++listEnd;
     }
     return false;
+}
+
+// Whether line holds an address and nothing else: a thread's own address saved above its
+// title, or instead of one, names no thread.
+bool AddressAlone(std::string_view line) {
+    std::vector<LineLink> links;
+    ScanLine(line, links, nullptr);
+    if (links.size() != 1 || links[0].kind != LinkKind::Url) return false;
+    const std::size_t end = line.find_last_not_of(" \t");
+    return line.find_first_not_of(" \t") == links[0].begin && end != std::string_view::npos &&
+           end + 1 == links[0].end;
 }
 
 // Goes through a thread's lines, telling visit each line as read and each header and body
@@ -161,13 +170,12 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
     bool continues = false;
     bool carried = false;  // the line is the rest of a long one
     bool first = true;
-    bool titled = false;       // a title line is taken from a plain thread before its first post
-    bool afterText = false;    // the line before is a post's text, not a blank or a header
-    std::string previousDate;  // the date of a text copy's latest post
-    bool datOpen = false;      // a long .dat line's body goes on in its next piece
-    bool datRaw = false;       // a long .dat line is a broken post: its pieces are its text
-    std::string datText;       // the text of such a piece
-    std::string datCarry;      // the end of a piece read with the next one
+    bool titled = false;     // a title line is taken from a plain thread before its first post
+    bool afterLine = false;  // the line before is a post's header or text, not a blank
+    bool datOpen = false;    // a long .dat line's body goes on in its next piece
+    bool datRaw = false;     // a long .dat line is a broken post: its pieces are its text
+    std::string datText;     // the text of such a piece
+    std::string datCarry;    // the end of a piece read with the next one
     // A .dat body's lines, each told as one; the last goes on in the next call when goesOn.
     const auto datBody = [&](std::string_view body, bool goesOn) {
         for (;;) {
@@ -220,20 +228,19 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
             }
         } else if (form == DatForm::None && whole && ParseHeader(line, previous, header) &&
                    (header.number == previous + 1
-                        ? !afterText || previous == 0 ||
-                              !WrittenBefore(header.Part(HeaderPartKind::Date), previousDate) ||
+                        ? !afterLine || previous == 0 ||
                               (!QuotedAhead(header.number, previous, line, source) &&
                                ParseHeader(line, previous, header))
                         : FitsSequence(header.number, previous, line, source) &&
                               ParseHeader(line, previous, header))) {
             previous = header.number;
-            previousDate.assign(header.Part(HeaderPartKind::Date));
             titled = true;
-            afterText = false;
+            afterLine = true;
             visit.Header(header);
         } else {
-            afterText = previous != 0 && !line.empty();
-            if (!titled && previous == 0 && whole && !continues && !line.empty()) {
+            afterLine = previous != 0 && !line.empty();
+            if (!titled && previous == 0 && whole && !continues && !line.empty() &&
+                !AddressAlone(line)) {
                 titled = true;
                 if (line.size() <= 400) visit.Title(line);
             }

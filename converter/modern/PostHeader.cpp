@@ -165,6 +165,19 @@ bool IsIdPlaceholder(std::string_view key) {
     return key.starts_with("???") || key.find_first_not_of('?') == std::string_view::npos;
 }
 
+// An ID without the count a viewer wrote after it ("AbCd0(2/5)" is "AbCd0"): the count
+// differs from post to post, the ID does not.
+std::string_view WithoutCount(std::string_view id) {
+    if (!id.ends_with(')')) return id;
+    const std::size_t open = id.rfind('(');
+    if (open == std::string_view::npos) return id;
+    const std::size_t left = DigitsAt(id, open + 1);
+    const std::size_t slash = open + 1 + left;
+    const std::size_t right = slash < id.size() && id[slash] == '/' ? DigitsAt(id, slash + 1) : 0;
+    if (left == 0 || right == 0 || slash + 1 + right + 1 != id.size()) return id;
+    return id.substr(0, open);
+}
+
 // The header forms with a date or a date label; number is line's leading number, digits long.
 // dated tells whether the date is one (not "あぼーん" or "Over 1000 Thread").
 bool ParseHeaderForms(std::string_view line, std::size_t digits, uint32_t number,
@@ -383,7 +396,7 @@ void AddTailParts(std::string_view tail, PostHeader& header) {
         HeaderPartKind kind = HeaderPartKind::Extra;
         if (token.starts_with("ID:")) {
             kind = HeaderPartKind::Id;
-            const std::string_view key = token.substr(3);
+            const std::string_view key = WithoutCount(token.substr(3));
             if (!key.empty() && !IsIdPlaceholder(key)) header.idKey = key;
         } else if (token.starts_with("BE:")) {
             kind = HeaderPartKind::Be;
@@ -471,7 +484,7 @@ bool ParseHeaderForms(std::string_view line, std::size_t digits, uint32_t number
         separated = true;
     }
     if (!separated) return false;
-    const std::size_t nameBegin = p;
+    const std::size_t nameBegin = SkipBlanks(line, p);  // "12: 名無し", "12 名前： 名無し"
 
     // The date: the first one after a blank, colon or date label that ends the header fittingly.
     std::size_t dateBegin = std::string_view::npos, dateEnd = 0, nameEnd = 0;
