@@ -49,10 +49,19 @@ class LookaheadLines {
             return lines_.Next(line, continues);
         }
         direct_ = false;
-        current_ = std::move(held_.front().text);
-        continues = held_.front().continues;
-        heldBytes_ -= current_.size();
+        const Held& front = held_.front();
+        current_.assign(heldText_.data() + front.at, front.size);
+        continues = front.continues;
+        heldBytes_ -= front.size;
         held_.pop_front();
+        if (held_.empty()) {
+            heldText_.clear();
+        } else if (held_.front().at > heldText_.size() / 2) {
+            // The lines taken are let go once they are half of what is held.
+            const std::size_t taken = held_.front().at;
+            heldText_.erase(0, taken);
+            for (Held& held : held_) held.at -= taken;
+        }
         line = current_;
         return true;
     }
@@ -74,21 +83,26 @@ class LookaheadLines {
             std::string_view next;
             bool continues = false;
             if (!lines_.Next(next, continues)) return false;
-            held_.push_back({std::string(next), continues});
+            held_.push_back({heldText_.size(), next.size(), continues});
+            heldText_.append(next);
             heldBytes_ += next.size();
         }
-        line = held_[k].text;
+        line = std::string_view(heldText_.data() + held_[k].at, held_[k].size);
         whole = !held_[k].continues && (k == 0 || !held_[k - 1].continues);
         return true;
     }
 
   private:
+    // A line held: where it stands in heldText_, which keeps the held lines one after another
+    // (no allocation a line).
     struct Held {
-        std::string text;
+        std::size_t at;
+        std::size_t size;
         bool continues;
     };
     ThreadLines& lines_;
     std::deque<Held> held_;
+    std::string heldText_;
     std::size_t heldBytes_ = 0;
     std::string current_;
     bool direct_ = true;
@@ -158,6 +172,19 @@ bool AddressAlone(std::string_view line) {
            end + 1 == links[0].end;
 }
 
+// Points header, parsed from the line at was, to the same bytes at now (where looking ahead
+// moved the line).
+void Rebase(PostHeader& header, std::string_view was, std::string_view now) {
+    if (was.data() == now.data()) return;
+    const auto moved = [&](std::string_view text) {
+        return text.empty()
+                   ? text
+                   : now.substr(static_cast<std::size_t>(text.data() - was.data()), text.size());
+    };
+    for (HeaderPart& part : header.parts) part.text = moved(part.text);
+    header.idKey = moved(header.idKey);
+}
+
 // Goes through a thread's lines, telling visit each line as read and each header and body
 // line as understood; form is the thread's .dat form (None for a plain thread), found from
 // the first line when datName says the file is named as a .dat or the line looks like one.
@@ -190,6 +217,18 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
     uint32_t datLine = 0;
     PostHeader header;
     DatPost post;
+    // Whether the line is a header that starts a post (then in header): one whose number fits
+    // the thread, looked at with the lines after it where that is needed.
+    const auto startsPost = [&] {
+        if (!ParseHeader(line, previous, header)) return false;
+        const std::string_view parsed = line;
+        const bool starts =
+            header.number == previous + 1
+                ? !afterLine || previous == 0 || !QuotedAhead(header.number, previous, line, source)
+                : FitsSequence(header.number, previous, line, source);
+        Rebase(header, parsed, line);
+        return starts;
+    };
     while (source.Next(line, continues)) {
         if (!visit.Line(line, continues)) return false;
         if (first) form = FindDatForm(line, datName);
@@ -226,13 +265,7 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
                 datBody(datText, datRaw || datOpen);
                 datCarry.erase(0, readable);
             }
-        } else if (form == DatForm::None && whole && ParseHeader(line, previous, header) &&
-                   (header.number == previous + 1
-                        ? !afterLine || previous == 0 ||
-                              (!QuotedAhead(header.number, previous, line, source) &&
-                               ParseHeader(line, previous, header))
-                        : FitsSequence(header.number, previous, line, source) &&
-                              ParseHeader(line, previous, header))) {
+        } else if (form == DatForm::None && whole && startsPost()) {
             previous = header.number;
             titled = true;
             afterLine = true;

@@ -219,16 +219,19 @@ constexpr std::string_view kYear = "\xE5\xB9\xB4";       // 年
 constexpr std::string_view kMonth = "\xE6\x9C\x88";      // 月
 constexpr std::string_view kDay = "\xE6\x97\xA5";        // 日
 
-// Whether an era's name starts s at at. Called at every byte of a header's line: the first
-// two bytes of the names (E6 98, E5 A4, E5 B9, E4 BB) turn almost every byte away at once.
-bool EraAt(std::string_view s, std::size_t at) {
-    if (at + 1 >= s.size()) return false;
+// Whether an era's name may start s at at, by its first two bytes (E4 BB 令, E5 A4 大, E5 B9
+// 平, E6 98 明 昭): a header's line is looked at byte by byte for a date, and this turns
+// almost every byte away.
+inline bool EraLeadAt(std::string_view s, std::size_t at) {
     const auto b0 = static_cast<unsigned char>(s[at]);
+    if (b0 < 0xE4 || b0 > 0xE6 || at + 1 >= s.size()) return false;
     const auto b1 = static_cast<unsigned char>(s[at + 1]);
-    if (!((b0 == 0xE6 && b1 == 0x98) || (b0 == 0xE5 && (b1 == 0xA4 || b1 == 0xB9)) ||
-          (b0 == 0xE4 && b1 == 0xBB))) {
-        return false;
-    }
+    return (b0 == 0xE4 && b1 == 0xBB) || (b0 == 0xE5 && (b1 == 0xA4 || b1 == 0xB9)) ||
+           (b0 == 0xE6 && b1 == 0x98);
+}
+
+// Whether an era's name starts s at at.
+bool EraAt(std::string_view s, std::size_t at) {
     for (std::string_view era : kEras) {
         if (BytesAt(s, at, era)) return true;
     }
@@ -490,7 +493,7 @@ bool ParseHeaderForms(std::string_view line, std::size_t digits, uint32_t number
     std::size_t dateBegin = std::string_view::npos, dateEnd = 0, nameEnd = 0;
     for (std::size_t q = nameBegin; q < line.size(); ++q) {
         const bool digitsStart = IsDigit(line[q]) && (q == nameBegin || !IsDigit(line[q - 1]));
-        if (!digitsStart && !EraAt(line, q)) continue;
+        if (!digitsStart && !(EraLeadAt(line, q) && EraAt(line, q))) continue;
         const std::size_t length = DateLength(line.substr(q), labelled);
         if (length == 0 || !TailFits(line, q + length)) continue;
         std::size_t r = BlanksBefore(line, q);
