@@ -8,6 +8,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "converter/ConvertIntoPlace.h"
@@ -85,6 +86,9 @@ TEST(ModernHeader, FormsThatStartAPost) {
          "num[21] name[名無し] date[平成25年04月01日(月) 12:00:00] id[ID:e1]"},
         {"22 ：名無し：令和元年5月1日(水) 00:00:00.00 ID:e2", 0,
          "num[22] name[名無し] date[令和元年5月1日(水) 00:00:00.00] id[ID:e2]"},
+        // Blanks after the colon are not the name's.
+        {"24: 名無しさん 2023/04/29(土) 12:00:00.00 ID:c1", 0,
+         "num[24] name[名無しさん] date[2023/04/29(土) 12:00:00.00] id[ID:c1]"},
         // Full-width numbers, as some copies have them.
         {"２１ 名前：名無し 投稿日：2023/04/29(土) 12:00:00.00 ID:w1", 20,
          "num[２１] name[名無し] date[2023/04/29(土) 12:00:00.00] id[ID:w1]"},
@@ -105,6 +109,19 @@ TEST(ModernHeader, FormsThatStartAPost) {
         std::string joined;
         for (const HeaderPart& part : header.parts) joined += part.text;
         EXPECT_EQ(joined, c.line) << "every character of the header is kept";
+    }
+    // An ID is counted without a viewer's count after it; "???" is no one's.
+    const std::pair<const char*, const char*> ids[] = {
+        {"2 名無し 2023/04/29(土) 12:00:00.00 ID:Ab+/Cd0(12/345)", "Ab+/Cd0"},
+        {"2 名無し 2023/04/29(土) 12:00:00.00 ID:Ab(x)", "Ab(x)"},
+        {"2 名無し 2023/04/29(土) 12:00:00.00 ID:??"
+         "?(1/2)",
+         ""},
+    };
+    for (const auto& [line, key] : ids) {
+        PostHeader header;
+        ASSERT_TRUE(ParseHeader(line, 1, header)) << line;
+        EXPECT_EQ(header.idKey, key) << line;
     }
     PostHeader wide;
     ASSERT_TRUE(ParseHeader("１２３ 名無し 2023/04/29(土) 12:00:00.00", 0, wide));
@@ -415,7 +432,8 @@ TEST(ModernPage, Utf8ThreadWithLoneCrsAndABadByte) {
 
 // A post that reprints the header of the next number from another thread keeps it as its
 // text when the real post of that number follows; without one after it, or after a blank
-// line, the header starts its post.
+// line, the header starts its post. A reprinted run of numbers a little ahead stays text when
+// the thread goes on from its last post after it.
 TEST(ModernPage, AQuotedHeaderOfTheNextNumber) {
     const std::string head =
         "1 名前：a 投稿日：2023/04/30(日) 10:00:00 ID:aaa\nはじめ\n"
@@ -449,6 +467,43 @@ TEST(ModernPage, AQuotedHeaderOfTheNextNumber) {
         "thread.txt", run + "2 名前：c 投稿日：2023/04/30(日) 10:02:00 ID:ccc\n>>1\n");
     EXPECT_EQ(reprinted.result.posts, 2u);
     EXPECT_EQ(reprinted.body.find("id=\"980\""), std::string::npos);
+
+    // In a copy with blank lines between posts: the reprint as a post's first line, and a run
+    // of near numbers ("12", "13") reprinted before the thread goes on from its last post.
+    const auto post = [](int n, const std::string& text) {
+        return std::to_string(n) + " ：名無しさん：2023/04/29(土) 12:00:00.00 ID:p" +
+               std::to_string(n) + "\n" + text + "\n\n";
+    };
+    const Page first = ConvertModern(
+        "thread.txt", post(1, "a") +
+                          post(2, "3 ：名無しさん：2023/04/20(木) 10:00:00.00 ID:q\n見て") +
+                          post(3, ">>2") + post(4, "d"));
+    EXPECT_EQ(first.result.posts, 4u);
+    EXPECT_NE(first.body.find("<div class=\"text\">3 ：名無しさん：2023/04/20(木)"),
+              std::string::npos);
+    EXPECT_NE(first.body.find("id=\"3\""), std::string::npos);
+    const Page near = ConvertModern(
+        "thread.txt",
+        post(1, "a") + post(2, "他スレから\n" + post(12, "向こうの12") + post(13, "向こうの13")) +
+            post(3, ">>2") + post(4, "d"));
+    EXPECT_EQ(near.result.posts, 4u);
+    EXPECT_EQ(near.body.find("id=\"12\""), std::string::npos);
+    EXPECT_NE(near.body.find("id=\"3\""), std::string::npos);
+    // Dated lines of a list, numbered as the posts after it, stay the post's text.
+    const Page listed = ConvertModern(
+        "thread.txt", post(1,
+                           "日程\n1 2023/05/01(月) 19:00 (新宿)\n2 2023/05/08(月) 19:00 (渋谷)\n"
+                           "3 2023/05/15(月) 19:00 (池袋)\n書いて") +
+                          post(2, "行く") + post(3, "3 人で"));
+    EXPECT_EQ(listed.result.posts, 3u);
+    EXPECT_NE(listed.body.find("<span class=\"num\">2</span> ：<span class=\"name\">名無しさん"),
+              std::string::npos);
+    // Posts the copy lacks stay lacking when a post after them reprints one of them.
+    std::string gap = post(1, "a") + post(2, "b");
+    for (int n = 6; n < 12; ++n) gap += post(n, n == 9 ? post(4, "引用") : "c");
+    const Page lacking = ConvertModern("thread.txt", gap);
+    EXPECT_EQ(lacking.result.posts, 8u);
+    EXPECT_EQ(lacking.body.find("id=\"4\""), std::string::npos);
 }
 
 TEST(ModernPage, NamedEncoding) {
@@ -644,6 +699,22 @@ TEST(ModernPage, KeptLogs) {
           "<span class=\"num\">980</span> 名前：<span "
           "class=\"name\">名無しさん＠お腹いっぱい。</span> "
           "投稿日：<span class=\"date\">2023/04/29"}},
+        {"browser-copy.txt",
+         10,
+         0,
+         0,
+         {"<title>【雑談】週末の温泉めぐり その13</title>",
+          // Headers reprinted as a post's first line, as a dated list, or as a run a little
+          // ahead stay in their posts; IDs count without the copy's own counts.
+          "<div class=\"text\">503: 名無しさん＠お腹いっぱい。 2023/05/19(金)",
+          "次の日程\n505: 2023/06/03(土) 10:00 (箱根)\n506: ",
+          "他スレより\n\n515: 名無しさん 2023/05/18(木)",
+          "<span class=\"num\">505</span>: <span class=\"name\">名無しさん＠お腹いっぱい。",
+          "ID:Onsen001(3/3)</span><span class=\"count\"> (3/3)",
+          "<article class=\"post deleted\" id=\"508\"", "3 人で行きます\n2023 年は2回目",
+          "<span class=\"id\">ID:??"
+          "?</span></div>"},
+         {"<h1>https:", "id=\"515\"", "href=\"http://example.invalid/no/"}},
         {"cut-utf8.txt",
          3,
          2,

@@ -9,6 +9,7 @@
 #include <deque>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "converter/ConversionFailure.h"
 #include "converter/PageWriter.h"
@@ -48,10 +49,19 @@ class LookaheadLines {
             return lines_.Next(line, continues);
         }
         direct_ = false;
-        current_ = std::move(held_.front().text);
-        continues = held_.front().continues;
-        heldBytes_ -= current_.size();
+        const Held& front = held_.front();
+        current_.assign(heldText_.data() + front.at, front.size);
+        continues = front.continues;
+        heldBytes_ -= front.size;
         held_.pop_front();
+        if (held_.empty()) {
+            heldText_.clear();
+        } else if (held_.front().at > heldText_.size() / 2) {
+            // The lines taken are let go once they are half of what is held.
+            const std::size_t taken = held_.front().at;
+            heldText_.erase(0, taken);
+            for (Held& held : held_) held.at -= taken;
+        }
         line = current_;
         return true;
     }
@@ -73,21 +83,26 @@ class LookaheadLines {
             std::string_view next;
             bool continues = false;
             if (!lines_.Next(next, continues)) return false;
-            held_.push_back({std::string(next), continues});
+            held_.push_back({heldText_.size(), next.size(), continues});
+            heldText_.append(next);
             heldBytes_ += next.size();
         }
-        line = held_[k].text;
+        line = std::string_view(heldText_.data() + held_[k].at, held_[k].size);
         whole = !held_[k].continues && (k == 0 || !held_[k - 1].continues);
         return true;
     }
 
   private:
+    // A line held: where it stands in heldText_, which keeps the held lines one after another
+    // (no allocation a line).
     struct Held {
-        std::string text;
+        std::size_t at;
+        std::size_t size;
         bool continues;
     };
     ThreadLines& lines_;
     std::deque<Held> held_;
+    std::string heldText_;
     std::size_t heldBytes_ = 0;
     std::string current_;
     bool direct_ = true;
@@ -100,9 +115,11 @@ class LookaheadLines {
 
 // Whether a header numbered number, in a thread whose last post is previous, starts a post:
 // the next number does; a small gap (posts the copy lacks) does unless a post that would
-// fill it follows; a number far ahead (a post of another thread quoted in this one) does only
-// when the posts that follow continue from it and none continues from previous. Only the
-// lines LookaheadLines lets be looked at count.
+// fill it follows before one continuing from it, or the post right after previous follows
+// before the thread is well past number (a run of another thread's posts quoted in one post,
+// "12 …", "13 …", and then this thread's next post); a number far ahead (a post of another
+// thread quoted in this one) does only when the posts that follow continue from it and none
+// continues from previous. Only the lines LookaheadLines lets be looked at count.
 bool FitsSequence(uint32_t number, uint32_t previous, std::string_view& current,
                   LookaheadLines& ahead) {
     if (previous == 0 || number == previous + 1) return true;
@@ -113,28 +130,59 @@ bool FitsSequence(uint32_t number, uint32_t previous, std::string_view& current,
     bool whole = false;
     for (std::size_t k = 0; ahead.Peek(k, current, line, whole); ++k) {
         if (!whole || line.empty() || !ParseHeader(line, previous, next)) continue;
-        if (next.number < number) return false;  // the thread goes on before number
+        if (next.number < number) {  // the thread goes on before number
+            if (far || !continued || next.number == previous + 1) return false;
+            continue;
+        }
         if (next.number > number && next.number - number <= kSmallGap) continued = true;
-        if (!far && continued) return true;
+        if (!far && next.number - number > kSmallGap) return true;
     }
     return far ? continued : true;
 }
 
-// Whether a header numbered number, the next of the thread, that stands right after a line of
-// text is a quote (a post of another thread reprinted in this one): a header of the same
-// number follows before any of a higher one. Only the lines LookaheadLines lets be looked at
-// count.
+// Whether a header numbered number, the next of the thread, that stands right after a post's
+// header or a line of its text is a quote (a post of another thread reprinted in this one,
+// often as the post's first line) or a line of a list ("2 2023/05/08(月) 19:00 (渋谷)"): a
+// header of the same number follows before any of a higher one. Header lines one right after
+// another are a list, not posts (a post has text): a higher one right after such lines is
+// looked past. Only the lines LookaheadLines lets be looked at count.
 bool QuotedAhead(uint32_t number, uint32_t previous, std::string_view& current,
                  LookaheadLines& ahead) {
     PostHeader next;
     std::string_view line;
     bool whole = false;
+    std::size_t listEnd = 0;  // the line after the run of header lines the number's starts
     for (std::size_t k = 0; ahead.Peek(k, current, line, whole); ++k) {
         if (!whole || line.empty() || !ParseHeader(line, previous, next)) continue;
         if (next.number == number) return true;
-        if (next.number > number) return false;
+        if (next.number > number && k != listEnd) return false;
+        if (k == listEnd) ++listEnd;
     }
     return false;
+}
+
+// Whether line holds an address and nothing else: a thread's own address saved above its
+// title, or instead of one, names no thread.
+bool AddressAlone(std::string_view line) {
+    std::vector<LineLink> links;
+    ScanLine(line, links, nullptr);
+    if (links.size() != 1 || links[0].kind != LinkKind::Url) return false;
+    const std::size_t end = line.find_last_not_of(" \t");
+    return line.find_first_not_of(" \t") == links[0].begin && end != std::string_view::npos &&
+           end + 1 == links[0].end;
+}
+
+// Points header, parsed from the line at was, to the same bytes at now (where looking ahead
+// moved the line).
+void Rebase(PostHeader& header, std::string_view was, std::string_view now) {
+    if (was.data() == now.data()) return;
+    const auto moved = [&](std::string_view text) {
+        return text.empty()
+                   ? text
+                   : now.substr(static_cast<std::size_t>(text.data() - was.data()), text.size());
+    };
+    for (HeaderPart& part : header.parts) part.text = moved(part.text);
+    header.idKey = moved(header.idKey);
 }
 
 // Goes through a thread's lines, telling visit each line as read and each header and body
@@ -150,7 +198,7 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
     bool carried = false;  // the line is the rest of a long one
     bool first = true;
     bool titled = false;     // a title line is taken from a plain thread before its first post
-    bool afterText = false;  // the line before is a post's text, not a blank or a header
+    bool afterLine = false;  // the line before is a post's header or text, not a blank
     bool datOpen = false;    // a long .dat line's body goes on in its next piece
     bool datRaw = false;     // a long .dat line is a broken post: its pieces are its text
     std::string datText;     // the text of such a piece
@@ -169,6 +217,18 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
     uint32_t datLine = 0;
     PostHeader header;
     DatPost post;
+    // Whether the line is a header that starts a post (then in header): one whose number fits
+    // the thread, looked at with the lines after it where that is needed.
+    const auto startsPost = [&] {
+        if (!ParseHeader(line, previous, header)) return false;
+        const std::string_view parsed = line;
+        const bool starts =
+            header.number == previous + 1
+                ? !afterLine || previous == 0 || !QuotedAhead(header.number, previous, line, source)
+                : FitsSequence(header.number, previous, line, source);
+        Rebase(header, parsed, line);
+        return starts;
+    };
     while (source.Next(line, continues)) {
         if (!visit.Line(line, continues)) return false;
         if (first) form = FindDatForm(line, datName);
@@ -205,20 +265,15 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
                 datBody(datText, datRaw || datOpen);
                 datCarry.erase(0, readable);
             }
-        } else if (form == DatForm::None && whole && ParseHeader(line, previous, header) &&
-                   (header.number == previous + 1
-                        ? !afterText || previous == 0 ||
-                              (!QuotedAhead(header.number, previous, line, source) &&
-                               ParseHeader(line, previous, header))
-                        : FitsSequence(header.number, previous, line, source) &&
-                              ParseHeader(line, previous, header))) {
+        } else if (form == DatForm::None && whole && startsPost()) {
             previous = header.number;
             titled = true;
-            afterText = false;
+            afterLine = true;
             visit.Header(header);
         } else {
-            afterText = previous != 0 && !line.empty();
-            if (!titled && previous == 0 && whole && !continues && !line.empty()) {
+            afterLine = previous != 0 && !line.empty();
+            if (!titled && previous == 0 && whole && !continues && !line.empty() &&
+                !AddressAlone(line)) {
                 titled = true;
                 if (line.size() <= 400) visit.Title(line);
             }

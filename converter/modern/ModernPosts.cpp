@@ -270,9 +270,10 @@ void ModernPosts::Header(const PostHeader& header) {
         // An ID is compared by eye with others: what could hide in it is shown.
         PutShown(out_, part.text, part.kind == HeaderPartKind::Id ? Marks::Shown : Marks::Kept);
         if (cls != nullptr) out_.Put("</span>");
-        // The count follows the ID it counts: "ID:abc (2/5)".
+        // The count follows the ID it counts: "ID:abc (2/5)", "ID:abc(2/5) (2/5)" when the copy
+        // has a viewer's count of its own.
         if (part.kind == HeaderPartKind::Id && counted && !idSeen &&
-            part.text.substr(3) == header.idKey) {
+            part.text.substr(3).starts_with(header.idKey)) {
             idSeen = true;
             out_.Put("<span class=\"count\"> (");
             out_.Put(Digits(index_.IdOrdinal(post_), digits));

@@ -165,6 +165,19 @@ bool IsIdPlaceholder(std::string_view key) {
     return key.starts_with("???") || key.find_first_not_of('?') == std::string_view::npos;
 }
 
+// An ID without the count a viewer wrote after it ("AbCd0(2/5)" is "AbCd0"): the count
+// differs from post to post, the ID does not.
+std::string_view WithoutCount(std::string_view id) {
+    if (!id.ends_with(')')) return id;
+    const std::size_t open = id.rfind('(');
+    if (open == std::string_view::npos) return id;
+    const std::size_t left = DigitsAt(id, open + 1);
+    const std::size_t slash = open + 1 + left;
+    const std::size_t right = slash < id.size() && id[slash] == '/' ? DigitsAt(id, slash + 1) : 0;
+    if (left == 0 || right == 0 || slash + 1 + right + 1 != id.size()) return id;
+    return id.substr(0, open);
+}
+
 // The header forms with a date or a date label; number is line's leading number, digits long.
 // dated tells whether the date is one (not "あぼーん" or "Over 1000 Thread").
 bool ParseHeaderForms(std::string_view line, std::size_t digits, uint32_t number,
@@ -205,6 +218,17 @@ constexpr std::string_view kFirstYear = "\xE5\x85\x83";  // 元
 constexpr std::string_view kYear = "\xE5\xB9\xB4";       // 年
 constexpr std::string_view kMonth = "\xE6\x9C\x88";      // 月
 constexpr std::string_view kDay = "\xE6\x97\xA5";        // 日
+
+// Whether an era's name may start s at at, by its first two bytes (E4 BB 令, E5 A4 大, E5 B9
+// 平, E6 98 明 昭): a header's line is looked at byte by byte for a date, and this turns
+// almost every byte away.
+inline bool EraLeadAt(std::string_view s, std::size_t at) {
+    const auto b0 = static_cast<unsigned char>(s[at]);
+    if (b0 < 0xE4 || b0 > 0xE6 || at + 1 >= s.size()) return false;
+    const auto b1 = static_cast<unsigned char>(s[at + 1]);
+    return (b0 == 0xE4 && b1 == 0xBB) || (b0 == 0xE5 && (b1 == 0xA4 || b1 == 0xB9)) ||
+           (b0 == 0xE6 && b1 == 0x98);
+}
 
 // Whether an era's name starts s at at.
 bool EraAt(std::string_view s, std::size_t at) {
@@ -379,7 +403,7 @@ void AddTailParts(std::string_view tail, PostHeader& header) {
         HeaderPartKind kind = HeaderPartKind::Extra;
         if (token.starts_with("ID:")) {
             kind = HeaderPartKind::Id;
-            const std::string_view key = token.substr(3);
+            const std::string_view key = WithoutCount(token.substr(3));
             if (!key.empty() && !IsIdPlaceholder(key)) header.idKey = key;
         } else if (token.starts_with("BE:")) {
             kind = HeaderPartKind::Be;
@@ -467,13 +491,13 @@ bool ParseHeaderForms(std::string_view line, std::size_t digits, uint32_t number
         separated = true;
     }
     if (!separated) return false;
-    const std::size_t nameBegin = p;
+    const std::size_t nameBegin = SkipBlanks(line, p);  // "12: 名無し", "12 名前： 名無し"
 
     // The date: the first one after a blank, colon or date label that ends the header fittingly.
     std::size_t dateBegin = std::string_view::npos, dateEnd = 0, nameEnd = 0;
     for (std::size_t q = nameBegin; q < line.size(); ++q) {
         const bool digitsStart = IsDigit(line[q]) && (q == nameBegin || !IsDigit(line[q - 1]));
-        if (!digitsStart && !EraAt(line, q)) continue;
+        if (!digitsStart && !(EraLeadAt(line, q) && EraAt(line, q))) continue;
         const std::size_t length = DateLength(line.substr(q), labelled);
         if (length == 0 || !TailFits(line, q + length)) continue;
         std::size_t r = BlanksBefore(line, q);
