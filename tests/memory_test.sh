@@ -67,13 +67,13 @@ awk 'BEGIN { for (n = 1; n <= 3; n++) { printf "%d a 2024/09/10 10:00 ID:a", n;
              for (i = 0; i < 1500000; i++) printf " x"; print "\nbody >>1" } }' >tails.txt
 check "headers of many tails under 96 MiB" limited_at 98304 "$horofu" -m -q tails.txt
 
-# Previews held for later links stay within a few megabytes: 20,000 posts whose headers are
-# 500 '&' (2.5 kB each once escaped), every one linked from the last post, would hold 50 MB.
+# Previews held for later links stay within 32 MiB: 40,000 posts whose headers are 500 '&'
+# (2.5 kB each once escaped), every one linked from the last post, would hold 100 MB.
 awk 'BEGIN { name = sprintf("%0500d", 0); gsub(/0/, "\\&", name);
-             for (n = 1; n <= 20000; n++) print n " " name " 2024/09/10 10:00\nx";
-             printf "20001 a 2024/09/10 10:00\n>>1";
-             for (n = 2; n <= 20000; n++) printf ",%d", n; print "" }' >previews.txt
-check "previews of every post under the limit" limited "$horofu" -m -q previews.txt
-check "the first links keep their previews" grep -qF 'aria-describedby="v20001-1"' previews.html
+             for (n = 1; n <= 40000; n++) print n " " name " 2024/09/10 10:00\nx";
+             printf "40001 a 2024/09/10 10:00\n>>1";
+             for (n = 2; n <= 40000; n++) printf ",%d", n; print "" }' >previews.txt
+check "previews of every post under 80 MiB" limited_at 81920 "$horofu" -m -q previews.txt
+check "the first links keep their previews" grep -qF 'aria-describedby="v40001-1"' previews.html
 
 finish
