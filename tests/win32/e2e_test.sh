@@ -249,6 +249,19 @@ dialog_steps() {
 }
 
 # run_one NAME FOLDER FILES ARGS OPEN SAVE MESSAGE STATUS PAGES LEFT (one line of the table)
+# launch ARGUMENT...: Horofu.exe started in the background, its process in horofu_pid.
+launch() {
+    wine_ja wine "$exe" "$@" >>"$work/horofu.log" 2>&1 &
+    horofu_pid=$!
+}
+# window_or_gone: the console window's id once it is there, or "gone" once Horofu.exe has
+# ended without one; fails while neither.
+window_or_gone() {
+    find_window '^Horofu' && return 0
+    kill -0 "$horofu_pid" 2>/dev/null && return 1
+    echo gone
+}
+
 run_one() {
     local run=$1 files=$3 args=$4 open=$5 save=$6 message=$7 want_status=$8 pages=$9 left=${10}
     local f open_id='' save_id='' box='' name
@@ -260,8 +273,16 @@ run_one() {
     declare -F "before_$run" >/dev/null && "before_$run"
     IFS=';' read -ra list <<<"$(at "$args")"
     [[ $args == - ]] && list=()
-    wine_ja wine "$exe" "${list[@]}" >>"$work/horofu.log" 2>&1 &
-    horofu_pid=$!
+    launch "${list[@]}"
+    # Wine's first start of a program with windows has, on a loaded machine, ended at once
+    # (status 1, no window): such a start is told, with Wine's last words, and made again.
+    local seen
+    if seen=$(until_true 180 window_or_gone) && [[ $seen == gone ]]; then
+        wait "$horofu_pid"
+        note "  Horofu.exe ended before any window (status $?); starting it again"
+        tail -n 3 "$work/horofu.log" | while IFS= read -r f; do note "    $f"; done
+        launch "${list[@]}"
+    fi
     if await console "the console window" 180 '^Horofu'; then
         check "$run: console title" title_is "$console" "$title"
         if [[ $open != - ]] && await open_id "the open dialog" 90 '^HTML'; then
