@@ -125,19 +125,26 @@ void PreviewMap::Keep(std::size_t post, std::string html) {
     const std::size_t cost = html.size() + kEntryBytes;
     if (cost > mostBytes_ - bytes_ || Has(post)) return;
     bytes_ += cost;
-    map_.emplace(post, std::move(html));
-}
-
-const std::string* PreviewMap::Find(std::size_t post) const {
-    const auto it = map_.find(post);
-    return it == map_.end() ? nullptr : &it->second;
+    if (post >= slots_.size()) slots_.resize(post + 1, 0);
+    uint32_t place;
+    if (free_.empty()) {
+        place = static_cast<uint32_t>(held_.size());
+        held_.push_back(std::move(html));
+    } else {
+        place = free_.back();
+        free_.pop_back();
+        held_[place] = std::move(html);
+    }
+    slots_[post] = place + 1;
 }
 
 void PreviewMap::Drop(std::size_t post) {
-    const auto it = map_.find(post);
-    if (it == map_.end()) return;
-    bytes_ -= it->second.size() + kEntryBytes;
-    map_.erase(it);
+    if (!Has(post)) return;
+    const uint32_t place = slots_[post] - 1;
+    bytes_ -= held_[place].size() + kEntryBytes;
+    std::string().swap(held_[place]);  // its memory goes now, not when the place is reused
+    free_.push_back(place);
+    slots_[post] = 0;
 }
 
 std::string PreviewBuilder::Take() {

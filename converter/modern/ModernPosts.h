@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -51,14 +50,20 @@ class PreviewMap {
     // Keeps html as post's preview, unless the post has one or there is no room left.
     void Keep(std::size_t post, std::string html);
     // The post's preview, or null.
-    const std::string* Find(std::size_t post) const;
-    bool Has(std::size_t post) const { return map_.count(post) != 0; }
+    const std::string* Find(std::size_t post) const {
+        return post < slots_.size() && slots_[post] != 0 ? &held_[slots_[post] - 1] : nullptr;
+    }
+    bool Has(std::size_t post) const { return Find(post) != nullptr; }
     void Drop(std::size_t post);
 
   private:
-    // What a preview costs besides its text: its string and its node in the map.
+    // What a preview is counted to cost besides its text.
     static constexpr std::size_t kEntryBytes = 64;
-    std::unordered_map<std::size_t, std::string> map_;
+    // Looked up once per reply link: a slot per post (4 bytes) is found without hashing, and
+    // the posts' slots stay few cache lines apart.
+    std::vector<uint32_t> slots_;  // by post: 1 + the preview's place in held_, or 0
+    std::vector<std::string> held_;
+    std::vector<uint32_t> free_;  // places in held_ let go, for the next preview
     std::size_t bytes_ = 0;
     std::size_t mostBytes_;
 };
