@@ -37,7 +37,9 @@ constexpr std::size_t kLookLines = 1000;       // lines read ahead to place a he
 constexpr std::size_t kLookBytes = 256 << 10;  // and bytes
 
 // A thread's lines with lines ahead in view: a line looked at ahead is held until it is
-// taken, and each line is told to visit once, when taken.
+// taken, and each line is told to visit once, when taken. A held line is parsed as a header
+// at most once: when it is taken, its parse is handed back (copies without blank lines look
+// ahead from almost every post, past the next post's header).
 class LookaheadLines {
   public:
     explicit LookaheadLines(ThreadLines& lines) : lines_(lines) {}
@@ -49,9 +51,14 @@ class LookaheadLines {
             return lines_.Next(line, continues);
         }
         direct_ = false;
-        const Held& front = held_.front();
+        Held& front = held_.front();
         current_.assign(heldText_.data() + front.at, front.size);
         continues = front.continues;
+        taken_ = front.parse;
+        takenNumber_ = front.number;
+        takenKind_ = front.kind;
+        takenId_ = front.id;
+        takenParts_.swap(front.parts);
         heldBytes_ -= front.size;
         held_.pop_front();
         if (held_.empty()) {
@@ -66,46 +73,118 @@ class LookaheadLines {
         return true;
     }
 
-    // The line k places after the current one (whole: not a piece of a longer line); false
-    // past the end of the thread or of what may be held. The current line, when taken
-    // straight from the thread, is copied first (reading on would move it), and current tells
-    // where it now is.
-    bool Peek(std::size_t k, std::string_view& current, std::string_view& line, bool& whole) {
+    // Whether the current line (line, as Next gave it) is a header above previous, and its
+    // parts: ParseHeader's answer, kept from when the line was looked at ahead.
+    bool CurrentHeader(std::string_view line, uint32_t previous, PostHeader& header) const {
+        if (direct_ || taken_ == Parse::Unknown || line.data() != current_.data()) {
+            return ParseHeader(line, previous, header);
+        }
+        if (taken_ == Parse::None || takenNumber_ <= previous) return false;
+        header.Clear();
+        header.number = takenNumber_;
+        header.kind = takenKind_;
+        for (const KeptPart& part : takenParts_) {
+            header.parts.push_back({part.kind, line.substr(part.at, part.size)});
+        }
+        header.idKey = line.substr(takenId_.at, takenId_.size);
+        return true;
+    }
+
+    // Looks at the line k places after the current one: false past the end of the thread or
+    // of what may be held; else found tells whether it is a whole line that is a header, and
+    // number its number. The current line, when taken straight from the thread, is copied
+    // first (reading on would move it), and current tells where it now is.
+    bool PeekHeader(std::size_t k, std::string_view& current, bool& found, uint32_t& number) {
         if (budget_ == 0) return false;
         --budget_;
         if (direct_) {
             current_.assign(current);
             current = current_;
             direct_ = false;
+            taken_ = Parse::Unknown;
         }
         while (held_.size() <= k) {
             if (held_.size() >= kLookLines || heldBytes_ >= kLookBytes) return false;
             std::string_view next;
             bool continues = false;
             if (!lines_.Next(next, continues)) return false;
-            held_.push_back({heldText_.size(), next.size(), continues});
+            held_.emplace_back();
+            held_.back().at = heldText_.size();
+            held_.back().size = next.size();
+            held_.back().continues = continues;
             heldText_.append(next);
             heldBytes_ += next.size();
         }
-        line = std::string_view(heldText_.data() + held_[k].at, held_[k].size);
-        whole = !held_[k].continues && (k == 0 || !held_[k - 1].continues);
+        Held& held = held_[k];
+        found = false;
+        // A piece of a longer line is no header.
+        if (held.continues || (k > 0 && held_[k - 1].continues) || held.size == 0) return true;
+        if (held.parse == Parse::Unknown) ParseHeld(held);
+        found = held.parse == Parse::Header;
+        number = held.number;
         return true;
     }
 
   private:
-    // A line held: where it stands in heldText_, which keeps the held lines one after another
-    // (no allocation a line).
-    struct Held {
-        std::size_t at;
-        std::size_t size;
-        bool continues;
+    enum class Parse : uint8_t { Unknown, None, Header };
+    // A header part as a place in its line, which moves while it is held.
+    struct KeptPart {
+        HeaderPartKind kind;
+        uint32_t at;
+        uint32_t size;
     };
+    struct Place {
+        uint32_t at = 0;
+        uint32_t size = 0;
+    };
+    // A line held: where it stands in heldText_, which keeps the held lines one after another,
+    // and its parse once it has been looked at.
+    struct Held {
+        std::size_t at = 0;
+        std::size_t size = 0;
+        bool continues = false;
+        Parse parse = Parse::Unknown;
+        uint32_t number = 0;
+        PostKind kind = PostKind::Poster;
+        Place id;
+        std::vector<KeptPart> parts;
+    };
+
+    void ParseHeld(Held& held) {
+        const std::string_view line(heldText_.data() + held.at, held.size);
+        // Parsed above 0, whatever the thread's last post: the answer for a later one is the
+        // same with the numbers it does not exceed turned away.
+        if (!ParseHeader(line, 0, scratch_)) {
+            held.parse = Parse::None;
+            return;
+        }
+        held.parse = Parse::Header;
+        held.number = scratch_.number;
+        held.kind = scratch_.kind;
+        const auto place = [&](std::string_view text) {
+            return Place{text.empty() ? 0 : static_cast<uint32_t>(text.data() - line.data()),
+                         static_cast<uint32_t>(text.size())};
+        };
+        held.id = place(scratch_.idKey);
+        for (const HeaderPart& part : scratch_.parts) {
+            const Place at = place(part.text);
+            held.parts.push_back({part.kind, at.at, at.size});
+        }
+    }
+
     ThreadLines& lines_;
     std::deque<Held> held_;
     std::string heldText_;
     std::size_t heldBytes_ = 0;
     std::string current_;
     bool direct_ = true;
+    // The current line's parse, when it was held.
+    Parse taken_ = Parse::Unknown;
+    uint32_t takenNumber_ = 0;
+    PostKind takenKind_ = PostKind::Poster;
+    Place takenId_;
+    std::vector<KeptPart> takenParts_;
+    PostHeader scratch_;
     // Lines that may still be looked at ahead: a few per line taken, so that a thread made
     // of headers out of sequence is read in time that follows its length.
     static constexpr std::size_t kBudgetPerLine = 4;
@@ -125,17 +204,16 @@ bool FitsSequence(uint32_t number, uint32_t previous, std::string_view& current,
     if (previous == 0 || number == previous + 1) return true;
     const bool far = number - previous > kSmallGap;
     bool continued = false;
-    PostHeader next;
-    std::string_view line;
-    bool whole = false;
-    for (std::size_t k = 0; ahead.Peek(k, current, line, whole); ++k) {
-        if (!whole || line.empty() || !ParseHeader(line, previous, next)) continue;
-        if (next.number < number) {  // the thread goes on before number
-            if (far || !continued || next.number == previous + 1) return false;
+    bool found = false;
+    uint32_t next = 0;
+    for (std::size_t k = 0; ahead.PeekHeader(k, current, found, next); ++k) {
+        if (!found || next <= previous) continue;
+        if (next < number) {  // the thread goes on before number
+            if (far || !continued || next == previous + 1) return false;
             continue;
         }
-        if (next.number > number && next.number - number <= kSmallGap) continued = true;
-        if (!far && next.number - number > kSmallGap) return true;
+        if (next > number && next - number <= kSmallGap) continued = true;
+        if (!far && next - number > kSmallGap) return true;
     }
     return far ? continued : true;
 }
@@ -148,14 +226,13 @@ bool FitsSequence(uint32_t number, uint32_t previous, std::string_view& current,
 // looked past. Only the lines LookaheadLines lets be looked at count.
 bool QuotedAhead(uint32_t number, uint32_t previous, std::string_view& current,
                  LookaheadLines& ahead) {
-    PostHeader next;
-    std::string_view line;
-    bool whole = false;
+    bool found = false;
+    uint32_t next = 0;
     std::size_t listEnd = 0;  // the line after the run of header lines the number's starts
-    for (std::size_t k = 0; ahead.Peek(k, current, line, whole); ++k) {
-        if (!whole || line.empty() || !ParseHeader(line, previous, next)) continue;
-        if (next.number == number) return true;
-        if (next.number > number && k != listEnd) return false;
+    for (std::size_t k = 0; ahead.PeekHeader(k, current, found, next); ++k) {
+        if (!found || next <= previous) continue;
+        if (next == number) return true;
+        if (next > number && k != listEnd) return false;
         if (k == listEnd) ++listEnd;
     }
     return false;
@@ -220,7 +297,7 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
     // Whether the line is a header that starts a post (then in header): one whose number fits
     // the thread, looked at with the lines after it where that is needed.
     const auto startsPost = [&] {
-        if (!ParseHeader(line, previous, header)) return false;
+        if (!source.CurrentHeader(line, previous, header)) return false;
         const std::string_view parsed = line;
         const bool starts =
             header.number == previous + 1
