@@ -237,6 +237,11 @@ TEST(ModernDat, FormsAndConventions) {
     EXPECT_EQ(FindDatForm("12<>a<>b<>c<>d<>e<>f", false), DatForm::NumberFirst);
     EXPECT_EQ(FindDatForm("1<>a<><>2008/03/01(土) 12:00:00<>d", false), DatForm::NumberFirst);
     EXPECT_EQ(FindDatForm("1<><>2008/03/01(土) 12:00:00<>d<>e", false), DatForm::Standard);
+    // A first poster named in digits, in a mirror's line closing in "<>"; a rental board's
+    // poster so named.
+    EXPECT_EQ(FindDatForm("1<><>2008/03/01(土) 12:00:00 ID:x<>d<>e<>", true), DatForm::Standard);
+    EXPECT_EQ(FindDatForm("1<>774<><>2008/03/01(土) 12:00:00<>d<>e<>x", false),
+              DatForm::NumberFirst);
     EXPECT_EQ(FindDatForm("a,b,01/05/20 12:34,d,e", false), DatForm::Comma);
     EXPECT_EQ(FindDatForm("a,b,c,d", false), DatForm::None);
     EXPECT_EQ(FindDatForm("a<>b", true), DatForm::Standard);
