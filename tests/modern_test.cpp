@@ -222,6 +222,10 @@ TEST(ModernDat, HtmlBecomesText) {
               "num[7] name[] trip[◆Trip] mail[sage] date[2024/09/10(火) 07:23:00.00] id[ID:abc]");
     EXPECT_EQ(post.body, "x\n AA");
     EXPECT_EQ(post.title, "題名");
+    // A rule parts lines as a break does.
+    ParseDatLine("a<><>2024/09/10(火) 07:23:00.00<> 告知 <hr> 本文 <HR/>x <>", 2, DatForm::Standard,
+                 post);
+    EXPECT_EQ(post.body, "告知\n本文\nx");
     // The title is the fifth field alone, whatever follows it.
     ParseDatLine("a<><>2024/09/10(火) 07:23:00.00<>x<>題名 &amp; &lt;b&gt;<>", 1, DatForm::Standard,
                  post);

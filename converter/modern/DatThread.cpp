@@ -108,7 +108,10 @@ void AppendHtmlText(std::string_view html, std::string& out, uint64_t* invalid) 
             }
             std::string_view name = html.substr(p + 1, close - p - 1);
             name = name.substr(0, name.find_first_of(" \t/"));
-            if (EqualsIgnoringAsciiCase(name, "br")) out += '\n';
+            // A rule ("<hr>", as boards put under a notice) parts lines as a break does.
+            if (EqualsIgnoringAsciiCase(name, "br") || EqualsIgnoringAsciiCase(name, "hr")) {
+                out += '\n';
+            }
             p = close + 1;
         } else {
             uint64_t ignored = 0;
