@@ -556,6 +556,16 @@ TEST(ModernPage, DatThread) {
 )");
     // The same lines under another name are found to be a .dat by their shape.
     EXPECT_EQ(ConvertModern("thread.txt", dat).body, page.body);
+    // Blank lines before the first tell nothing of the form: a raw log so led in is read as
+    // it is without them, by its shape or by its name.
+    const std::string raw =
+        "5<>名無し<><>2008/03/01(土) 12:00:00<>本文<>題<>aBcD\n"
+        "7<>名無し<>sage<>2008/03/01(土) 12:01:00<>&gt;&gt;5<><>aBcD\n";
+    const Page rawPage = ConvertModern("raw.txt", raw);
+    EXPECT_NE(rawPage.body.find("<h1>題</h1>"), std::string::npos);
+    EXPECT_NE(rawPage.body.find("id=\"7\""), std::string::npos);
+    EXPECT_EQ(ConvertModern("raw.txt", "\r\n\n" + raw).body, rawPage.body);
+    EXPECT_EQ(ConvertModern("raw.dat", "\n" + raw).body, ConvertModern("raw.dat", raw).body);
 
     // A post of megabytes comes in pieces: each is read as .dat HTML, a "<br>" or "&gt;" cut
     // between two pieces included, and the post's body ends at its field's end. A broken line
