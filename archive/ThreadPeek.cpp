@@ -116,17 +116,25 @@ ThreadPeek PeekThread(const std::string& path, const std::string& fileName) {
         if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
         p = end + 1;
     }
-    const DatForm form =
-        lines.empty() ? DatForm::None : FindDatForm(lines[0], IsDatFileName(fileName));
+    // As the page reads a thread, blank lines are no post: the first line not blank tells the
+    // form, and a .dat's first post titles it.
+    std::size_t firstLine = 0;
+    while (firstLine < lines.size() && lines[firstLine].empty()) ++firstLine;
+    const DatForm form = firstLine == lines.size()
+                             ? DatForm::None
+                             : FindDatForm(lines[firstLine], IsDatFileName(fileName));
     const bool dat = form != DatForm::None || IsDatFileName(fileName);
     peek.title = Decoded(fileName, true);
     std::vector<LineLink> links;
     if (dat) {
         peek.posts = CountLines(*file, bytes, complete);
         DatPost post;
-        for (uint32_t n = 0; n < lines.size() && n < kFirstPosts; ++n) {
-            ParseDatLine(lines[n], n + 1, form == DatForm::None ? DatForm::Standard : form, post);
-            if (n == 0 && !post.title.empty()) peek.title = post.title;
+        uint32_t n = 0;
+        for (std::string_view line : lines) {
+            if (line.empty()) continue;
+            if (n == kFirstPosts) break;
+            ParseDatLine(line, n + 1, form == DatForm::None ? DatForm::Standard : form, post);
+            if (n++ == 0 && !post.title.empty()) peek.title = post.title;
             std::string_view body = post.body;
             while (peek.previous.empty() && !body.empty()) {
                 const std::size_t end = body.find('\n');

@@ -14,6 +14,7 @@
 #include "archive/SiteTable.h"
 #include "archive/ThreadAddress.h"
 #include "archive/ThreadFacts.h"
+#include "archive/ThreadPeek.h"
 #include "archive/ThreadedSiteWorkers.h"
 #include "tests/TempFolder.h"
 
@@ -248,6 +249,20 @@ class CountingListener final : public SiteListener {
 
 // Threads that name each other, converted on four threads, give the site that one conversion
 // after the other gives; a second run finds nothing to do.
+// A peek reads a thread as its page does: blank lines before a raw log leave its form and
+// title as they are.
+TEST(ThreadPeek, BlankLinesBeforeARawLog) {
+    testing::TempFolder folder;
+    const std::string path =
+        folder.Write("1204300000.dat",
+                     "\n\n5<>名無し<><>2008/03/01(土) 12:00:00<>本文<>題<>aBcD\n"
+                     "7<>名無し<><>2008/03/01(土) 12:01:00<>&gt;&gt;5<><>aBcD\n");
+    const ThreadPeek peek = PeekThread(path, "1204300000.dat");
+    EXPECT_TRUE(peek.read);
+    EXPECT_EQ(peek.title, "題");
+    EXPECT_EQ(peek.posts, 2u);
+}
+
 TEST(ThreadedSiteWorkers, BuildTheSameSiteAsOneAfterTheOther) {
     testing::TempFolder folder;
     std::filesystem::create_directories(folder.Path("logs/news"));

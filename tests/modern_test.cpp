@@ -222,6 +222,10 @@ TEST(ModernDat, HtmlBecomesText) {
               "num[7] name[] trip[◆Trip] mail[sage] date[2024/09/10(火) 07:23:00.00] id[ID:abc]");
     EXPECT_EQ(post.body, "x\n AA");
     EXPECT_EQ(post.title, "題名");
+    // A rule parts lines as a break does.
+    ParseDatLine("a<><>2024/09/10(火) 07:23:00.00<> 告知 <hr> 本文 <HR/>x <>", 2, DatForm::Standard,
+                 post);
+    EXPECT_EQ(post.body, "告知\n本文\nx");
     // The title is the fifth field alone, whatever follows it.
     ParseDatLine("a<><>2024/09/10(火) 07:23:00.00<>x<>題名 &amp; &lt;b&gt;<>", 1, DatForm::Standard,
                  post);
@@ -237,6 +241,11 @@ TEST(ModernDat, FormsAndConventions) {
     EXPECT_EQ(FindDatForm("12<>a<>b<>c<>d<>e<>f", false), DatForm::NumberFirst);
     EXPECT_EQ(FindDatForm("1<>a<><>2008/03/01(土) 12:00:00<>d", false), DatForm::NumberFirst);
     EXPECT_EQ(FindDatForm("1<><>2008/03/01(土) 12:00:00<>d<>e", false), DatForm::Standard);
+    // A first poster named in digits, in a mirror's line closing in "<>"; a rental board's
+    // poster so named.
+    EXPECT_EQ(FindDatForm("1<><>2008/03/01(土) 12:00:00 ID:x<>d<>e<>", true), DatForm::Standard);
+    EXPECT_EQ(FindDatForm("1<>774<><>2008/03/01(土) 12:00:00<>d<>e<>x", false),
+              DatForm::NumberFirst);
     EXPECT_EQ(FindDatForm("a,b,01/05/20 12:34,d,e", false), DatForm::Comma);
     EXPECT_EQ(FindDatForm("a,b,c,d", false), DatForm::None);
     EXPECT_EQ(FindDatForm("a<>b", true), DatForm::Standard);
@@ -547,6 +556,16 @@ TEST(ModernPage, DatThread) {
 )");
     // The same lines under another name are found to be a .dat by their shape.
     EXPECT_EQ(ConvertModern("thread.txt", dat).body, page.body);
+    // Blank lines before the first tell nothing of the form: a raw log so led in is read as
+    // it is without them, by its shape or by its name.
+    const std::string raw =
+        "5<>名無し<><>2008/03/01(土) 12:00:00<>本文<>題<>aBcD\n"
+        "7<>名無し<>sage<>2008/03/01(土) 12:01:00<>&gt;&gt;5<><>aBcD\n";
+    const Page rawPage = ConvertModern("raw.txt", raw);
+    EXPECT_NE(rawPage.body.find("<h1>題</h1>"), std::string::npos);
+    EXPECT_NE(rawPage.body.find("id=\"7\""), std::string::npos);
+    EXPECT_EQ(ConvertModern("raw.txt", "\r\n\n" + raw).body, rawPage.body);
+    EXPECT_EQ(ConvertModern("raw.dat", "\n" + raw).body, ConvertModern("raw.dat", raw).body);
 
     // A post of megabytes comes in pieces: each is read as .dat HTML, a "<br>" or "&gt;" cut
     // between two pieces included, and the post's body ends at its field's end. A broken line

@@ -108,7 +108,10 @@ void AppendHtmlText(std::string_view html, std::string& out, uint64_t* invalid) 
             }
             std::string_view name = html.substr(p + 1, close - p - 1);
             name = name.substr(0, name.find_first_of(" \t/"));
-            if (EqualsIgnoringAsciiCase(name, "br")) out += '\n';
+            // A rule ("<hr>", as boards put under a notice) parts lines as a break does.
+            if (EqualsIgnoringAsciiCase(name, "br") || EqualsIgnoringAsciiCase(name, "hr")) {
+                out += '\n';
+            }
             p = close + 1;
         } else {
             uint64_t ignored = 0;
@@ -131,11 +134,20 @@ DatForm FindDatForm(std::string_view line, bool datName) {
     if (digits >= 1 && digits <= 9 && BytesAt(line, digits, kSeparator)) {
         // Six fields or more; or five whose date is the fourth, where a name-first line has
         // its body ("1<>名無し<><>2008/03/01(土) 12:00:00<>本文": a first line without its title).
-        if (separators >= 5) return DatForm::NumberFirst;
+        // A date in the third field is a name-first line's, its name in digits ("1<><>2024/…
+        // <>本文<>題<>", as a thread's first poster may sign, in a mirror's line closing in "<>").
         std::size_t at = 0;
-        std::string_view field;
-        for (int f = 0; f < 4; ++f) field = NextField(line, at);
-        if (separators == 4 && DateLength(field, true) > 0) return DatForm::NumberFirst;
+        std::string_view third, fourth;
+        for (int f = 0; f < 4; ++f) {
+            third = fourth;
+            fourth = NextField(line, at);
+        }
+        const bool dateThird = DateLength(third, true) > 0;
+        const bool dateFourth = DateLength(fourth, true) > 0;
+        if ((separators >= 5 && (dateFourth || !dateThird)) ||
+            (separators == 4 && dateFourth && !dateThird)) {
+            return DatForm::NumberFirst;
+        }
     }
     if (separators >= 4) return DatForm::Standard;
     if (separators == 0) {

@@ -17,7 +17,7 @@ bool IsDatFileName(std::string_view name);
 // thread's first line.
 bool LooksLikeDatLine(std::string_view line);
 
-// Appends the text of a piece of HTML: tags dropped, "<br>" as a line feed, character
+// Appends the text of a piece of HTML: tags dropped, "<br>" and "<hr>" as a line feed, character
 // references decoded once (DecodeReference; invalid ones are counted in invalid when given).
 // A '<' that opens no tag, and an '&' that starts no reference, stay as they are.
 void AppendHtmlText(std::string_view html, std::string& out, uint64_t* invalid = nullptr);

@@ -264,7 +264,8 @@ void Rebase(PostHeader& header, std::string_view was, std::string_view now) {
 
 // Goes through a thread's lines, telling visit each line as read and each header and body
 // line as understood; form is the thread's .dat form (None for a plain thread), found from
-// the first line when datName says the file is named as a .dat or the line looks like one.
+// the first line not empty when datName says the file is named as a .dat or the line looks
+// like one.
 // Character references shown as U+FFFD are added to invalid. Returns false when visit asked
 // to stop.
 template <typename Visit>
@@ -308,8 +309,11 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
     };
     while (source.Next(line, continues)) {
         if (!visit.Line(line, continues)) return false;
-        if (first) form = FindDatForm(line, datName);
-        first = false;
+        // Blank lines before the first are no post of any form ("\n" before a raw log).
+        if (first && !line.empty()) {
+            form = FindDatForm(line, datName);
+            first = false;
+        }
         const bool whole = !carried;
         carried = continues;
         if (form != DatForm::None && whole && !line.empty()) {
