@@ -906,14 +906,19 @@ TEST(ModernNg, FilteredPostsLeaveNoText) {
         "2 名前：名無し 投稿日：2024/09/10(火) 07:01:00.00 ID:Troll001\n荒らしの書き込み\n>>1\n"
         "3 名前：名無し 投稿日：2024/09/10(火) 07:02:00.00 ID:Good0001\n>>2 反応する人\n"
         "4 名前：名無し 投稿日：2024/09/10(火) 07:03:00.00 ID:Troll001\n>>1 spam\n"
-        "5 名前：名無し 投稿日：2024/09/10(火) 07:04:00.00 ID:Good0002\n>>3 >>4 まとめ\n";
+        "5 名前：名無し 投稿日：2024/09/10(火) 07:04:00.00 ID:Good0002\n>>3 >>4 まとめ\n"
+        "6 名前：名無し 投稿日：2024/09/10(火) 07:05:00.00 ID:Good0003\n先回り >>8\n"
+        "7 名前：名無し 投稿日：2024/09/10(火) 07:06:00.00 ID:Good0005\n普通の話\n"
+        "8 名前：名無し 投稿日：2024/09/10(火) 07:07:00.00 ID:Troll001\n後から荒らす\n"
+        "9 名前：名無し 投稿日：2024/09/10(火) 07:08:00.00 ID:Good0005\nまた普通\n"
+        "10 名前：名無し 投稿日：2024/09/10(火) 07:09:00.00 ID:Good0004\n>>7-9 範囲で返す\n";
     auto ng = std::make_shared<NgFilter>();
     std::size_t line;
     std::string reason;
     ASSERT_TRUE(ng->Parse("id:Troll001\n", line, reason));
     const Page hidden = ConvertModern("t.txt", thread, "", ng);
     for (const char* gone : {"荒らし", "Troll001", "spam", "id=\"2\"", "id=\"4\"", "href=\"#2\"",
-                             "href=\"#4\"", "(1/3)"}) {
+                             "href=\"#4\"", "(1/3)", "後から荒らす", "href=\"#8\""}) {
         EXPECT_EQ(hidden.body.find(gone), std::string::npos) << gone;
     }
     // The posts left keep their links, previews and counts among themselves.
@@ -926,7 +931,8 @@ TEST(ModernNg, FilteredPostsLeaveNoText) {
     chained->mode = NgMode::Mark;
     chained->chain = true;
     const Page marked = ConvertModern("t.txt", thread, "", chained);
-    for (const char* n : {"2", "3", "4"}) {
+    // A reply to a later filtered post, and a range around one, are replies to it.
+    for (const char* n : {"2", "3", "4", "5", "6", "8", "10"}) {
         EXPECT_NE(
             marked.body.find("<article class=\"post filtered\" id=\"" + std::string(n) +
                              "\" aria-label=\"" + n + "\"><div class=\"ph\"><span class=\"num\">" +
@@ -934,8 +940,12 @@ TEST(ModernNg, FilteredPostsLeaveNoText) {
             std::string::npos)
             << n;
     }
-    EXPECT_EQ(marked.body.find("反応する人"), std::string::npos);
-    EXPECT_EQ(marked.body.find("Good0001</span><span class=\"count\">"), std::string::npos);
+    for (const char* gone :
+         {"反応する人", "先回り", "範囲で返す", "Good0001</span><span class=\"count\">"}) {
+        EXPECT_EQ(marked.body.find(gone), std::string::npos) << gone;
+    }
+    EXPECT_NE(marked.body.find("ID:Good0005</span><span class=\"count\"> (2/2)"),
+              std::string::npos);
 }
 
 TEST(ModernPage, Utf8Checks) {

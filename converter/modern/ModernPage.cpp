@@ -406,18 +406,6 @@ struct Replies final : LinkVisitor {
     ThreadIndex& index;
 };
 
-// Whether a line replies to an earlier post that is filtered out.
-struct ChainedReplies final : LinkVisitor {
-    explicit ChainedReplies(const ThreadIndex& index) : index(index) {}
-    void Link(const LineLink& link) override {
-        const std::size_t target = index.Find(link.number);
-        found = found || (target != ThreadIndex::kNone && target + 1 < index.PostCount() &&
-                          index.Filtered(target));
-    }
-    const ThreadIndex& index;
-    bool found = false;
-};
-
 // The first reading: posts, replies, IDs, the .dat title and previews wanted early.
 struct FirstReading {
     Pacer& pacer;
@@ -449,14 +437,9 @@ struct FirstReading {
         filtered = false;
     }
     void Body(std::string_view line, bool) {
-        if (ng != nullptr && !filtered && index.PostCount() > 0) {
-            filtered = ng->MatchesLine(line);
-            if (ng->chain && !filtered) {
-                ChainedReplies chained(index);
-                ScanLine(line, chained, false);
-                filtered = chained.found;
-            }
-        }
+        // Replies to filtered posts are found once the whole thread is read (a post may
+        // reply to a later one).
+        if (ng != nullptr && !filtered && index.PostCount() > 0) filtered = ng->MatchesLine(line);
         if (preview.Collecting()) {
             preview.AddLine(line);
             if (!preview.Collecting()) previews.Keep(previewPost, preview.Take());
@@ -553,7 +536,11 @@ ConversionResult ConvertModern(ChannelTable& channels, ConversionListener& liste
         FirstReading first{pacer, lines, index, previews, {}, {}, 0, options.ng.get()};
         if (readable) WalkBeside(lines, datName, first, invalid);
         first.Finish();
-        index.Finish();
+        index.Finish(options.ng && options.ng->chain);
+        // Posts filtered as replying to filtered ones leave no preview either.
+        for (std::size_t post = 0; post < index.PostCount(); ++post) {
+            if (index.Filtered(post)) previews.Drop(post);
+        }
         encoding = lines.Encoding();
         title = std::move(first.title);
         result.undecodable = lines.Undecodable();  // the reading thread ends here

@@ -61,9 +61,42 @@ void ThreadIndex::CompactPost() {
     replies_.erase(std::unique(begin, replies_.end()), replies_.end());
 }
 
-void ThreadIndex::Finish() {
+// Marks the repliers of filtered posts, theirs in turn, and so on: each filtered post's
+// repliers are looked at once, found through the replies grouped by target.
+void ThreadIndex::FilterChains() {
+    const std::size_t count = numbers_.size();
+    std::vector<uint32_t> start(count + 1, 0);
+    for (const auto& reply : replies_) {
+        const std::size_t t = Find(reply.first);
+        if (t != kNone) ++start[t + 1];
+    }
+    std::partial_sum(start.begin(), start.end(), start.begin());
+    std::vector<uint32_t> repliers(start[count]);
+    {
+        std::vector<uint32_t> next(start.begin(), start.end() - 1);
+        for (const auto& [target, replier] : replies_) {
+            const std::size_t t = Find(target);
+            if (t != kNone) repliers[next[t]++] = replier;
+        }
+    }
+    std::vector<uint32_t> queue;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (filtered_[i]) queue.push_back(static_cast<uint32_t>(i));
+    }
+    for (std::size_t q = 0; q < queue.size(); ++q) {
+        for (uint32_t k = start[queue[q]]; k < start[queue[q] + 1]; ++k) {
+            if (!filtered_[repliers[k]]) {
+                filtered_[repliers[k]] = true;
+                queue.push_back(repliers[k]);
+            }
+        }
+    }
+}
+
+void ThreadIndex::Finish(bool chain) {
     CompactPost();
     ahead_ = {};
+    if (chain) FilterChains();
     // Each ID's posts, in thread order, numbered: counted in a table of the IDs (their
     // hashes, at most two-thirds full) as they come, each post's count then set from its ID's
     // total (the ID's place in the table kept meanwhile where the total goes).

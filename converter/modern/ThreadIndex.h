@@ -35,8 +35,10 @@ class ThreadIndex {
     // from it make no back-link.
     void FilterLatest() { filtered_[numbers_.size() - 1] = true; }
     bool Filtered(std::size_t post) const { return post < filtered_.size() && filtered_[post]; }
-    // Ends the first reading: keeps the replies to posts in the thread, once each.
-    void Finish();
+    // Ends the first reading: keeps the replies to posts in the thread, once each. With chain,
+    // a post that replies to a filtered one is filtered too, and so on down the chain, whether
+    // the post it replies to comes before or after it (a range's posts count as replied to).
+    void Finish(bool chain = false);
 
     std::size_t PostCount() const { return numbers_.size(); }
     // The index of the post numbered number, or kNone.
@@ -57,6 +59,7 @@ class ThreadIndex {
     static constexpr uint32_t kLongestRange = 100;
     static constexpr uint64_t kRangeSlack = 65536;
     void CompactPost();
+    void FilterChains();
 
     uint64_t textBytes_ = 0;
     uint64_t rangeReplies_ = 0;
