@@ -29,6 +29,7 @@
 #include "converter/ConversionChannels.h"
 #include "converter/ConvertThreadFile.h"
 #include "converter/modern/ModernStyle.h"
+#include "converter/modern/NgFilter.h"
 #include "runtime/ChannelTable.h"
 #include "runtime/NameText.h"
 #include "runtime/PlatformFile.h"
@@ -71,8 +72,9 @@ uint64_t Hash(uint64_t hash, std::string_view bytes) {
 
 class Build {
   public:
-    Build(std::string site, SiteWorkers& workers, SiteListener& listener)
-        : site_(std::move(site)), workers_(workers), listener_(listener) {}
+    Build(std::string site, SiteWorkers& workers, SiteListener& listener,
+          std::shared_ptr<const NgFilter> ng)
+        : site_(std::move(site)), workers_(workers), listener_(listener), ng_(std::move(ng)) {}
     SiteSummary Run(const std::vector<std::string>& sources);
 
   private:
@@ -132,6 +134,7 @@ class Build {
     std::string site_;
     SiteWorkers& workers_;
     SiteListener& listener_;
+    std::shared_ptr<const NgFilter> ng_;
     SiteTable table_;
     std::vector<Entry> entries_;     // by the table's rows
     std::deque<FoundSource> found_;  // a deque: grows without a second copy while it does
@@ -344,10 +347,12 @@ bool Build::Look(const std::string& id, LinkedThread& thread) const {
 }
 
 // What a page's links depend on: its navigation line, and which threads it names (sorted,
-// separated by spaces) are in the site, with their titles, which previews show.
+// separated by spaces) are in the site, with their titles, which previews show; and the NG
+// rules it was made with, if any, so that other rules make it again.
 uint64_t Build::LinkState(const std::string& navigation, std::string_view names,
                           const SiteLookup& lookup) const {
     uint64_t hash = Hash(14695981039346656037ull, navigation);
+    if (ng_) hash = Hash(hash, std::to_string(ng_->Fingerprint()));
     LinkedThread linked;
     const std::string_view mark = kCountedMark;
     while (!names.empty()) {
@@ -416,6 +421,7 @@ std::string Build::ConvertInWorker(std::size_t i) {
     options.kind = PageKind::Modern;
     options.title = Text(fileName);
     options.site = &hooks;
+    options.ng = ng_;
     int error = 0;
     auto input = OpenPlatformFile(Text(sourcePath), OpenMode::Input, &error);
     if (!input) return "failed " + std::to_string(error) + "\n";
@@ -666,8 +672,9 @@ SiteSummary Build::Run(const std::vector<std::string>& sources) {
 }  // namespace
 
 SiteSummary BuildSite(const std::string& site, const std::vector<std::string>& sources,
-                      SiteWorkers& workers, SiteListener& listener) {
-    Build build(site, workers, listener);
+                      SiteWorkers& workers, SiteListener& listener,
+                      std::shared_ptr<const NgFilter> ng) {
+    Build build(site, workers, listener, std::move(ng));
     return build.Run(sources);
 }
 

@@ -3,12 +3,15 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "archive/SiteWorkers.h"
 
 namespace horofu {
+
+class NgFilter;
 
 // What a run could not do; each is told with the path it concerns.
 enum class SiteProblem {
@@ -45,9 +48,11 @@ struct SiteSummary {
     std::size_t filesWritten = 0;  // index pages and shared files written
 };
 
-// Builds or updates the site in folder site from the threads in sources. Called by the
-// front ends' site command.
+// Builds or updates the site in folder site from the threads in sources, leaving out of every
+// page and of the search the posts ng filters (none when null): a page made with other rules
+// is made again. Called by the front ends' site command.
 SiteSummary BuildSite(const std::string& site, const std::vector<std::string>& sources,
-                      SiteWorkers& workers, SiteListener& listener);
+                      SiteWorkers& workers, SiteListener& listener,
+                      std::shared_ptr<const NgFilter> ng = nullptr);
 
 }  // namespace horofu

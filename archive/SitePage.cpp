@@ -64,9 +64,16 @@ void SitePage::PostWritten(const PostHeader& header) {
         if (part.kind == HeaderPartKind::Date && post.date.empty()) post.date.assign(part.text);
         if (part.kind == HeaderPartKind::Name && post.name.empty()) post.name.assign(part.text);
     }
-    if (facts_.posts == 1) facts_.firstDate = post.date;
+    if (facts_.search.empty()) facts_.firstDate = post.date;
     facts_.lastDate = post.date;
     facts_.search.push_back(std::move(post));
+    joinNext_ = false;
+}
+
+// A filtered post counts among the thread's posts (a link to its last 50 counts them all), and
+// nothing else of it is kept: not its date, not its name, not its text.
+void SitePage::PostLeftOut() {
+    ++facts_.posts;
     joinNext_ = false;
 }
 

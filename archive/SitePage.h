@@ -40,6 +40,7 @@ class SitePage final : public PageSiteHooks {
     bool LocalAddress(std::string_view address, std::string& href, std::string& preview) override;
     void PageTitle(std::string_view title) override { facts_.title.assign(title); }
     void PostWritten(const PostHeader& header) override;
+    void PostLeftOut() override;
     void BodyWritten(std::string_view line, bool continues) override;
 
   private:

@@ -13,6 +13,7 @@
 #include "command/CommandSystem.h"
 #include "command/FileQuestion.h"
 #include "command/MessageCatalog.h"
+#include "command/NgFile.h"
 #include "command/OptionParser.h"
 #include "command/ProgressBar.h"
 #include "command/SearchCommand.h"
@@ -129,44 +130,12 @@ int Command::ReadNgFile() {
         Usage(Translated(text::kNgNeedsModern));
         return 2;
     }
-    auto filter = std::make_shared<NgFilter>();
-    if (options_.ngMode == "mark") {
-        filter->mode = NgMode::Mark;
-    } else if (!options_.ngMode.empty() && options_.ngMode != "hide") {
-        Usage(Translated(text::kNgBadMode));
+    std::string told;
+    options_.ng = horofu::ReadNgFile(options_.ngFile, options_.ngMode, options_.ngChain, told);
+    if (!options_.ng) {
+        terminal_.Say(kErr, "horofu: " + told);
         return 2;
     }
-    filter->chain = options_.ngChain;
-    // A list of rules is small: a file that goes on past this (/dev/zero) is none.
-    constexpr std::size_t kMostNgBytes = 16 << 20;
-    std::string rules;
-    std::FILE* file = std::fopen(options_.ngFile.c_str(), "rb");
-    if (file != nullptr) {
-        char buffer[4096];
-        for (std::size_t got; rules.size() <= kMostNgBytes &&
-                              (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
-            rules.append(buffer, got);
-        }
-    }
-    if (file == nullptr || std::ferror(file)) {
-        const int error = errno;
-        if (file != nullptr) std::fclose(file);
-        Report(options_.ngFile, text::kNgNotRead, 0, std::strerror(error));
-        return 2;
-    }
-    std::fclose(file);
-    if (rules.size() > kMostNgBytes) {
-        Report(options_.ngFile, text::kNgNotRead, 0, text::kNgTooLarge);
-        return 2;
-    }
-    std::size_t line = 0;
-    std::string reason;
-    if (!filter->Parse(rules, line, reason)) {
-        Usage(
-            Formatted(Translated(text::kNgBadLine), options_.ngFile.c_str(), line, reason.c_str()));
-        return 2;
-    }
-    options_.ng = std::move(filter);
     return -1;
 }
 

@@ -8,6 +8,7 @@
 #include "archive/SiteBuild.h"
 #include "command/CommandSystem.h"
 #include "command/MessageCatalog.h"
+#include "command/NgFile.h"
 #include "command/OptionParser.h"
 #include "command/SiteMessages.h"
 
@@ -125,12 +126,16 @@ bool AsksForSite(const std::vector<std::string>& arguments) {
 
 int RunSiteCommand(const std::vector<std::string>& arguments, Terminal& terminal,
                    MakeSiteWorkers makeWorkers, const char* helpNote) {
-    enum { kSite = 256, kQuiet, kJobs, kHelp };
+    enum { kSite = 256, kQuiet, kJobs, kNg, kNgMode, kNgChain, kHelp };
     OptionParser parser(arguments, {{"site", 0, OptionValue::Required, kSite},
                                     {"quiet", 'q', OptionValue::None, kQuiet},
                                     {"jobs", 'j', OptionValue::Required, kJobs},
+                                    {"ng", 0, OptionValue::Required, kNg},
+                                    {"ng-mode", 0, OptionValue::Required, kNgMode},
+                                    {"ng-chain", 0, OptionValue::None, kNgChain},
                                     {"help", 'h', OptionValue::None, kHelp}});
-    std::string site;
+    std::string site, ngFile, ngMode;
+    bool ngChain = false;
     bool quiet = false;
     unsigned jobs = 0;
     for (FoundOption found; parser.Next(found);) {
@@ -161,6 +166,15 @@ int RunSiteCommand(const std::vector<std::string>& arguments, Terminal& terminal
                 jobs = static_cast<unsigned>(n);
                 break;
             }
+            case kNg:
+                ngFile = found.value;
+                break;
+            case kNgMode:
+                ngMode = found.value;
+                break;
+            case kNgChain:
+                ngChain = true;
+                break;
             case kHelp:
                 terminal.Write(StandardStream::Output,
                                terminal.FromProgramText(std::string(Translated(text::kUsage)) +
@@ -177,10 +191,23 @@ int RunSiteCommand(const std::vector<std::string>& arguments, Terminal& terminal
         return 2;
     }
     while (site.size() > 1 && site.back() == '/') site.pop_back();
+    // The rules are read before anything of the site is touched: a bad line leaves it as it is.
+    std::shared_ptr<const NgFilter> ng;
+    if (!ngFile.empty()) {
+        std::string told;
+        ng = ReadNgFile(ngFile, ngMode, ngChain, told);
+        if (!ng) {
+            terminal.Say(StandardStream::Error, "horofu: " + told);
+            return 2;
+        }
+    } else if (!ngMode.empty() || ngChain) {
+        Usage(terminal, Translated(message::command::kNgOptionsNeedFile));
+        return 2;
+    }
 
     SiteCommandListener listener(!quiet && terminal.IsTerminal(StandardStream::Error), terminal);
     const std::unique_ptr<SiteWorkers> workers = makeWorkers(jobs);
-    const SiteSummary summary = BuildSite(site, sources, *workers, listener);
+    const SiteSummary summary = BuildSite(site, sources, *workers, listener, ng);
     listener.Clear();
     if (!quiet && summary.status != 2) {
         listener.Line("horofu: " +

@@ -109,6 +109,31 @@ check "its index entry says it is gone" contains site/news/index.html \
     'Named</a> <span class="gone">(元ファイルなし)</span>'
 check "links to it stay local" contains site/news/1000000011.html 'href="../news/1000000012.html"'
 
+# --- NG rules: filtered posts leave nothing in the pages or the search ---
+mkdir -p ngsrc/talk
+{
+    printf '%s<>sage<>2024/09/10 07:01:00 ID:good1<>opening post<>Talk\n' "$name"
+    printf 'Trollname<>sage<>2024/09/10 07:02:00 ID:bad9<>trollword <br> http://spam.example/x<>\n'
+    printf '%s<>sage<>2024/09/10 07:03:00 ID:good2<>&gt;&gt;2 chained reply<>\n' "$name"
+    printf '%s<>sage<>2024/09/10 07:04:00 ID:good1<>closing post<>\n' "$name"
+} >ngsrc/talk/1100000000.dat
+printf '# trolls\r\nid:bad9\r\n' >ng.txt
+runs 0 "a site with NG rules" --site=ngsite --ng=ng.txt --ng-chain ngsrc
+check "the page keeps the other posts" contains ngsite/talk/1100000000.html 'closing post'
+check "nothing of the filtered posts anywhere in the site" test -z \
+    "$(grep -rlE 'Trollname|trollword|spam\.example|bad9|chained reply|07:02:00' ngsite)"
+runs 1 "the search finds none of them" --search=ngsite Trollname
+LC_ALL=C.UTF-8 runs 0 "the same rules again" --site=ngsite --ng=ng.txt --ng-chain ngsrc
+check "write no page" contains err "0 pages written"
+runs 0 "other rules" --site=ngsite --ng=ng.txt --ng-mode=mark ngsrc
+check "make the page again" contains ngsite/talk/1100000000.html 'chained reply'
+check "with the filtered post's number" contains ngsite/talk/1100000000.html 'class="post filtered" id="2"'
+printf 'id:bad9\nbad line\n' >ng.txt
+cp ngsite/talk/1100000000.html ng-page-before
+runs 2 "a bad NG line refuses the run" --site=ngsite --ng=ng.txt ngsrc
+check "naming the file and line" contains err "ng.txt:2:"
+check "and leaves the site as it was" cmp ngsite/talk/1100000000.html ng-page-before
+
 # --- Refusals, unreadable and malformed sources ---
 runs 2 "a site inside a source is refused" --site=new/site new
 check "with a message naming the source" contains err "new: サイトがこのソースの中になります"

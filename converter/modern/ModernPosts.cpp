@@ -224,7 +224,6 @@ void ModernPosts::StorePreview() {
 
 void ModernPosts::Header(const PostHeader& header) {
     CloseBlock();
-    if (site_ != nullptr) site_->PostWritten(header);
     // Posts go in groups, which the browser skips while off-screen: a long thread loads
     // quickly when it has a few thousand groups to track rather than every post.
     if (written_ % kGroupPosts == 0) out_.Put(written_ == 0 ? kGroupOpen : kGroupNext);
@@ -240,6 +239,8 @@ void ModernPosts::Header(const PostHeader& header) {
     }
     char digits[24];
     skipping_ = post_ != ThreadIndex::kNone && index_.Filtered(post_);
+    if (site_ != nullptr && skipping_) site_->PostLeftOut();
+    if (site_ != nullptr && !skipping_) site_->PostWritten(header);
     // Named by its number, for the readers that list a page's articles.
     const std::string_view number = Digits(header.number, digits);
     if (skipping_) {

@@ -137,6 +137,12 @@ std::wstring Widen(std::string_view text) {
     return wide;
 }
 
+// FNV-1a of bytes after hash.
+uint64_t Fnv(uint64_t hash, std::string_view bytes) {
+    for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return hash;
+}
+
 // Whether a line holds nothing but blanks (space, tab, U+3000).
 bool IsBlank(std::string_view line) {
     for (std::size_t i = 0; i < line.size(); ++i) {
@@ -257,8 +263,14 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
     }
     words_.Finish();
     std::sort(ids_.begin(), ids_.end());
+    rulesHash_ = Fnv(14695981039346656037ull, text);
     line = 0;
     return true;
+}
+
+uint64_t NgFilter::Fingerprint() const {
+    const char how[] = {mode == NgMode::Mark ? 'm' : 'h', chain ? 'c' : '-'};
+    return Fnv(rulesHash_, std::string_view(how, sizeof how));
 }
 
 bool NgFilter::Matches(std::string_view text, bool names) const {

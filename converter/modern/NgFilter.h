@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <regex>
 #include <string>
@@ -35,6 +36,9 @@ class NgFilter {
     // post not yet filtered.
     bool MatchesLine(std::string_view line) const;
     bool Empty() const { return ids_.empty() && words_.Empty() && res_.empty(); }
+    // A hash of the rules, the mode and chain: pages made with another one are made again.
+    // Called by the archive for each page of a site.
+    uint64_t Fingerprint() const;
 
     NgMode mode = NgMode::Hide;
     bool chain = false;  // a post replying to a filtered one is filtered too
@@ -45,6 +49,7 @@ class NgFilter {
     std::vector<std::string> ids_;  // sorted, once parsed
     WordSearch words_;              // words (kWord) and names (kName)
     std::vector<std::wregex> res_;  // matched against wide characters
+    uint64_t rulesHash_ = 0;        // of the file's text, once parsed
 };
 
 // Why a pattern may not be used, or null when it may: a pattern whose matching could take

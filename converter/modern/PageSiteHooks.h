@@ -24,9 +24,11 @@ class PageSiteHooks {
                               std::string& /*preview*/) {
         return false;
     }
-    // Told, in order, of the page's title, each post header and each body line as written.
+    // Told, in order, of the page's title, each post header and each body line as written,
+    // and of each post filtered out (NG) in its place, of which nothing is told.
     virtual void PageTitle(std::string_view /*title*/) {}
     virtual void PostWritten(const PostHeader& /*header*/) {}
+    virtual void PostLeftOut() {}
     virtual void BodyWritten(std::string_view /*line*/, bool /*continues*/) {}
 };
 
