@@ -815,6 +815,32 @@ TEST(ModernNg, RulesAndPatterns) {
     NgFilter blanks;
     EXPECT_FALSE(blanks.Parse("id:a\n  \n\xE3\x80\x80\nbad\r\n", line, reason));
     EXPECT_EQ(line, 4u);
+    // Blanks around a rule are not part of it; an ID with blanks inside (a comment after it)
+    // would match nothing, and is refused.
+    NgFilter spaced;
+    ASSERT_TRUE(
+        spaced.Parse("id: Troll001 \nword:spam\t\nname:荒らし\xE3\x80\x80\n", line, reason));
+    PostHeader header;
+    header.idKey = "Troll001";
+    EXPECT_TRUE(spaced.MatchesHeader(header));
+    EXPECT_TRUE(spaced.MatchesLine("spam"));
+    header.idKey = "";
+    header.parts.push_back({HeaderPartKind::Name, "荒らし"});
+    EXPECT_TRUE(spaced.MatchesHeader(header));
+    NgFilter commented;
+    EXPECT_FALSE(commented.Parse("id:a\nid:Troll001 # 荒らし\n", line, reason));
+    EXPECT_EQ(line, 2u);
+    // Words and names are found however wide, and in whatever case, they are written.
+    NgFilter folded;
+    ASSERT_TRUE(folded.Parse("word:スパム\nword:spam\nname:ＡＢＣ\n", line, reason));
+    for (const char* caught : {"ｽﾊﾟﾑ来た", "ＳＰＡＭ広告", "Spam", "すぱむ? スパム"}) {
+        EXPECT_TRUE(folded.MatchesLine(caught)) << caught;
+    }
+    EXPECT_FALSE(folded.MatchesLine("スパイス"));
+    header.parts = {{HeaderPartKind::Name, "abc"}};
+    EXPECT_TRUE(folded.MatchesHeader(header));
+    header.parts = {{HeaderPartKind::Name, "ａｂｃ"}};
+    EXPECT_TRUE(folded.MatchesHeader(header));
     // Patterns that stay bounded are taken.
     for (const char* fine : {"(ab)+", "(a+b)?", "[(a+)+]x*", "\\(a+\\)+", "(a|b){2}"}) {
         EXPECT_EQ(RefusedPattern(fine), nullptr) << fine;

@@ -8,6 +8,8 @@
 #include "runtime/EncodingGuess.h"
 #include "runtime/TextDecoder.h"
 #include "runtime/Utf8.h"
+#include "search/FoldTable.h"
+#include "search/SearchFold.h"
 
 namespace horofu {
 namespace {
@@ -153,6 +155,24 @@ bool IsBlank(std::string_view line) {
     return true;
 }
 
+// A rule's text without the blanks around it, which no one sees in an NG file ("id:abc " is
+// the ID abc).
+std::string_view Trimmed(std::string_view text) {
+    for (;;) {
+        if (text.starts_with(' ') || text.starts_with('\t')) {
+            text.remove_prefix(1);
+        } else if (text.starts_with("\xE3\x80\x80")) {
+            text.remove_prefix(3);
+        } else if (text.ends_with(' ') || text.ends_with('\t')) {
+            text.remove_suffix(1);
+        } else if (text.ends_with("\xE3\x80\x80")) {
+            text.remove_suffix(3);
+        } else {
+            return text;
+        }
+    }
+}
+
 bool IsQuantifier(std::string_view p, std::size_t i) {
     return i < p.size() && (p[i] == '*' || p[i] == '+' || p[i] == '?' || p[i] == '{');
 }
@@ -216,6 +236,8 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
         OpenDecoder(std::string(EncodingName(GuessEncoding(file, true))));
     decoder->Decode(file, true, text);
     if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+    MarkFolding();
+    std::string folded;  // a word or name as it is looked for
     std::string_view rest = text;
     for (line = 1; !rest.empty(); ++line) {
         // Lines end as a thread's do: CR LF, LF or a lone CR.
@@ -238,16 +260,24 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
             return false;
         }
         // Blanks alone would match nearly every post ("word: ").
-        if (IsBlank(value)) {
+        const std::string_view word = Folded(Trimmed(value), folded);
+        if (IsBlank(value) || (kind != "re" && word.empty())) {
             reason = "nothing after '" + std::string(kind) + ":'";
             return false;
         }
         if (kind == "id") {
-            ids_.emplace_back(value.starts_with("ID:") ? value.substr(3) : value);
+            std::string_view id = Trimmed(value);
+            if (id.starts_with("ID:")) id.remove_prefix(3);
+            // "id:abc # troll" would match no post, silently.
+            if (id.find_first_of(" \t") != std::string_view::npos || IsBlank(id)) {
+                reason = "an ID holds no blanks";
+                return false;
+            }
+            ids_.emplace_back(id);
         } else if (kind == "name") {
-            words_.Add(value, kName);
+            words_.Add(word, kName);
         } else if (kind == "word") {
-            words_.Add(value, kWord);
+            words_.Add(word, kWord);
         } else {
             if (const char* why = RefusedPattern(value)) {
                 reason = why;
@@ -273,8 +303,49 @@ uint64_t NgFilter::Fingerprint() const {
     return Fnv(rulesHash_, std::string_view(how, sizeof how));
 }
 
+void NgFilter::MarkFolding() {
+    folding_.assign(0x10000 / 64, 0);
+    const auto mark = [this](char32_t c) {
+        if (c < 0x10000) folding_[c / 64] |= uint64_t{1} << (c % 64);
+    };
+    for (std::size_t i = 0; i < kFoldMappingCount; ++i) mark(kFoldMappings[i].from);
+    for (std::size_t i = 0; i < kFoldPairCount; ++i) mark(kFoldPairs[i].second);
+}
+
+std::string_view NgFilter::Folded(std::string_view text, std::string& buffer) const {
+    bool lowered = false;  // buffer holds text with its capitals lowered
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            // Capitals are most of what folds in most lines: lowered in place.
+            if (lead >= 'A' && lead <= 'Z') {
+                if (!lowered) buffer.assign(text);
+                lowered = true;
+                buffer[i] = static_cast<char>(lead - 'A' + 'a');
+            }
+            ++i;
+            continue;
+        }
+        const std::size_t length = Utf8CharLength(text.substr(i, 4));
+        char32_t c = lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        }
+        // Beyond the table's plane, and bytes that start no character, the fold decides.
+        if (length == 0 || c >= 0x10000 || (folding_[c / 64] >> (c % 64) & 1) != 0) {
+            buffer = EncodeUtf8(FoldText(text));
+            return buffer;
+        }
+        i += length;
+    }
+    return lowered ? std::string_view(buffer) : text;
+}
+
 bool NgFilter::Matches(std::string_view text, bool names) const {
-    if (words_.Holds(text, names ? kWord | kName : kWord)) return true;
+    std::string buffer;
+    if (!words_.Empty() && words_.Holds(Folded(text, buffer), names ? kWord | kName : kWord)) {
+        return true;
+    }
     if (res_.empty()) return false;
     const std::wstring wide = Widen(text);
     for (const std::wregex& re : res_) {

@@ -45,11 +45,18 @@ class NgFilter {
 
   private:
     bool Matches(std::string_view text, bool names) const;
+    // Text as words and names are looked for in it: folded as the site's search folds (width,
+    // case, compatibility forms, characters that show nothing), so that a word is found however
+    // wide or in whatever case it is written ("ｽﾊﾟﾑ" and "スパム", "ＵＲＬ" and "url"). Text
+    // in which nothing folds is itself; else the fold is put in buffer.
+    std::string_view Folded(std::string_view text, std::string& buffer) const;
+    void MarkFolding();
 
-    std::vector<std::string> ids_;  // sorted, once parsed
-    WordSearch words_;              // words (kWord) and names (kName)
-    std::vector<std::wregex> res_;  // matched against wide characters
-    uint64_t rulesHash_ = 0;        // of the file's text, once parsed
+    std::vector<std::string> ids_;   // sorted, once parsed
+    WordSearch words_;               // words (kWord) and names (kName)
+    std::vector<std::wregex> res_;   // matched against wide characters
+    uint64_t rulesHash_ = 0;         // of the file's text, once parsed
+    std::vector<uint64_t> folding_;  // a bit for each character of the first plane that folds
 };
 
 // Why a pattern may not be used, or null when it may: a pattern whose matching could take
