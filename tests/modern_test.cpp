@@ -972,6 +972,19 @@ TEST(ModernNg, FilteredPostsLeaveNoText) {
     }
     EXPECT_NE(marked.body.find("ID:Good0005</span><span class=\"count\"> (2/2)"),
               std::string::npos);
+    // A thread its troll started: the title goes with the first post, and the file's name
+    // stands instead, in a .dat and a text copy alike.
+    const std::string dat =
+        "荒らし<>sage<>2024/09/10(火) 07:00:00.00 ID:Troll001<>一番の本文<>荒らしの題\n"
+        "名無し<>sage<>2024/09/10(火) 07:01:00.00 ID:Good0001<>普通<>\n";
+    const std::string text =
+        "荒らしの題\n1 名前：荒らし 投稿日：2024/09/10(火) 07:00:00.00 ID:Troll001\n一番の本文\n"
+        "2 名前：名無し 投稿日：2024/09/10(火) 07:01:00.00 ID:Good0001\n普通\n";
+    for (const Page& page :
+         {ConvertModern("t.dat", dat, "", ng), ConvertModern("t.txt", text, "", ng)}) {
+        EXPECT_EQ((page.head + page.body).find("荒らしの題"), std::string::npos);
+        EXPECT_NE(page.head.find("<title>t</title>"), std::string::npos);
+    }
 }
 
 TEST(ModernPage, Utf8Checks) {

@@ -462,6 +462,8 @@ struct SecondReading {
     uint64_t records = 0;
     uint64_t headers = 0;
     Text echoed;
+    bool dropTitle = false;  // the title went with the first post, filtered
+    bool inTitle = false;    // the line told next is a text copy's title
 
     bool Line(std::string_view line, bool continues) {
         ++records;
@@ -473,12 +475,19 @@ struct SecondReading {
         }
         return pacer.Step(lines, before);
     }
-    void Title(std::string_view) {}
+    void Title(std::string_view) { inTitle = dropTitle; }
     void Header(const PostHeader& header) {
+        inTitle = false;
         ++headers;
         posts.Header(header);
     }
-    void Body(std::string_view line, bool continues) { posts.Body(line, continues); }
+    void Body(std::string_view line, bool continues) {
+        if (inTitle) {
+            inTitle = false;
+            return;
+        }
+        posts.Body(line, continues);
+    }
 };
 
 // The title of a page whose thread names none: the file's name without its folders, in UTF-8
@@ -554,6 +563,11 @@ ConversionResult ConvertModern(ChannelTable& channels, ConversionListener& liste
 
     ChannelSink page(channels);
     PageWriter out(&page);
+    // The title is the first post's (its poster named the thread; a .dat keeps it in that
+    // post's line): a filtered one takes it along, from the head and from the text above the
+    // posts, and the file's name stands instead.
+    const bool dropTitle = index.PostCount() > 0 && index.Filtered(0) && !title.empty();
+    if (dropTitle) title.clear();
     ModernPosts posts(out, index, previews, options.ng && options.ng->mode == NgMode::Mark);
     posts.SetSite(options.site);
     posts.Begin(title.empty() ? WithoutExtension(TitleFromFileName(options.title)) : title);
@@ -564,7 +578,8 @@ ConversionResult ConvertModern(ChannelTable& channels, ConversionListener& liste
         ThreadLines lines(channels, source, encoding, 0, firstBytes);
         std::unique_ptr<ShiftJisEncoder> encoder;
         if (listener.WantsEcho()) encoder = OpenShiftJisEncoder();
-        SecondReading second{pacer, lines, total, posts, listener, encoder.get(), 0, 0, {}};
+        SecondReading second{pacer,         lines, total, posts, listener,
+                             encoder.get(), 0,     0,     {},    dropTitle};
         uint64_t counted = 0;  // in the first reading
         const bool walked = WalkBeside(lines, datName, second, counted);
         changed = walked && (lines.BytesRead() != firstBytes || lines.BytesHash() != firstHash);
