@@ -841,6 +841,18 @@ TEST(ModernNg, RulesAndPatterns) {
     EXPECT_TRUE(folded.MatchesHeader(header));
     header.parts = {{HeaderPartKind::Name, "ａｂｃ"}};
     EXPECT_TRUE(folded.MatchesHeader(header));
+    // A line of megabytes comes in pieces: a word across two is found, and a piece's start
+    // and end are no line's.
+    NgFilter pieces;
+    ASSERT_TRUE(pieces.Parse("word:spam\nre:^y\nre:x$\n", line, reason));
+    std::string carry;
+    EXPECT_FALSE(pieces.MatchesPiece(std::string(3000, 'x') + "ｓｐ", false, carry));
+    EXPECT_TRUE(pieces.MatchesPiece("ａｍ" + std::string(3000, 'z'), false, carry));
+    carry.clear();
+    EXPECT_FALSE(pieces.MatchesPiece("a" + std::string(3000, 'x'), false, carry));
+    EXPECT_FALSE(pieces.MatchesPiece(std::string(3000, 'y') + "a", true, carry));
+    EXPECT_TRUE(carry.empty());
+    EXPECT_TRUE(pieces.MatchesPiece(std::string(3000, 'y'), false, carry));
     // Patterns that stay bounded are taken.
     for (const char* fine : {"(ab)+", "(a+b)?", "[(a+)+]x*", "\\(a+\\)+", "(a|b){2}"}) {
         EXPECT_EQ(RefusedPattern(fine), nullptr) << fine;
@@ -972,6 +984,19 @@ TEST(ModernNg, FilteredPostsLeaveNoText) {
     }
     EXPECT_NE(marked.body.find("ID:Good0005</span><span class=\"count\"> (2/2)"),
               std::string::npos);
+    // A word across the pieces a line of megabytes is read in.
+    auto words = std::make_shared<NgFilter>();
+    ASSERT_TRUE(words->Parse("word:spamword\n", line, reason));
+    const std::string longLine =
+        std::string((4 << 20) - 4, 'x') + "spamword" + std::string(1 << 20, 'y');
+    const Page piecewise =
+        ConvertModern("t.txt",
+                      "1 名前：名無し 投稿日：2024/09/10(火) 07:00:00.00 ID:Good0001\n本題\n"
+                      "2 名前：名無し 投稿日：2024/09/10(火) 07:01:00.00 ID:Good0002\n" +
+                          longLine + "\n",
+                      "", words);
+    EXPECT_EQ(piecewise.body.find("spamword"), std::string::npos);
+    EXPECT_EQ(piecewise.body.find("id=\"2\""), std::string::npos);
     // A thread its troll started: the title goes with the first post, and the file's name
     // stands instead, in a .dat and a text copy alike.
     const std::string dat =

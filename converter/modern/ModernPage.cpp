@@ -416,12 +416,14 @@ struct FirstReading {
     PreviewBuilder preview;
     std::size_t previewPost = 0;
     const NgFilter* ng = nullptr;
-    bool filtered = false;  // the latest post is filtered out
+    bool filtered = false;   // the latest post is filtered out
+    std::string carry = {};  // the end of a long line's pieces so far, for NG rules
 
     bool Line(std::string_view, bool) { return pacer.Step(lines, 0); }
     void Title(std::string_view text) { title.assign(text); }
     void Header(const PostHeader& header) {
         EndPost();
+        carry.clear();
         if (index.AddPost(header.number, header.idKey)) {
             previewPost = index.PostCount() - 1;
             preview.Start(header);
@@ -436,10 +438,15 @@ struct FirstReading {
         previews.Drop(index.PostCount() - 1);
         filtered = false;
     }
-    void Body(std::string_view line, bool) {
+    void Body(std::string_view line, bool continues) {
         // Replies to filtered posts are found once the whole thread is read (a post may
-        // reply to a later one).
-        if (ng != nullptr && !filtered && index.PostCount() > 0) filtered = ng->MatchesLine(line);
+        // reply to a later one). A line of megabytes comes in pieces: a word may stand
+        // across two.
+        if (ng != nullptr && !filtered && index.PostCount() > 0) {
+            filtered = continues || !carry.empty() ? ng->MatchesPiece(line, !continues, carry)
+                                                   : ng->MatchesLine(line);
+        }
+        if (!continues) carry.clear();
         if (preview.Collecting()) {
             preview.AddLine(line);
             if (!preview.Collecting()) previews.Keep(previewPost, preview.Take());

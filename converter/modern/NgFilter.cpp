@@ -19,6 +19,9 @@ namespace {
 constexpr std::size_t kWindow = 1024;
 constexpr std::size_t kOverlap = 256;
 constexpr std::size_t kLongestPattern = 256;
+// The end of a piece of a long line carried into the next: a pattern's overlap of characters,
+// at up to four bytes each.
+constexpr std::size_t kCarryBytes = 4 * kOverlap;
 // Characters a pattern may look at per character of a window, and besides: beyond them its
 // search of the window ends as not matching. A pattern that finds its match at all does so
 // within a few looks per character; only backtracking that tries every way to split the text
@@ -82,16 +85,21 @@ class Look {
 };
 
 // Whether re matches text[begin, end), which lies inside text: a line's start and end are
-// only at the text's (not at a window's), and what stands before begin counts for "\b".
-// A search that looks too long ends as not matching.
-bool SearchWindow(std::wstring_view text, std::size_t begin, std::size_t end,
-                  const std::wregex& re) {
+// only at the text's (not at a window's), and then only when the text starts or ends its
+// line (lineStarts, lineEnds); what stands before begin counts for "\b". A search that looks
+// too long ends as not matching.
+bool SearchWindow(std::wstring_view text, std::size_t begin, std::size_t end, const std::wregex& re,
+                  bool lineStarts, bool lineEnds) {
     std::size_t left = kLooksBesides + kLooksPerChar * (end - begin);
     auto flags = std::regex_constants::match_default;
-    if (begin > 0) flags |= std::regex_constants::match_prev_avail;
+    if (begin > 0) {
+        flags |= std::regex_constants::match_prev_avail;
+    } else if (!lineStarts) {
+        flags |= std::regex_constants::match_not_bol | std::regex_constants::match_not_bow;
+    }
     // At a window's end the text goes on: neither its end nor a word's (a match there is
     // found again in the next window, which overlaps).
-    if (end < text.size()) {
+    if (end < text.size() || !lineEnds) {
         flags |= std::regex_constants::match_not_eol | std::regex_constants::match_not_eow;
     }
     try {
@@ -278,6 +286,7 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
             words_.Add(word, kName);
         } else if (kind == "word") {
             words_.Add(word, kWord);
+            longestWord_ = std::max(longestWord_, word.size());
         } else {
             if (const char* why = RefusedPattern(value)) {
                 reason = why;
@@ -341,7 +350,7 @@ std::string_view NgFilter::Folded(std::string_view text, std::string& buffer) co
     return lowered ? std::string_view(buffer) : text;
 }
 
-bool NgFilter::Matches(std::string_view text, bool names) const {
+bool NgFilter::Matches(std::string_view text, bool names, bool lineStarts, bool lineEnds) const {
     std::string buffer;
     if (!words_.Empty() && words_.Holds(Folded(text, buffer), names ? kWord | kName : kWord)) {
         return true;
@@ -352,7 +361,7 @@ bool NgFilter::Matches(std::string_view text, bool names) const {
         for (std::size_t at = 0;;) {
             const std::size_t end =
                 at + kWindow >= wide.size() ? wide.size() : CharStart(wide, at + kWindow);
-            if (SearchWindow(wide, at, end, re)) return true;
+            if (SearchWindow(wide, at, end, re, lineStarts, lineEnds)) return true;
             if (end == wide.size()) break;
             at = CharStart(wide, end - kOverlap);
         }
@@ -373,11 +382,30 @@ bool NgFilter::MatchesHeader(const PostHeader& header) const {
             name.append(part.text);
         }
     }
-    return Matches(name, true);
+    return Matches(name, true, true, true);
 }
 
 bool NgFilter::MatchesLine(std::string_view line) const {
-    return Matches(line, false);
+    return Matches(line, false, true, true);
+}
+
+bool NgFilter::MatchesPiece(std::string_view piece, bool lineEnds, std::string& carry) const {
+    const bool lineStarts = carry.empty();
+    carry.append(piece);
+    const bool found = Matches(carry, false, lineStarts, lineEnds);
+    if (lineEnds) {
+        carry.clear();
+        return found;
+    }
+    // What a word or a pattern's window may start in, from the start of a character: a
+    // folded word is at most four times as long written out ("ｓｐａｍ" is "spam").
+    std::size_t keep = std::min(carry.size(), 4 * longestWord_ + kCarryBytes);
+    while (keep < carry.size() &&
+           (static_cast<unsigned char>(carry[carry.size() - keep]) & 0xC0) == 0x80) {
+        ++keep;
+    }
+    carry.erase(0, carry.size() - keep);
+    return found;
 }
 
 }  // namespace horofu

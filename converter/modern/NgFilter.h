@@ -35,6 +35,11 @@ class NgFilter {
     // to split the text) ends as not matching. Called by the first reading for each line of a
     // post not yet filtered.
     bool MatchesLine(std::string_view line) const;
+    // MatchesLine for a line of megabytes that comes in pieces: whether the piece holds a word
+    // or matches a pattern, found also where one starts in the pieces before. carry is the
+    // end of those, which this keeps: empty for a line's first piece, and again once the last
+    // (lineEnds) is looked at. Called by the first reading for each such piece.
+    bool MatchesPiece(std::string_view piece, bool lineEnds, std::string& carry) const;
     bool Empty() const { return ids_.empty() && words_.Empty() && res_.empty(); }
     // A hash of the rules, the mode and chain: pages made with another one are made again.
     // Called by the archive for each page of a site.
@@ -44,7 +49,7 @@ class NgFilter {
     bool chain = false;  // a post replying to a filtered one is filtered too
 
   private:
-    bool Matches(std::string_view text, bool names) const;
+    bool Matches(std::string_view text, bool names, bool lineStarts, bool lineEnds) const;
     // Text as words and names are looked for in it: folded as the site's search folds (width,
     // case, compatibility forms, characters that show nothing), so that a word is found however
     // wide or in whatever case it is written ("ｽﾊﾟﾑ" and "スパム", "ＵＲＬ" and "url"). Text
@@ -56,6 +61,7 @@ class NgFilter {
     WordSearch words_;               // words (kWord) and names (kName)
     std::vector<std::wregex> res_;   // matched against wide characters
     uint64_t rulesHash_ = 0;         // of the file's text, once parsed
+    std::size_t longestWord_ = 0;    // folded, in bytes
     std::vector<uint64_t> folding_;  // a bit for each character of the first plane that folds
 };
 
