@@ -134,6 +134,15 @@ int RunSiteCommand(const std::vector<std::string>& arguments, Terminal& terminal
                                     {"ng-mode", 0, OptionValue::Required, kNgMode},
                                     {"ng-chain", 0, OptionValue::None, kNgChain},
                                     {"help", 'h', OptionValue::None, kHelp}});
+    const auto help = [&] {
+        terminal.Write(StandardStream::Output,
+                       terminal.FromProgramText(std::string(Translated(text::kUsage)) +
+                                                Translated(text::kHelp)));
+        if (helpNote != nullptr) {
+            terminal.Write(StandardStream::Output, terminal.FromProgramText(helpNote));
+        }
+        return terminal.Flush(StandardStream::Output) ? 0 : 1;
+    };
     std::string site, ngFile, ngMode;
     bool ngChain = false;
     bool quiet = false;
@@ -150,6 +159,8 @@ int RunSiteCommand(const std::vector<std::string>& arguments, Terminal& terminal
         }
         switch (found.id) {
             case kSite:
+                // "--site --help" asks for this help: no one names a site "--help".
+                if (found.value == "--help" || found.value == "-h") return help();
                 site = found.value;
                 break;
             case kQuiet:
@@ -176,13 +187,7 @@ int RunSiteCommand(const std::vector<std::string>& arguments, Terminal& terminal
                 ngChain = true;
                 break;
             case kHelp:
-                terminal.Write(StandardStream::Output,
-                               terminal.FromProgramText(std::string(Translated(text::kUsage)) +
-                                                        Translated(text::kHelp)));
-                if (helpNote != nullptr) {
-                    terminal.Write(StandardStream::Output, terminal.FromProgramText(helpNote));
-                }
-                return terminal.Flush(StandardStream::Output) ? 0 : 1;
+                return help();
         }
     }
     std::vector<std::string> sources = parser.Operands();

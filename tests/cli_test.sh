@@ -32,6 +32,8 @@ check "--help" status_is $? 0
 check "--help text" contains out "使い方: horofu"
 LC_ALL=C.UTF-8 "$horofu" --help notes.doc >out
 check "English help under another locale" contains out "Usage: horofu"
+"$horofu" --site --help >out
+check "--site --help is the site command's help" contains out "--ng=FILE"
 LC_ALL=C.UTF-8 "$horofu" notes.doc 2>err
 check "English messages too" contains err "horofu: notes.doc: not a thread file: the names taken are FILE.txt and FILE.dat"
 check "--version" test "$("$horofu" --version)" = "horofu 1.0.0"
