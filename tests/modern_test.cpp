@@ -504,6 +504,43 @@ TEST(ModernPage, AQuotedHeaderOfTheNextNumber) {
     const Page lacking = ConvertModern("thread.txt", gap);
     EXPECT_EQ(lacking.result.posts, 8u);
     EXPECT_EQ(lacking.body.find("id=\"4\""), std::string::npos);
+
+    // A reprinted run a little ahead when the copy lacks the post after it: the thread comes
+    // back up to the run's numbers, so the run was quoted.
+    std::string back =
+        post(1, "a") + post(2, "他スレより\n" + post(12, "向こうの12") +
+                                   "13 ：名無しさん：2023/04/20(木) 10:00:00.00 ID:q\n向こうの13");
+    for (int n = 4; n < 16; ++n) back += post(n, "本物" + std::to_string(n));
+    const Page comeback = ConvertModern("thread.txt", back);
+    EXPECT_EQ(comeback.result.posts, 14u);
+    EXPECT_NE(comeback.body.find("<article class=\"post\" id=\"4\""), std::string::npos);
+    EXPECT_NE(
+        comeback.body.find(
+            "id=\"12\" aria-label=\"12\"><div class=\"ph\"><span class=\"num\">12</span> ：<span "
+            "class=\"name\">名無しさん</span>：<span class=\"date\">2023/04/29(土) "
+            "12:00:00.00</span> <span class=\"id\">ID:p12</span></div><div class=\"text\">本物12"),
+        std::string::npos);
+
+    // Without blank lines between posts: a run reprinted with the numbers of the posts after
+    // it stays text, and a post reprinting the header of the post before it stays a post.
+    const auto plain = [](int n, const std::string& text) {
+        return std::to_string(n) + " ：名無しさん：2023/04/29(土) 12:00:00.00 ID:p" +
+               std::to_string(n) + "\n" + text + "\n";
+    };
+    const std::string other = "：名無しさん：2023/04/20(木) 10:00:00.00 ID:q\n";
+    const Page nextRun = ConvertModern(
+        "thread.txt",
+        plain(1, "a") +
+            plain(2, "他スレより\n3 " + other + "向こうの3\n4 " + other + "向こうの4\nだってさ") +
+            plain(3, "本物3") + plain(4, "本物4") + plain(5, "本物5"));
+    EXPECT_EQ(nextRun.result.posts, 5u);
+    EXPECT_NE(nextRun.body.find("だってさ</div></article><article class=\"post\" id=\"3\""),
+              std::string::npos);
+    EXPECT_NE(nextRun.body.find("ID:p4</span></div><div class=\"text\">本物4"), std::string::npos);
+    const Page own = ConvertModern("thread.txt", plain(1, "a") + plain(2, "b") +
+                                                     plain(3, "2 " + other + "b\nこれ") +
+                                                     plain(4, "d") + plain(5, "e"));
+    EXPECT_EQ(own.result.posts, 5u);
 }
 
 TEST(ModernPage, NamedEncoding) {

@@ -92,6 +92,23 @@ class LookaheadLines {
         return true;
     }
 
+    // The number of the post header that the line k places after the current one is, 0 when
+    // it is none or is a piece of a longer line; false as Peek. A line is parsed once, however
+    // often it is looked at: whether a header fits is decided from numbers alone.
+    bool PeekNumber(std::size_t k, std::string_view& current, uint32_t& number) {
+        std::string_view line;
+        bool whole = false;
+        if (!Peek(k, current, line, whole)) return false;
+        Held& held = held_[k];
+        if (!held.parsed) {
+            held.number =
+                whole && !line.empty() && ParseHeader(line, 0, scratch_) ? scratch_.number : 0;
+            held.parsed = true;
+        }
+        number = held.number;
+        return true;
+    }
+
   private:
     // A line held: where it stands in heldText_, which keeps the held lines one after another
     // (no allocation a line).
@@ -99,25 +116,68 @@ class LookaheadLines {
         std::size_t at;
         std::size_t size;
         bool continues;
+        bool parsed = false;  // number is known
+        uint32_t number = 0;  // of the header the line is
     };
     ThreadLines& lines_;
     std::deque<Held> held_;
     std::string heldText_;
     std::size_t heldBytes_ = 0;
     std::string current_;
+    PostHeader scratch_;
     bool direct_ = true;
     // Lines that may still be looked at ahead: a few per line taken, so that a thread made
-    // of headers out of sequence is read in time that follows its length.
-    static constexpr std::size_t kBudgetPerLine = 4;
+    // of headers out of sequence is read in time that follows its length (a line looked at
+    // again costs no parse).
+    static constexpr std::size_t kBudgetPerLine = 8;
     static constexpr std::size_t kMostBudget = 4 * kLookLines;
     std::size_t budget_ = kMostBudget;
+};
+
+constexpr std::size_t kMostQuotedRun = 3;  // headers of a run of next numbers looked past
+constexpr uint32_t kRunStep = 3;           // between headers of a reprinted run, at most
+
+// The headers after one that may be quoted: the run it starts (each a little above the one
+// before) and, once the thread goes back (a header at or below the run's highest), the
+// headers until it is past the run again. Real posts only go up, so either the run or the
+// headers going back were quoted: the run, when the thread goes back over as many headers as
+// the run holds or more ("12", "13" reprinted in post 5, and then this thread's own posts up
+// to 13). A header far above the run after the thread went back is a quote in those posts,
+// and is looked past; anything else ends the count.
+struct Comeback {
+    enum Step { Rising, Back, Aside, Past };
+    uint32_t highest;
+    std::size_t run = 1;
+    std::size_t back = 0;
+    uint32_t lastBack = 0;  // the highest header counted back
+    bool ended = false;
+
+    Step Add(uint32_t number) {
+        if (ended) return Past;
+        if (number <= highest) {
+            // Only headers going up count: posts coming back may quote each other too.
+            if (back == 0 || number > lastBack) ++back;
+            lastBack = std::max(lastBack, number);
+            return Back;
+        }
+        if (back == 0 && number - highest <= kRunStep) {
+            highest = number;
+            ++run;
+            return Rising;
+        }
+        if (back > 0 && number - highest > kSmallGap) return Aside;
+        ended = true;
+        return Past;
+    }
+    bool RunQuoted() const { return back > 0 && back >= run; }
 };
 
 // Whether a header numbered number, in a thread whose last post is previous, starts a post:
 // the next number does; a small gap (posts the copy lacks) does unless a post that would
 // fill it follows before one continuing from it, or the post right after previous follows
 // before the thread is well past number (a run of another thread's posts quoted in one post,
-// "12 …", "13 …", and then this thread's next post); a number far ahead (a post of another
+// "12 …", "13 …", and then this thread's next post), or the thread comes back over the run
+// it starts (the post after previous lacking too); a number far ahead (a post of another
 // thread quoted in this one) does only when the posts that follow continue from it and none
 // continues from previous. Only the lines LookaheadLines lets be looked at count.
 bool FitsSequence(uint32_t number, uint32_t previous, std::string_view& current,
@@ -125,40 +185,49 @@ bool FitsSequence(uint32_t number, uint32_t previous, std::string_view& current,
     if (previous == 0 || number == previous + 1) return true;
     const bool far = number - previous > kSmallGap;
     bool continued = false;
-    PostHeader next;
-    std::string_view line;
-    bool whole = false;
-    for (std::size_t k = 0; ahead.Peek(k, current, line, whole); ++k) {
-        if (!whole || line.empty() || !ParseHeader(line, previous, next)) continue;
-        if (next.number < number) {  // the thread goes on before number
-            if (far || !continued || next.number == previous + 1) return false;
+    Comeback seen{number};
+    uint32_t next = 0;
+    for (std::size_t k = 0; ahead.PeekNumber(k, current, next); ++k) {
+        if (next <= previous) continue;
+        if (next < number && seen.back == 0) {  // the thread goes on before number
+            if (far || !continued || next == previous + 1) return false;
+        }
+        if (!far) {
+            const Comeback::Step step = seen.Add(next);
+            if (step == Comeback::Back || step == Comeback::Aside) continue;
+            if (seen.RunQuoted()) return false;
+        } else if (next < number) {
             continue;
         }
-        if (next.number > number && next.number - number <= kSmallGap) continued = true;
-        if (!far && next.number - number > kSmallGap) return true;
+        if (next > number && next - number <= kSmallGap) continued = true;
+        if (!far && next - number > kSmallGap) return true;
     }
-    return far ? continued : true;
+    return far ? continued : !seen.RunQuoted();
 }
 
 // Whether a header numbered number, the next of the thread, that stands right after a post's
 // header or a line of its text is a quote (a post of another thread reprinted in this one,
-// often as the post's first line) or a line of a list ("2 2023/05/08(月) 19:00 (渋谷)"): a
-// header of the same number follows before any of a higher one. Header lines one right after
-// another are a list, not posts (a post has text): a higher one right after such lines is
-// looked past. Only the lines LookaheadLines lets be looked at count.
+// often as the post's first line, or a few of them) or a line of a list ("2 2023/05/08(月)
+// 19:00 (渋谷)"): the thread comes back over the run of headers it starts, a header of the
+// same number following before any of a higher one. Header lines one right after another are
+// a list, not posts (a post has text): higher ones right after such lines are looked past.
+// Only the lines LookaheadLines lets be looked at count.
 bool QuotedAhead(uint32_t number, uint32_t previous, std::string_view& current,
                  LookaheadLines& ahead) {
-    PostHeader next;
-    std::string_view line;
-    bool whole = false;
+    Comeback seen{number};
     std::size_t listEnd = 0;  // the line after the run of header lines the number's starts
-    for (std::size_t k = 0; ahead.Peek(k, current, line, whole); ++k) {
-        if (!whole || line.empty() || !ParseHeader(line, previous, next)) continue;
-        if (next.number == number) return true;
-        if (next.number > number && k != listEnd) return false;
-        if (k == listEnd) ++listEnd;
+    uint32_t next = 0;
+    for (std::size_t k = 0; ahead.PeekNumber(k, current, next); ++k) {
+        if (next <= previous) continue;
+        if (k == listEnd && next > seen.highest && seen.back == 0) {
+            ++listEnd;
+            continue;
+        }
+        const Comeback::Step step = seen.Add(next);
+        if (step == Comeback::Past) return seen.RunQuoted();
+        if (step == Comeback::Rising && seen.run > kMostQuotedRun) return false;
     }
-    return false;
+    return seen.RunQuoted();
 }
 
 // Whether line holds an address and nothing else: a thread's own address saved above its
