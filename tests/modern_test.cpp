@@ -537,6 +537,24 @@ TEST(ModernPage, AQuotedHeaderOfTheNextNumber) {
     EXPECT_NE(nextRun.body.find("だってさ</div></article><article class=\"post\" id=\"3\""),
               std::string::npos);
     EXPECT_NE(nextRun.body.find("ID:p4</span></div><div class=\"text\">本物4"), std::string::npos);
+    // The posts coming back over the run may be deleted, reprint posts of their own or list
+    // dates numbered as the run; a list in a later post takes no post away.
+    const std::string reprint = "他スレより\n3 " + other + "向こうの3\n4 " + other + "向こうの4";
+    const Page deleted = ConvertModern(
+        "thread.txt", plain(1, "a") + plain(2, reprint) +
+                          plain(3, "本物3\n15 " + other + "向こうの15\n16 " + other + "x") +
+                          "4 ：あぼーん：あぼーん\n" + plain(5, "本物5") + plain(6, "本物6"));
+    EXPECT_EQ(deleted.result.posts, 6u);
+    EXPECT_NE(deleted.body.find("ID:p3</span></div><div class=\"text\">本物3"), std::string::npos);
+    EXPECT_NE(deleted.body.find("<article class=\"post deleted\" id=\"4\""), std::string::npos);
+    const Page listing = ConvertModern(
+        "thread.txt", plain(1, "a") + plain(2, "b") +
+                          plain(3,
+                                "日程\n1 2023/05/07(月) 19:00 (新宿)\n2 2023/05/14(月) 19:00 "
+                                "(新宿)\n3 2023/05/21(月) 19:00 (新宿)") +
+                          plain(4, "d") + plain(5, "e"));
+    EXPECT_EQ(listing.result.posts, 5u);
+    EXPECT_NE(listing.body.find("ID:p2</span></div><div class=\"text\">b"), std::string::npos);
     const Page own = ConvertModern("thread.txt", plain(1, "a") + plain(2, "b") +
                                                      plain(3, "2 " + other + "b\nこれ") +
                                                      plain(4, "d") + plain(5, "e"));

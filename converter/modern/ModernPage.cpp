@@ -92,20 +92,28 @@ class LookaheadLines {
         return true;
     }
 
-    // The number of the post header that the line k places after the current one is, 0 when
-    // it is none or is a piece of a longer line; false as Peek. A line is parsed once, however
-    // often it is looked at: whether a header fits is decided from numbers alone.
-    bool PeekNumber(std::size_t k, std::string_view& current, uint32_t& number) {
+    // A line looked at ahead: the number of the post header it is (0 when none, or when it is
+    // a piece of a longer line), and whether that is a poster's.
+    struct Ahead {
         std::string_view line;
+        uint32_t number = 0;
+        bool poster = false;
+    };
+    // The line k places after the current one, as Peek; a line is parsed once, however often
+    // it is looked at: whether a header fits is decided from numbers alone.
+    bool PeekHeader(std::size_t k, std::string_view& current, Ahead& ahead) {
         bool whole = false;
-        if (!Peek(k, current, line, whole)) return false;
+        if (!Peek(k, current, ahead.line, whole)) return false;
         Held& held = held_[k];
         if (!held.parsed) {
-            held.number =
-                whole && !line.empty() && ParseHeader(line, 0, scratch_) ? scratch_.number : 0;
+            if (whole && !ahead.line.empty() && ParseHeader(ahead.line, 0, scratch_)) {
+                held.number = scratch_.number;
+                held.poster = scratch_.kind == PostKind::Poster;
+            }
             held.parsed = true;
         }
-        number = held.number;
+        ahead.number = held.number;
+        ahead.poster = held.poster;
         return true;
     }
 
@@ -116,7 +124,8 @@ class LookaheadLines {
         std::size_t at;
         std::size_t size;
         bool continues;
-        bool parsed = false;  // number is known
+        bool parsed = false;  // number and poster are known
+        bool poster = false;
         uint32_t number = 0;  // of the header the line is
     };
     ThreadLines& lines_;
@@ -142,8 +151,9 @@ constexpr uint32_t kRunStep = 3;           // between headers of a reprinted run
 // headers until it is past the run again. Real posts only go up, so either the run or the
 // headers going back were quoted: the run, when the thread goes back over as many headers as
 // the run holds or more ("12", "13" reprinted in post 5, and then this thread's own posts up
-// to 13). A header far above the run after the thread went back is a quote in those posts,
-// and is looked past; anything else ends the count.
+// to 13). After the thread went back, a header that does not go on from where it went back to
+// is a quote in those posts, and a header line right after a poster's is a line of a list
+// ("2 2023/05/08(月) 19:00 (渋谷)"): both are looked past.
 struct Comeback {
     enum Step { Rising, Back, Aside, Past };
     uint32_t highest;
@@ -152,8 +162,10 @@ struct Comeback {
     uint32_t lastBack = 0;  // the highest header counted back
     bool ended = false;
 
-    Step Add(uint32_t number) {
+    // listed: the line before is a poster's header line.
+    Step Add(uint32_t number, bool listed) {
         if (ended) return Past;
+        if (listed && (back > 0 || number <= highest)) return Aside;
         if (number <= highest) {
             // Only headers going up count: posts coming back may quote each other too.
             if (back == 0 || number > lastBack) ++back;
@@ -165,7 +177,7 @@ struct Comeback {
             ++run;
             return Rising;
         }
-        if (back > 0 && number - highest > kSmallGap) return Aside;
+        if (back > 0 && number - lastBack > kRunStep) return Aside;
         ended = true;
         return Past;
     }
@@ -186,14 +198,15 @@ bool FitsSequence(uint32_t number, uint32_t previous, std::string_view& current,
     const bool far = number - previous > kSmallGap;
     bool continued = false;
     Comeback seen{number};
-    uint32_t next = 0;
-    for (std::size_t k = 0; ahead.PeekNumber(k, current, next); ++k) {
+    LookaheadLines::Ahead line, before;
+    for (std::size_t k = 0; ahead.PeekHeader(k, current, line); before = line, ++k) {
+        const uint32_t next = line.number;
         if (next <= previous) continue;
         if (next < number && seen.back == 0) {  // the thread goes on before number
             if (far || !continued || next == previous + 1) return false;
         }
         if (!far) {
-            const Comeback::Step step = seen.Add(next);
+            const Comeback::Step step = seen.Add(next, before.poster);
             if (step == Comeback::Back || step == Comeback::Aside) continue;
             if (seen.RunQuoted()) return false;
         } else if (next < number) {
@@ -216,14 +229,15 @@ bool QuotedAhead(uint32_t number, uint32_t previous, std::string_view& current,
                  LookaheadLines& ahead) {
     Comeback seen{number};
     std::size_t listEnd = 0;  // the line after the run of header lines the number's starts
-    uint32_t next = 0;
-    for (std::size_t k = 0; ahead.PeekNumber(k, current, next); ++k) {
+    LookaheadLines::Ahead line, before;
+    for (std::size_t k = 0; ahead.PeekHeader(k, current, line); before = line, ++k) {
+        const uint32_t next = line.number;
         if (next <= previous) continue;
         if (k == listEnd && next > seen.highest && seen.back == 0) {
             ++listEnd;
             continue;
         }
-        const Comeback::Step step = seen.Add(next);
+        const Comeback::Step step = seen.Add(next, before.poster);
         if (step == Comeback::Past) return seen.RunQuoted();
         if (step == Comeback::Rising && seen.run > kMostQuotedRun) return false;
     }
