@@ -432,8 +432,9 @@ TEST(ModernPage, Utf8ThreadWithLoneCrsAndABadByte) {
 
 // A post that reprints the header of the next number from another thread keeps it as its
 // text when the real post of that number follows; without one after it, or after a blank
-// line, the header starts its post. A reprinted run of numbers a little ahead stays text when
-// the thread goes on from its last post after it.
+// line, the header starts its post, unless the copy parts its posts by blank lines and ends
+// there. A reprinted run of numbers a little ahead, or of the next numbers, stays text when the
+// thread comes back from it.
 TEST(ModernPage, AQuotedHeaderOfTheNextNumber) {
     const std::string head =
         "1 名前：a 投稿日：2023/04/30(日) 10:00:00 ID:aaa\nはじめ\n"
@@ -559,6 +560,23 @@ TEST(ModernPage, AQuotedHeaderOfTheNextNumber) {
                                                      plain(3, "2 " + other + "b\nこれ") +
                                                      plain(4, "d") + plain(5, "e"));
     EXPECT_EQ(own.result.posts, 5u);
+
+    // In a copy whose posts are parted by blank lines, headers right after the last post's
+    // text at the copy's end are its reprint; a blank line left out before a post keeps it a
+    // post, when the thread goes on after a blank line or when it is the copy's last.
+    std::string parted;
+    for (int n = 1; n < 11; ++n) parted += post(n, "本物" + std::to_string(n));
+    const Page end = ConvertModern(
+        "thread.txt",
+        parted + post(11, "他スレより\n12 " + other + "向こうの12\n13 " + other + "向こうの13"));
+    EXPECT_EQ(end.result.posts, 11u);
+    EXPECT_NE(end.body.find("他スレより\n12 ：名無しさん"), std::string::npos);
+    std::string joinedPost = parted + post(11, "本物11");
+    joinedPost.erase(joinedPost.size() - 1);  // no blank line before 12
+    EXPECT_EQ(ConvertModern("thread.txt", joinedPost + post(12, "本物12") + post(13, "本物13"))
+                  .result.posts,
+              13u);
+    EXPECT_EQ(ConvertModern("thread.txt", joinedPost + post(12, "本物12")).result.posts, 12u);
 }
 
 TEST(ModernPage, NamedEncoding) {

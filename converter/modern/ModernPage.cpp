@@ -82,7 +82,10 @@ class LookaheadLines {
             if (held_.size() >= kLookLines || heldBytes_ >= kLookBytes) return false;
             std::string_view next;
             bool continues = false;
-            if (!lines_.Next(next, continues)) return false;
+            if (!lines_.Next(next, continues)) {
+                ended_ = true;
+                return false;
+            }
             held_.push_back({heldText_.size(), next.size(), continues});
             heldText_.append(next);
             heldBytes_ += next.size();
@@ -117,6 +120,9 @@ class LookaheadLines {
         return true;
     }
 
+    // Whether looking ahead stopped at the end of the thread, not at the most it may hold.
+    bool Ended() const { return ended_; }
+
   private:
     // A line held: where it stands in heldText_, which keeps the held lines one after another
     // (no allocation a line).
@@ -135,6 +141,7 @@ class LookaheadLines {
     std::string current_;
     PostHeader scratch_;
     bool direct_ = true;
+    bool ended_ = false;
     // Lines that may still be looked at ahead: a few per line taken, so that a thread made
     // of headers out of sequence is read in time that follows its length (a line looked at
     // again costs no parse).
@@ -145,6 +152,9 @@ class LookaheadLines {
 
 constexpr std::size_t kMostQuotedRun = 3;  // headers of a run of next numbers looked past
 constexpr uint32_t kRunStep = 3;           // between headers of a reprinted run, at most
+// Posts parted by blank lines before a copy is taken to part them all so; at most one in this
+// many may stand right after a line instead.
+constexpr std::size_t kPartedPosts = 8;
 
 // The headers after one that may be quoted: the run it starts (each a little above the one
 // before) and, once the thread goes back (a header at or below the run's highest), the
@@ -244,6 +254,22 @@ bool QuotedAhead(uint32_t number, uint32_t previous, std::string_view& current,
     return seen.RunQuoted();
 }
 
+// In a copy whose posts are parted by blank lines, whether a header that fits the thread but
+// stands right after a line of a post's text is quoted at the copy's end: one to a few
+// headers follow it up to the end, none after a blank line. One header alone may be the last
+// post with its blank line left out, and stays a post; a header after a blank line leaves the
+// question to the thread's numbers. Only the lines LookaheadLines lets be looked at count.
+bool QuotedAtEnd(uint32_t previous, std::string_view& current, LookaheadLines& ahead) {
+    std::size_t run = 1;
+    bool parted = false;  // the line before is blank
+    LookaheadLines::Ahead line;
+    for (std::size_t k = 0; ahead.PeekHeader(k, current, line); ++k) {
+        if (line.number > previous && (parted || ++run > kMostQuotedRun)) return false;
+        parted = line.line.empty();
+    }
+    return ahead.Ended() && run > 1;
+}
+
 // Whether line holds an address and nothing else: a thread's own address saved above its
 // title, or instead of one, names no thread.
 bool AddressAlone(std::string_view line) {
@@ -286,6 +312,10 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
     bool datRaw = false;     // a long .dat line is a broken post: its pieces are its text
     std::string datText;     // the text of such a piece
     std::string datCarry;    // the end of a piece read with the next one
+    // Posts after the first that stand after a blank line, and right after a line: a copy
+    // whose posts are all parted by blank lines shows quotes by a missing one.
+    std::size_t parted = 0, joined = 0;
+    bool reprintEnds = false;  // the rest of the copy is a reprint in its last post
     // A .dat body's lines, each told as one; the last goes on in the next call when goesOn.
     const auto datBody = [&](std::string_view body, bool goesOn) {
         for (;;) {
@@ -303,12 +333,17 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
     // Whether the line is a header that starts a post (then in header): one whose number fits
     // the thread, looked at with the lines after it where that is needed.
     const auto startsPost = [&] {
-        if (!ParseHeader(line, previous, header)) return false;
+        if (reprintEnds || !ParseHeader(line, previous, header)) return false;
         const std::string_view parsed = line;
-        const bool starts =
+        bool starts =
             header.number == previous + 1
                 ? !afterLine || previous == 0 || !QuotedAhead(header.number, previous, line, source)
                 : FitsSequence(header.number, previous, line, source);
+        if (starts && afterLine && previous != 0 && parted >= kPartedPosts &&
+            joined * kPartedPosts <= parted) {
+            reprintEnds = QuotedAtEnd(previous, line, source);
+            starts = !reprintEnds;
+        }
         Rebase(header, parsed, line);
         return starts;
     };
@@ -349,6 +384,7 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
                 datCarry.erase(0, readable);
             }
         } else if (form == DatForm::None && whole && startsPost()) {
+            if (previous != 0) ++(afterLine ? joined : parted);
             previous = header.number;
             titled = true;
             afterLine = true;
