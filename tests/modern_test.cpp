@@ -409,6 +409,13 @@ TEST(ModernPage, ShiftJisThread) {
     EXPECT_EQ(page.head.find("<script"), std::string::npos);
     // The echo: every line as read, Shift-JIS, CR LF.
     EXPECT_EQ(page.echoed, ShiftJisThread());
+    // The title line without the blanks around it; a line of blanks alone is no title.
+    const std::string post = "1 名前：a 投稿日：2023/04/30(日) 10:00:00 ID:aaa\r\nx\r\n";
+    EXPECT_NE(ConvertModern("q2.txt", "　\r\n 温泉スレ　\r\n" + post)
+                  .head.find("<title>温泉スレ</title>"),
+              std::string::npos);
+    EXPECT_NE(ConvertModern("q2.txt", "\t　\r\n" + post).head.find("<title>q2</title>"),
+              std::string::npos);
 }
 
 TEST(ModernPage, Utf8ThreadWithLoneCrsAndABadByte) {

@@ -281,6 +281,25 @@ bool AddressAlone(std::string_view line) {
            end + 1 == links[0].end;
 }
 
+// A title line without the blanks around it (spaces, tabs, U+3000): a line of blanks alone,
+// as some copies have above their title, is none.
+std::string_view WithoutBlanks(std::string_view line) {
+    constexpr std::string_view kWideSpace = "\xE3\x80\x80";
+    for (;;) {
+        if (line.starts_with(' ') || line.starts_with('\t')) {
+            line.remove_prefix(1);
+        } else if (line.starts_with(kWideSpace)) {
+            line.remove_prefix(kWideSpace.size());
+        } else if (line.ends_with(' ') || line.ends_with('\t')) {
+            line.remove_suffix(1);
+        } else if (line.ends_with(kWideSpace)) {
+            line.remove_suffix(kWideSpace.size());
+        } else {
+            return line;
+        }
+    }
+}
+
 // Points header, parsed from the line at was, to the same bytes at now (where looking ahead
 // moved the line).
 void Rebase(PostHeader& header, std::string_view was, std::string_view now) {
@@ -391,10 +410,11 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
             visit.Header(header);
         } else {
             afterLine = previous != 0 && !line.empty();
-            if (!titled && previous == 0 && whole && !continues && !line.empty() &&
+            const std::string_view title = WithoutBlanks(line);
+            if (!titled && previous == 0 && whole && !continues && !title.empty() &&
                 !AddressAlone(line)) {
                 titled = true;
-                if (line.size() <= 400) visit.Title(line);
+                if (title.size() <= 400) visit.Title(title);
             }
             visit.Body(line, continues);
         }
