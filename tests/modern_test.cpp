@@ -584,6 +584,12 @@ TEST(ModernPage, AQuotedHeaderOfTheNextNumber) {
                   .result.posts,
               13u);
     EXPECT_EQ(ConvertModern("thread.txt", joinedPost + post(12, "本物12")).result.posts, 12u);
+    // The board's closing posts stay posts.
+    EXPECT_EQ(
+        ConvertModern("thread.txt", joinedPost + "1001 １００１ Over 1000 Thread\n超えました\n"
+                                                 "1002 過去ログ ★ [過去ログ]\n格納されています\n")
+            .result.posts,
+        13u);
 }
 
 TEST(ModernPage, NamedEncoding) {

@@ -258,13 +258,16 @@ bool QuotedAhead(uint32_t number, uint32_t previous, std::string_view& current,
 // stands right after a line of a post's text is quoted at the copy's end: one to a few
 // headers follow it up to the end, none after a blank line. One header alone may be the last
 // post with its blank line left out, and stays a post; a header after a blank line leaves the
-// question to the thread's numbers. Only the lines LookaheadLines lets be looked at count.
+// question to the thread's numbers. The board's closing posts are never taken for a reprint. Only
+// the lines LookaheadLines lets be looked at count.
 bool QuotedAtEnd(uint32_t previous, std::string_view& current, LookaheadLines& ahead) {
     std::size_t run = 1;
     bool parted = false;  // the line before is blank
     LookaheadLines::Ahead line;
     for (std::size_t k = 0; ahead.PeekHeader(k, current, line); ++k) {
-        if (line.number > previous && (parted || ++run > kMostQuotedRun)) return false;
+        if (line.number > previous && (parted || !line.poster || ++run > kMostQuotedRun)) {
+            return false;
+        }
         parted = line.line.empty();
     }
     return ahead.Ended() && run > 1;
@@ -358,8 +361,8 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
             header.number == previous + 1
                 ? !afterLine || previous == 0 || !QuotedAhead(header.number, previous, line, source)
                 : FitsSequence(header.number, previous, line, source);
-        if (starts && afterLine && previous != 0 && parted >= kPartedPosts &&
-            joined * kPartedPosts <= parted) {
+        if (starts && afterLine && previous != 0 && header.kind == PostKind::Poster &&
+            parted >= kPartedPosts && joined * kPartedPosts <= parted) {
             reprintEnds = QuotedAtEnd(previous, line, source);
             starts = !reprintEnds;
         }
