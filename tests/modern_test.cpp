@@ -198,7 +198,8 @@ TEST(ModernReplies, MarksNumbersAndAddresses) {
     EXPECT_EQ(Links(">>>1 >>1>>2>>3 >>1 >>1"), "1=>>>1 1=>>1 2=>>2 3=>>3 1=>>1 1=>>1");
     // Addresses broken on purpose stay text.
     EXPECT_EQ(Links("h ttp://a.invalid hxxp://b.invalid h**p://c.invalid xttp://d.invalid "
-                    "ｈttp://e.invalid h　ttp://g.invalid h\tttp://i.invalid (ttp://f.invalid)"),
+                    "ｈttp://e.invalid h　ttp://g.invalid h\tttp://i.invalid h  ttp://j.invalid "
+                    "h　 ttps://k.invalid ｈ ttp://l.invalid (ttp://f.invalid)"),
               "url:ttp://f.invalid");
 }
 
