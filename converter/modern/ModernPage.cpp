@@ -258,8 +258,8 @@ bool QuotedAhead(uint32_t number, uint32_t previous, std::string_view& current,
 // stands right after a line of a post's text is quoted at the copy's end: one to a few
 // headers follow it up to the end, none after a blank line. One header alone may be the last
 // post with its blank line left out, and stays a post; a header after a blank line leaves the
-// question to the thread's numbers. The board's closing posts are never taken for a reprint. Only
-// the lines LookaheadLines lets be looked at count.
+// question to the thread's numbers. The board's closing posts are never taken for a reprint.
+// Only the lines LookaheadLines lets be looked at count.
 bool QuotedAtEnd(uint32_t previous, std::string_view& current, LookaheadLines& ahead) {
     std::size_t run = 1;
     bool parted = false;  // the line before is blank
