@@ -143,9 +143,8 @@ class LookaheadLines {
     bool direct_ = true;
     bool ended_ = false;
     // Lines that may still be looked at ahead: a few per line taken, so that a thread made
-    // of headers out of sequence is read in time that follows its length (a line looked at
-    // again costs no parse).
-    static constexpr std::size_t kBudgetPerLine = 8;
+    // of headers out of sequence is read in time that follows its length.
+    static constexpr std::size_t kBudgetPerLine = 4;
     static constexpr std::size_t kMostBudget = 4 * kLookLines;
     std::size_t budget_ = kMostBudget;
 };
