@@ -218,8 +218,6 @@ bool FitsSequence(uint32_t number, uint32_t previous, std::string_view& current,
             const Comeback::Step step = seen.Add(next, before.poster);
             if (step == Comeback::Back || step == Comeback::Aside) continue;
             if (seen.RunQuoted()) return false;
-        } else if (next < number) {
-            continue;
         }
         if (next > number && next - number <= kSmallGap) continued = true;
         if (!far && next - number > kSmallGap) return true;
