@@ -426,6 +426,10 @@ TEST(ModernPage, ShiftJisThread) {
               std::string::npos);
     EXPECT_NE(ConvertModern("q2.txt", "\t　\r\n" + post).head.find("<title>q2</title>"),
               std::string::npos);
+    // A browser's navigation above the title is no title.
+    EXPECT_NE(ConvertModern("q2.txt", "■掲示板に戻る■ 全部 1- 101- 最新50\r\n温泉スレ\r\n" + post)
+                  .head.find("<title>温泉スレ</title>"),
+              std::string::npos);
 }
 
 TEST(ModernPage, Utf8ThreadWithLoneCrsAndABadByte) {

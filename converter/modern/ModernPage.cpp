@@ -343,6 +343,20 @@ bool AddressAlone(std::string_view line) {
            end + 1 == links[0].end;
 }
 
+// Whether line is the navigation a browser copies above a thread ("■掲示板に戻る■ 全部 1-
+// 101- 最新50"): never the thread's title.
+bool NavigationLine(std::string_view line) {
+    constexpr std::string_view kBackToBoard =
+        "\xE6\x8E\xB2\xE7\xA4\xBA\xE6\x9D\xBF\xE3\x81\xAB\xE6\x88\xBB\xE3\x82\x8B";  // 掲示板に戻る
+    constexpr std::string_view kAll = "\xE5\x85\xA8\xE9\x83\xA8";                    // 全部
+    constexpr std::string_view kLatest =
+        "\xE6\x9C\x80\xE6\x96\xB0"
+        "50";  // 最新50
+    return line.find(kBackToBoard) != std::string_view::npos ||
+           (line.find(kAll) != std::string_view::npos &&
+            line.find(kLatest) != std::string_view::npos);
+}
+
 // A title line without the blanks around it (spaces, tabs, U+3000): a line of blanks alone,
 // as some copies have above their title, is none.
 std::string_view WithoutBlanks(std::string_view line) {
@@ -478,7 +492,7 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
             afterLine = previous != 0 && !line.empty();
             const std::string_view title = WithoutBlanks(line);
             if (!titled && previous == 0 && whole && !continues && !title.empty() &&
-                !AddressAlone(line)) {
+                !AddressAlone(line) && !NavigationLine(line)) {
                 titled = true;
                 if (title.size() <= 400) visit.Title(title);
             }
