@@ -95,16 +95,18 @@ TEST(ModernHeader, FormsThatStartAPost) {
         // The board's posts without labels, after a colon too, and after a gap the copy has.
         {"1001: １００１ Over 1000 Thread", 1000, "num[1001] name[１００１ Over 1000 Thread]"},
         {"1001 ：１００１：Over 1000 Thread", 998, "num[1001] name[１００１：Over 1000 Thread]"},
+        // A board that allows more posts says so with its own limit.
+        {"2001 ２００１ Over 2000 Thread", 2000, "num[2001] name[２００１ Over 2000 Thread]"},
     };
-    const PostKind kinds[] = {PostKind::Deleted, PostKind::Board};
     for (const Case& c : cases) {
         PostHeader header;
         ASSERT_TRUE(ParseHeader(c.line, c.previous, header)) << c.line;
-        const bool special = std::string_view(c.line).starts_with("15 ") ||
-                             std::string_view(c.line).starts_with("1001");
-        EXPECT_EQ(header.kind,
-                  special ? kinds[c.line[0] == '1' && c.line[1] == '0'] : PostKind::Poster)
-            << c.line;
+        const std::string_view line(c.line);
+        const PostKind kind = line.starts_with("15 ") ? PostKind::Deleted
+                              : line.starts_with("1001") || line.starts_with("2001")
+                                  ? PostKind::Board
+                                  : PostKind::Poster;
+        EXPECT_EQ(header.kind, kind) << c.line;
         EXPECT_EQ(Parts(header), c.parts) << c.line;
         std::string joined;
         for (const HeaderPart& part : header.parts) joined += part.text;

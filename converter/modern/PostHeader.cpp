@@ -20,7 +20,6 @@ constexpr std::string_view kDeletedWord =
     "\xE3\x81\x82\xE3\x81\xBC\xE3\x83\xBC\xE3\x82\x93";  // あぼーん
 // Words of the board's own posts.
 constexpr std::string_view kBoardWords[] = {
-    "Over 1000 Thread",
     "\xEF\xBC\x91\xEF\xBC\x90\xEF\xBC\x90\xEF\xBC\x91",  // １００１
     "\xE5\x81\x9C\xE6\xAD\xA2",                          // 停止
     "\xE9\x81\x8E\xE5\x8E\xBB\xE3\x83\xAD\xE3\x82\xB0",  // 過去ログ
@@ -28,7 +27,6 @@ constexpr std::string_view kBoardWords[] = {
 // The board's words in a header line with neither labels nor date: whole phrases of its
 // fields, as a post's own lines ("2 山手線 運転停止") may hold the words above.
 constexpr std::string_view kBoardLineWords[] = {
-    "Over 1000 Thread",
     "\xE5\x81\x9C\xE6\xAD\xA2\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F",  // 停止しました
     "[\xE9\x81\x8E\xE5\x8E\xBB\xE3\x83\xAD\xE3\x82\xB0]",                        // [過去ログ]
     "\xE9\x81\x8E\xE5\x8E\xBB\xE3\x83\xAD\xE3\x82\xB0 \xE2\x98\x85",             // 過去ログ ★
@@ -41,13 +39,30 @@ bool IsLetter(char c) {
     return IsAsciiLetter(c);
 }
 
+// Whether text holds the board's notice of a full thread, "Over 1000 Thread", with the limit
+// of its board (some allow 2000 posts or more).
+bool HasOverThread(std::string_view text) {
+    constexpr std::string_view kOver = "Over ";
+    constexpr std::string_view kThread = " Thread";
+    for (std::size_t at = text.find(kOver); at != std::string_view::npos;
+         at = text.find(kOver, at + 1)) {
+        std::size_t end = at + kOver.size();
+        while (end < text.size() && IsAsciiDigit(text[end])) ++end;
+        const std::size_t digits = end - at - kOver.size();
+        if (digits >= 3 && digits <= 5 && BytesAt(text, end, kThread)) return true;
+    }
+    return false;
+}
+
 bool HasBoardWords(std::string_view text) {
+    if (HasOverThread(text)) return true;
     for (std::string_view word : kBoardWords) {
         if (text.find(word) != std::string_view::npos) return true;
     }
     return false;
 }
 bool HasBoardLineWords(std::string_view text) {
+    if (HasOverThread(text)) return true;
     for (std::string_view word : kBoardLineWords) {
         if (text.find(word) != std::string_view::npos) return true;
     }
