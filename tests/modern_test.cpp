@@ -116,6 +116,7 @@ TEST(ModernHeader, FormsThatStartAPost) {
     const std::pair<const char*, const char*> ids[] = {
         {"2 名無し 2023/04/29(土) 12:00:00.00 ID:Ab+/Cd0(12/345)", "Ab+/Cd0"},
         {"2 名無し 2023/04/29(土) 12:00:00.00 ID:Ab(x)", "Ab(x)"},
+        {"2 名無し 2023/04/29(土) 12:00:00.00 ID: Ab+/Cd0 BE:1-2BP(3)", "Ab+/Cd0"},
         {"2 名無し 2023/04/29(土) 12:00:00.00 ID:??"
          "?(1/2)",
          ""},

@@ -414,11 +414,22 @@ void AddTailParts(std::string_view tail, PostHeader& header) {
     while ((p = SkipBlanks(tail, p)) < tail.size() && tails++ < kMostTails) {
         std::size_t end = p;
         while (end < tail.size() && BlankAt(tail, end) == 0) ++end;
-        const std::string_view token = tail.substr(p, end - p);
+        std::string_view token = tail.substr(p, end - p);
         HeaderPartKind kind = HeaderPartKind::Extra;
+        if (token == "ID:") {
+            // "ID: AbCd0", as some viewers space it: the ID is the word after the blank.
+            const std::size_t value = SkipBlanks(tail, end);
+            std::size_t valueEnd = value;
+            while (valueEnd < tail.size() && BlankAt(tail, valueEnd) == 0) ++valueEnd;
+            const std::string_view next = tail.substr(value, valueEnd - value);
+            if (!next.empty() && !next.starts_with("ID:") && !next.starts_with("BE:")) {
+                end = valueEnd;
+                token = tail.substr(p, end - p);
+            }
+        }
         if (token.starts_with("ID:")) {
             kind = HeaderPartKind::Id;
-            const std::string_view key = WithoutCount(token.substr(3));
+            const std::string_view key = WithoutCount(token.substr(SkipBlanks(token, 3)));
             if (!key.empty() && !IsIdPlaceholder(key)) header.idKey = key;
         } else if (token.starts_with("BE:")) {
             kind = HeaderPartKind::Be;
