@@ -6,7 +6,6 @@
 #include "converter/modern/ModernPage.h"
 
 #include <algorithm>
-#include <deque>
 #include <new>
 #include <string>
 #include <vector>
@@ -39,35 +38,34 @@ constexpr std::size_t kLookBytes = 256 << 10;  // and bytes
 // A thread's lines with lines ahead in view: a line looked at ahead is held until it is
 // taken, and each line is told to visit once, when taken. A held line is parsed as a header
 // at most once: when it is taken, its parse is handed back (copies without blank lines look
-// ahead from almost every post, past the next post's header).
+// ahead from almost every post, past the next posts' headers).
 class LookaheadLines {
   public:
     explicit LookaheadLines(ThreadLines& lines) : lines_(lines) {}
 
     bool Next(std::string_view& line, bool& continues) {
         budget_ = std::min(budget_ + kBudgetPerLine, kMostBudget);
-        if (held_.empty()) {
+        if (Count() == 0) {
             direct_ = true;
             return lines_.Next(line, continues);
         }
         direct_ = false;
-        Held& front = held_.front();
+        const Held& front = held_[first_];
         current_.assign(heldText_.data() + front.at, front.size);
         continues = front.continues;
-        taken_ = front.parse;
-        takenNumber_ = front.number;
-        takenKind_ = front.kind;
-        takenId_ = front.id;
-        takenParts_.swap(front.parts);
+        taken_ = front;
+        takenParts_.assign(parts_.begin() + front.partsBegin, parts_.begin() + front.partsEnd);
         heldBytes_ -= front.size;
-        held_.pop_front();
-        if (held_.empty()) {
+        ++first_;
+        if (Count() == 0) {
+            held_.clear();
+            first_ = 0;
             heldText_.clear();
-        } else if (held_.front().at > heldText_.size() / 2) {
-            // The lines taken are let go once they are half of what is held.
-            const std::size_t taken = held_.front().at;
-            heldText_.erase(0, taken);
-            for (Held& held : held_) held.at -= taken;
+            parts_.clear();
+            liveParts_ = 0;
+        } else {
+            liveParts_ -= front.partsEnd - front.partsBegin;
+            Compact();
         }
         line = current_;
         return true;
@@ -76,17 +74,17 @@ class LookaheadLines {
     // Whether the current line (line, as Next gave it) is a header above previous, and its
     // parts: ParseHeader's answer, kept from when the line was looked at ahead.
     bool CurrentHeader(std::string_view line, uint32_t previous, PostHeader& header) const {
-        if (direct_ || taken_ == Parse::Unknown || line.data() != current_.data()) {
+        if (direct_ || taken_.parse == Parse::Unknown || line.data() != current_.data()) {
             return ParseHeader(line, previous, header);
         }
-        if (taken_ == Parse::None || takenNumber_ <= previous) return false;
+        if (taken_.parse == Parse::None || taken_.number <= previous) return false;
         header.Clear();
-        header.number = takenNumber_;
-        header.kind = takenKind_;
+        header.number = taken_.number;
+        header.kind = taken_.kind;
         for (const KeptPart& part : takenParts_) {
             header.parts.push_back({part.kind, line.substr(part.at, part.size)});
         }
-        header.idKey = line.substr(takenId_.at, takenId_.size);
+        header.idKey = line.substr(taken_.idAt, taken_.idSize);
         return true;
     }
 
@@ -109,29 +107,32 @@ class LookaheadLines {
             current_.assign(current);
             current = current_;
             direct_ = false;
-            taken_ = Parse::Unknown;
+            taken_.parse = Parse::Unknown;
         }
-        while (held_.size() <= k) {
-            if (held_.size() >= kLookLines || heldBytes_ >= kLookBytes) return false;
+        while (Count() <= k) {
+            if (Count() >= kLookLines || heldBytes_ >= kLookBytes) return false;
             std::string_view next;
             bool continues = false;
             if (!lines_.Next(next, continues)) {
                 ended_ = true;
                 return false;
             }
-            held_.emplace_back();
-            held_.back().at = heldText_.size();
-            held_.back().size = next.size();
-            held_.back().continues = continues;
+            Held held;
+            held.at = heldText_.size();
+            held.size = next.size();
+            held.continues = continues;
+            held_.push_back(held);
             heldText_.append(next);
             heldBytes_ += next.size();
         }
-        Held& held = held_[k];
+        Held& held = held_[first_ + k];
         ahead.line = std::string_view(heldText_.data() + held.at, held.size);
         ahead.number = 0;
         ahead.poster = false;
         // A piece of a longer line is no header.
-        if (held.continues || (k > 0 && held_[k - 1].continues) || held.size == 0) return true;
+        if (held.continues || (k > 0 && held_[first_ + k - 1].continues) || held.size == 0) {
+            return true;
+        }
         if (held.parse == Parse::Unknown) ParseHeld(held);
         if (held.parse == Parse::Header) {
             ahead.number = held.number;
@@ -151,22 +152,20 @@ class LookaheadLines {
         uint32_t at;
         uint32_t size;
     };
-    struct Place {
-        uint32_t at = 0;
-        uint32_t size = 0;
-    };
     // A line held: where it stands in heldText_, which keeps the held lines one after another,
-    // and its parse once it has been looked at.
+    // and its parse once it has been looked at (its parts in parts_).
     struct Held {
         std::size_t at = 0;
         std::size_t size = 0;
         bool continues = false;
         Parse parse = Parse::Unknown;
-        uint32_t number = 0;
         PostKind kind = PostKind::Poster;
-        Place id;
-        std::vector<KeptPart> parts;
+        uint32_t number = 0;
+        uint32_t idAt = 0, idSize = 0;
+        uint32_t partsBegin = 0, partsEnd = 0;
     };
+
+    std::size_t Count() const { return held_.size() - first_; }
 
     void ParseHeld(Held& held) {
         const std::string_view line(heldText_.data() + held.at, held.size);
@@ -179,29 +178,57 @@ class LookaheadLines {
         held.parse = Parse::Header;
         held.number = scratch_.number;
         held.kind = scratch_.kind;
-        const auto place = [&](std::string_view text) {
-            return Place{text.empty() ? 0 : static_cast<uint32_t>(text.data() - line.data()),
-                         static_cast<uint32_t>(text.size())};
+        const auto at = [&](std::string_view text) {
+            return text.empty() ? 0 : static_cast<uint32_t>(text.data() - line.data());
         };
-        held.id = place(scratch_.idKey);
+        held.idAt = at(scratch_.idKey);
+        held.idSize = static_cast<uint32_t>(scratch_.idKey.size());
+        held.partsBegin = static_cast<uint32_t>(parts_.size());
         for (const HeaderPart& part : scratch_.parts) {
-            const Place at = place(part.text);
-            held.parts.push_back({part.kind, at.at, at.size});
+            parts_.push_back({part.kind, at(part.text), static_cast<uint32_t>(part.text.size())});
+        }
+        held.partsEnd = static_cast<uint32_t>(parts_.size());
+        liveParts_ += held.partsEnd - held.partsBegin;
+    }
+
+    // Lets go of what the lines taken held, once it is half of what is held: a copy without
+    // blank lines always has lines ahead in view.
+    void Compact() {
+        if (first_ > Count()) {
+            held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(first_));
+            first_ = 0;
+        }
+        if (held_[first_].at > heldText_.size() / 2) {
+            const std::size_t taken = held_[first_].at;
+            heldText_.erase(0, taken);
+            for (std::size_t i = first_; i < held_.size(); ++i) held_[i].at -= taken;
+        }
+        if (parts_.size() > 2 * liveParts_ + 1024) {
+            std::vector<KeptPart> kept;
+            kept.reserve(liveParts_);
+            for (std::size_t i = first_; i < held_.size(); ++i) {
+                Held& held = held_[i];
+                const auto begin = static_cast<uint32_t>(kept.size());
+                kept.insert(kept.end(), parts_.begin() + held.partsBegin,
+                            parts_.begin() + held.partsEnd);
+                held.partsBegin = begin;
+                held.partsEnd = static_cast<uint32_t>(kept.size());
+            }
+            parts_.swap(kept);
         }
     }
 
     ThreadLines& lines_;
-    std::deque<Held> held_;
+    std::vector<Held> held_;  // the lines held from first_ on
+    std::size_t first_ = 0;
     std::string heldText_;
+    std::vector<KeptPart> parts_;
+    std::size_t liveParts_ = 0;  // the parts of the lines still held
     std::size_t heldBytes_ = 0;
     std::string current_;
     bool direct_ = true;
     bool ended_ = false;
-    // The current line's parse, when it was held.
-    Parse taken_ = Parse::Unknown;
-    uint32_t takenNumber_ = 0;
-    PostKind takenKind_ = PostKind::Poster;
-    Place takenId_;
+    Held taken_;  // the current line's parse, when it was held
     std::vector<KeptPart> takenParts_;
     PostHeader scratch_;
     // Lines that may still be looked at ahead: a few per line taken, so that a thread made
