@@ -95,16 +95,18 @@ TEST(ModernHeader, FormsThatStartAPost) {
         // The board's posts without labels, after a colon too, and after a gap the copy has.
         {"1001: １００１ Over 1000 Thread", 1000, "num[1001] name[１００１ Over 1000 Thread]"},
         {"1001 ：１００１：Over 1000 Thread", 998, "num[1001] name[１００１：Over 1000 Thread]"},
+        // A board that allows more posts says so with its own limit.
+        {"2001 ２００１ Over 2000 Thread", 2000, "num[2001] name[２００１ Over 2000 Thread]"},
     };
-    const PostKind kinds[] = {PostKind::Deleted, PostKind::Board};
     for (const Case& c : cases) {
         PostHeader header;
         ASSERT_TRUE(ParseHeader(c.line, c.previous, header)) << c.line;
-        const bool special = std::string_view(c.line).starts_with("15 ") ||
-                             std::string_view(c.line).starts_with("1001");
-        EXPECT_EQ(header.kind,
-                  special ? kinds[c.line[0] == '1' && c.line[1] == '0'] : PostKind::Poster)
-            << c.line;
+        const std::string_view line(c.line);
+        const PostKind kind = line.starts_with("15 ") ? PostKind::Deleted
+                              : line.starts_with("1001") || line.starts_with("2001")
+                                  ? PostKind::Board
+                                  : PostKind::Poster;
+        EXPECT_EQ(header.kind, kind) << c.line;
         EXPECT_EQ(Parts(header), c.parts) << c.line;
         std::string joined;
         for (const HeaderPart& part : header.parts) joined += part.text;
@@ -114,6 +116,7 @@ TEST(ModernHeader, FormsThatStartAPost) {
     const std::pair<const char*, const char*> ids[] = {
         {"2 名無し 2023/04/29(土) 12:00:00.00 ID:Ab+/Cd0(12/345)", "Ab+/Cd0"},
         {"2 名無し 2023/04/29(土) 12:00:00.00 ID:Ab(x)", "Ab(x)"},
+        {"2 名無し 2023/04/29(土) 12:00:00.00 ID: Ab+/Cd0 BE:1-2BP(3)", "Ab+/Cd0"},
         {"2 名無し 2023/04/29(土) 12:00:00.00 ID:??"
          "?(1/2)",
          ""},
@@ -198,7 +201,8 @@ TEST(ModernReplies, MarksNumbersAndAddresses) {
     EXPECT_EQ(Links(">>>1 >>1>>2>>3 >>1 >>1"), "1=>>>1 1=>>1 2=>>2 3=>>3 1=>>1 1=>>1");
     // Addresses broken on purpose stay text.
     EXPECT_EQ(Links("h ttp://a.invalid hxxp://b.invalid h**p://c.invalid xttp://d.invalid "
-                    "ｈttp://e.invalid h　ttp://g.invalid h\tttp://i.invalid (ttp://f.invalid)"),
+                    "ｈttp://e.invalid h　ttp://g.invalid h\tttp://i.invalid h  ttp://j.invalid "
+                    "h　 ttps://k.invalid ｈ ttp://l.invalid (ttp://f.invalid)"),
               "url:ttp://f.invalid");
 }
 
@@ -418,6 +422,17 @@ TEST(ModernPage, ShiftJisThread) {
     EXPECT_EQ(page.head.find("<script"), std::string::npos);
     // The echo: every line as read, Shift-JIS, CR LF.
     EXPECT_EQ(page.echoed, ShiftJisThread());
+    // The title line without the blanks around it; a line of blanks alone is no title.
+    const std::string post = "1 名前：a 投稿日：2023/04/30(日) 10:00:00 ID:aaa\r\nx\r\n";
+    EXPECT_NE(ConvertModern("q2.txt", "　\r\n 温泉スレ　\r\n" + post)
+                  .head.find("<title>温泉スレ</title>"),
+              std::string::npos);
+    EXPECT_NE(ConvertModern("q2.txt", "\t　\r\n" + post).head.find("<title>q2</title>"),
+              std::string::npos);
+    // A browser's navigation above the title is no title.
+    EXPECT_NE(ConvertModern("q2.txt", "■掲示板に戻る■ 全部 1- 101- 最新50\r\n温泉スレ\r\n" + post)
+                  .head.find("<title>温泉スレ</title>"),
+              std::string::npos);
 }
 
 TEST(ModernPage, Utf8ThreadWithLoneCrsAndABadByte) {
@@ -441,8 +456,9 @@ TEST(ModernPage, Utf8ThreadWithLoneCrsAndABadByte) {
 
 // A post that reprints the header of the next number from another thread keeps it as its
 // text when the real post of that number follows; without one after it, or after a blank
-// line, the header starts its post. A reprinted run of numbers a little ahead stays text when
-// the thread goes on from its last post after it.
+// line, the header starts its post, unless the copy parts its posts by blank lines and ends
+// there. A reprinted run of numbers a little ahead, or of the next numbers, stays text when the
+// thread comes back from it.
 TEST(ModernPage, AQuotedHeaderOfTheNextNumber) {
     const std::string head =
         "1 名前：a 投稿日：2023/04/30(日) 10:00:00 ID:aaa\nはじめ\n"
@@ -513,6 +529,84 @@ TEST(ModernPage, AQuotedHeaderOfTheNextNumber) {
     const Page lacking = ConvertModern("thread.txt", gap);
     EXPECT_EQ(lacking.result.posts, 8u);
     EXPECT_EQ(lacking.body.find("id=\"4\""), std::string::npos);
+
+    // A reprinted run a little ahead when the copy lacks the post after it: the thread comes
+    // back up to the run's numbers, so the run was quoted.
+    std::string back =
+        post(1, "a") + post(2, "他スレより\n" + post(12, "向こうの12") +
+                                   "13 ：名無しさん：2023/04/20(木) 10:00:00.00 ID:q\n向こうの13");
+    for (int n = 4; n < 16; ++n) back += post(n, "本物" + std::to_string(n));
+    const Page comeback = ConvertModern("thread.txt", back);
+    EXPECT_EQ(comeback.result.posts, 14u);
+    EXPECT_NE(comeback.body.find("<article class=\"post\" id=\"4\""), std::string::npos);
+    EXPECT_NE(
+        comeback.body.find(
+            "id=\"12\" aria-label=\"12\"><div class=\"ph\"><span class=\"num\">12</span> ：<span "
+            "class=\"name\">名無しさん</span>：<span class=\"date\">2023/04/29(土) "
+            "12:00:00.00</span> <span class=\"id\">ID:p12</span></div><div class=\"text\">本物12"),
+        std::string::npos);
+
+    // Without blank lines between posts: a run reprinted with the numbers of the posts after
+    // it stays text, and a post reprinting the header of the post before it stays a post.
+    const auto plain = [](int n, const std::string& text) {
+        return std::to_string(n) + " ：名無しさん：2023/04/29(土) 12:00:00.00 ID:p" +
+               std::to_string(n) + "\n" + text + "\n";
+    };
+    const std::string other = "：名無しさん：2023/04/20(木) 10:00:00.00 ID:q\n";
+    const Page nextRun = ConvertModern(
+        "thread.txt",
+        plain(1, "a") +
+            plain(2, "他スレより\n3 " + other + "向こうの3\n4 " + other + "向こうの4\nだってさ") +
+            plain(3, "本物3") + plain(4, "本物4") + plain(5, "本物5"));
+    EXPECT_EQ(nextRun.result.posts, 5u);
+    EXPECT_NE(nextRun.body.find("だってさ</div></article><article class=\"post\" id=\"3\""),
+              std::string::npos);
+    EXPECT_NE(nextRun.body.find("ID:p4</span></div><div class=\"text\">本物4"), std::string::npos);
+    // The posts coming back over the run may be deleted, reprint posts of their own or list
+    // dates numbered as the run; a list in a later post takes no post away.
+    const std::string reprint = "他スレより\n3 " + other + "向こうの3\n4 " + other + "向こうの4";
+    const Page deleted = ConvertModern(
+        "thread.txt", plain(1, "a") + plain(2, reprint) +
+                          plain(3, "本物3\n15 " + other + "向こうの15\n16 " + other + "x") +
+                          "4 ：あぼーん：あぼーん\n" + plain(5, "本物5") + plain(6, "本物6"));
+    EXPECT_EQ(deleted.result.posts, 6u);
+    EXPECT_NE(deleted.body.find("ID:p3</span></div><div class=\"text\">本物3"), std::string::npos);
+    EXPECT_NE(deleted.body.find("<article class=\"post deleted\" id=\"4\""), std::string::npos);
+    const Page listing = ConvertModern(
+        "thread.txt", plain(1, "a") + plain(2, "b") +
+                          plain(3,
+                                "日程\n1 2023/05/07(月) 19:00 (新宿)\n2 2023/05/14(月) 19:00 "
+                                "(新宿)\n3 2023/05/21(月) 19:00 (新宿)") +
+                          plain(4, "d") + plain(5, "e"));
+    EXPECT_EQ(listing.result.posts, 5u);
+    EXPECT_NE(listing.body.find("ID:p2</span></div><div class=\"text\">b"), std::string::npos);
+    const Page own = ConvertModern("thread.txt", plain(1, "a") + plain(2, "b") +
+                                                     plain(3, "2 " + other + "b\nこれ") +
+                                                     plain(4, "d") + plain(5, "e"));
+    EXPECT_EQ(own.result.posts, 5u);
+
+    // In a copy whose posts are parted by blank lines, headers right after the last post's
+    // text at the copy's end are its reprint; a blank line left out before a post keeps it a
+    // post, when the thread goes on after a blank line or when it is the copy's last.
+    std::string parted;
+    for (int n = 1; n < 11; ++n) parted += post(n, "本物" + std::to_string(n));
+    const Page end = ConvertModern(
+        "thread.txt",
+        parted + post(11, "他スレより\n12 " + other + "向こうの12\n13 " + other + "向こうの13"));
+    EXPECT_EQ(end.result.posts, 11u);
+    EXPECT_NE(end.body.find("他スレより\n12 ：名無しさん"), std::string::npos);
+    std::string joinedPost = parted + post(11, "本物11");
+    joinedPost.erase(joinedPost.size() - 1);  // no blank line before 12
+    EXPECT_EQ(ConvertModern("thread.txt", joinedPost + post(12, "本物12") + post(13, "本物13"))
+                  .result.posts,
+              13u);
+    EXPECT_EQ(ConvertModern("thread.txt", joinedPost + post(12, "本物12")).result.posts, 12u);
+    // The board's closing posts stay posts.
+    EXPECT_EQ(
+        ConvertModern("thread.txt", joinedPost + "1001 １００１ Over 1000 Thread\n超えました\n"
+                                                 "1002 過去ログ ★ [過去ログ]\n格納されています\n")
+            .result.posts,
+        13u);
 }
 
 TEST(ModernPage, NamedEncoding) {

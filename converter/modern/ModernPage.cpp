@@ -6,7 +6,6 @@
 #include "converter/modern/ModernPage.h"
 
 #include <algorithm>
-#include <deque>
 #include <new>
 #include <string>
 #include <vector>
@@ -39,35 +38,34 @@ constexpr std::size_t kLookBytes = 256 << 10;  // and bytes
 // A thread's lines with lines ahead in view: a line looked at ahead is held until it is
 // taken, and each line is told to visit once, when taken. A held line is parsed as a header
 // at most once: when it is taken, its parse is handed back (copies without blank lines look
-// ahead from almost every post, past the next post's header).
+// ahead from almost every post, past the next posts' headers).
 class LookaheadLines {
   public:
     explicit LookaheadLines(ThreadLines& lines) : lines_(lines) {}
 
     bool Next(std::string_view& line, bool& continues) {
         budget_ = std::min(budget_ + kBudgetPerLine, kMostBudget);
-        if (held_.empty()) {
+        if (Count() == 0) {
             direct_ = true;
             return lines_.Next(line, continues);
         }
         direct_ = false;
-        Held& front = held_.front();
+        const Held& front = held_[first_];
         current_.assign(heldText_.data() + front.at, front.size);
         continues = front.continues;
-        taken_ = front.parse;
-        takenNumber_ = front.number;
-        takenKind_ = front.kind;
-        takenId_ = front.id;
-        takenParts_.swap(front.parts);
+        taken_ = front;
+        takenParts_.assign(parts_.begin() + front.partsBegin, parts_.begin() + front.partsEnd);
         heldBytes_ -= front.size;
-        held_.pop_front();
-        if (held_.empty()) {
+        ++first_;
+        if (Count() == 0) {
+            held_.clear();
+            first_ = 0;
             heldText_.clear();
-        } else if (held_.front().at > heldText_.size() / 2) {
-            // The lines taken are let go once they are half of what is held.
-            const std::size_t taken = held_.front().at;
-            heldText_.erase(0, taken);
-            for (Held& held : held_) held.at -= taken;
+            parts_.clear();
+            liveParts_ = 0;
+        } else {
+            liveParts_ -= front.partsEnd - front.partsBegin;
+            Compact();
         }
         line = current_;
         return true;
@@ -76,54 +74,75 @@ class LookaheadLines {
     // Whether the current line (line, as Next gave it) is a header above previous, and its
     // parts: ParseHeader's answer, kept from when the line was looked at ahead.
     bool CurrentHeader(std::string_view line, uint32_t previous, PostHeader& header) const {
-        if (direct_ || taken_ == Parse::Unknown || line.data() != current_.data()) {
+        if (direct_ || taken_.parse == Parse::Unknown || line.data() != current_.data()) {
             return ParseHeader(line, previous, header);
         }
-        if (taken_ == Parse::None || takenNumber_ <= previous) return false;
+        if (taken_.parse == Parse::None || taken_.number <= previous) return false;
         header.Clear();
-        header.number = takenNumber_;
-        header.kind = takenKind_;
+        header.number = taken_.number;
+        header.kind = taken_.kind;
         for (const KeptPart& part : takenParts_) {
             header.parts.push_back({part.kind, line.substr(part.at, part.size)});
         }
-        header.idKey = line.substr(takenId_.at, takenId_.size);
+        header.idKey = line.substr(taken_.idAt, taken_.idSize);
         return true;
     }
 
+    // A line looked at ahead: the number of the post header it is (0 when none, or when it is
+    // a piece of a longer line), and whether that is a poster's.
+    struct Ahead {
+        std::string_view line;
+        uint32_t number = 0;
+        bool poster = false;
+    };
+
     // Looks at the line k places after the current one: false past the end of the thread or
-    // of what may be held; else found tells whether it is a whole line that is a header, and
-    // number its number. The current line, when taken straight from the thread, is copied
-    // first (reading on would move it), and current tells where it now is.
-    bool PeekHeader(std::size_t k, std::string_view& current, bool& found, uint32_t& number) {
+    // of what may be held. Whether a header fits is decided from numbers alone. The current
+    // line, when taken straight from the thread, is copied first (reading on would move it),
+    // and current tells where it now is.
+    bool PeekHeader(std::size_t k, std::string_view& current, Ahead& ahead) {
         if (budget_ == 0) return false;
         --budget_;
         if (direct_) {
             current_.assign(current);
             current = current_;
             direct_ = false;
-            taken_ = Parse::Unknown;
+            taken_.parse = Parse::Unknown;
         }
-        while (held_.size() <= k) {
-            if (held_.size() >= kLookLines || heldBytes_ >= kLookBytes) return false;
+        while (Count() <= k) {
+            if (Count() >= kLookLines || heldBytes_ >= kLookBytes) return false;
             std::string_view next;
             bool continues = false;
-            if (!lines_.Next(next, continues)) return false;
-            held_.emplace_back();
-            held_.back().at = heldText_.size();
-            held_.back().size = next.size();
-            held_.back().continues = continues;
+            if (!lines_.Next(next, continues)) {
+                ended_ = true;
+                return false;
+            }
+            Held held;
+            held.at = heldText_.size();
+            held.size = next.size();
+            held.continues = continues;
+            held_.push_back(held);
             heldText_.append(next);
             heldBytes_ += next.size();
         }
-        Held& held = held_[k];
-        found = false;
+        Held& held = held_[first_ + k];
+        ahead.line = std::string_view(heldText_.data() + held.at, held.size);
+        ahead.number = 0;
+        ahead.poster = false;
         // A piece of a longer line is no header.
-        if (held.continues || (k > 0 && held_[k - 1].continues) || held.size == 0) return true;
+        if (held.continues || (k > 0 && held_[first_ + k - 1].continues) || held.size == 0) {
+            return true;
+        }
         if (held.parse == Parse::Unknown) ParseHeld(held);
-        found = held.parse == Parse::Header;
-        number = held.number;
+        if (held.parse == Parse::Header) {
+            ahead.number = held.number;
+            ahead.poster = held.kind == PostKind::Poster;
+        }
         return true;
     }
+
+    // Whether looking ahead stopped at the end of the thread, not at the most it may hold.
+    bool Ended() const { return ended_; }
 
   private:
     enum class Parse : uint8_t { Unknown, None, Header };
@@ -133,22 +152,20 @@ class LookaheadLines {
         uint32_t at;
         uint32_t size;
     };
-    struct Place {
-        uint32_t at = 0;
-        uint32_t size = 0;
-    };
     // A line held: where it stands in heldText_, which keeps the held lines one after another,
-    // and its parse once it has been looked at.
+    // and its parse once it has been looked at (its parts in parts_).
     struct Held {
         std::size_t at = 0;
         std::size_t size = 0;
         bool continues = false;
         Parse parse = Parse::Unknown;
-        uint32_t number = 0;
         PostKind kind = PostKind::Poster;
-        Place id;
-        std::vector<KeptPart> parts;
+        uint32_t number = 0;
+        uint32_t idAt = 0, idSize = 0;
+        uint32_t partsBegin = 0, partsEnd = 0;
     };
+
+    std::size_t Count() const { return held_.size() - first_; }
 
     void ParseHeld(Held& held) {
         const std::string_view line(heldText_.data() + held.at, held.size);
@@ -161,28 +178,57 @@ class LookaheadLines {
         held.parse = Parse::Header;
         held.number = scratch_.number;
         held.kind = scratch_.kind;
-        const auto place = [&](std::string_view text) {
-            return Place{text.empty() ? 0 : static_cast<uint32_t>(text.data() - line.data()),
-                         static_cast<uint32_t>(text.size())};
+        const auto at = [&](std::string_view text) {
+            return text.empty() ? 0 : static_cast<uint32_t>(text.data() - line.data());
         };
-        held.id = place(scratch_.idKey);
+        held.idAt = at(scratch_.idKey);
+        held.idSize = static_cast<uint32_t>(scratch_.idKey.size());
+        held.partsBegin = static_cast<uint32_t>(parts_.size());
         for (const HeaderPart& part : scratch_.parts) {
-            const Place at = place(part.text);
-            held.parts.push_back({part.kind, at.at, at.size});
+            parts_.push_back({part.kind, at(part.text), static_cast<uint32_t>(part.text.size())});
+        }
+        held.partsEnd = static_cast<uint32_t>(parts_.size());
+        liveParts_ += held.partsEnd - held.partsBegin;
+    }
+
+    // Lets go of what the lines taken held, once it is half of what is held: a copy without
+    // blank lines always has lines ahead in view.
+    void Compact() {
+        if (first_ > Count()) {
+            held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(first_));
+            first_ = 0;
+        }
+        if (held_[first_].at > heldText_.size() / 2) {
+            const std::size_t taken = held_[first_].at;
+            heldText_.erase(0, taken);
+            for (std::size_t i = first_; i < held_.size(); ++i) held_[i].at -= taken;
+        }
+        if (parts_.size() > 2 * liveParts_ + 1024) {
+            std::vector<KeptPart> kept;
+            kept.reserve(liveParts_);
+            for (std::size_t i = first_; i < held_.size(); ++i) {
+                Held& held = held_[i];
+                const auto begin = static_cast<uint32_t>(kept.size());
+                kept.insert(kept.end(), parts_.begin() + held.partsBegin,
+                            parts_.begin() + held.partsEnd);
+                held.partsBegin = begin;
+                held.partsEnd = static_cast<uint32_t>(kept.size());
+            }
+            parts_.swap(kept);
         }
     }
 
     ThreadLines& lines_;
-    std::deque<Held> held_;
+    std::vector<Held> held_;  // the lines held from first_ on
+    std::size_t first_ = 0;
     std::string heldText_;
+    std::vector<KeptPart> parts_;
+    std::size_t liveParts_ = 0;  // the parts of the lines still held
     std::size_t heldBytes_ = 0;
     std::string current_;
     bool direct_ = true;
-    // The current line's parse, when it was held.
-    Parse taken_ = Parse::Unknown;
-    uint32_t takenNumber_ = 0;
-    PostKind takenKind_ = PostKind::Poster;
-    Place takenId_;
+    bool ended_ = false;
+    Held taken_;  // the current line's parse, when it was held
     std::vector<KeptPart> takenParts_;
     PostHeader scratch_;
     // Lines that may still be looked at ahead: a few per line taken, so that a thread made
@@ -192,11 +238,56 @@ class LookaheadLines {
     std::size_t budget_ = kMostBudget;
 };
 
+constexpr std::size_t kMostQuotedRun = 3;  // headers of a run of next numbers looked past
+constexpr uint32_t kRunStep = 3;           // between headers of a reprinted run, at most
+// Posts parted by blank lines before a copy is taken to part them all so; at most one in this
+// many may stand right after a line instead.
+constexpr std::size_t kPartedPosts = 8;
+
+// The headers after one that may be quoted: the run it starts (each a little above the one
+// before) and, once the thread goes back (a header at or below the run's highest), the
+// headers until it is past the run again. Real posts only go up, so either the run or the
+// headers going back were quoted: the run, when the thread goes back over as many headers as
+// the run holds or more ("12", "13" reprinted in post 5, and then this thread's own posts up
+// to 13). After the thread went back, a header that does not go on from where it went back to
+// is a quote in those posts, and a header line right after a poster's is a line of a list
+// ("2 2023/05/08(月) 19:00 (渋谷)"): both are looked past.
+struct Comeback {
+    enum Step { Rising, Back, Aside, Past };
+    uint32_t highest;
+    std::size_t run = 1;
+    std::size_t back = 0;
+    uint32_t lastBack = 0;  // the highest header counted back
+    bool ended = false;
+
+    // listed: the line before is a poster's header line.
+    Step Add(uint32_t number, bool listed) {
+        if (ended) return Past;
+        if (listed && (back > 0 || number <= highest)) return Aside;
+        if (number <= highest) {
+            // Only headers going up count: posts coming back may quote each other too.
+            if (back == 0 || number > lastBack) ++back;
+            lastBack = std::max(lastBack, number);
+            return Back;
+        }
+        if (back == 0 && number - highest <= kRunStep) {
+            highest = number;
+            ++run;
+            return Rising;
+        }
+        if (back > 0 && number - lastBack > kRunStep) return Aside;
+        ended = true;
+        return Past;
+    }
+    bool RunQuoted() const { return back > 0 && back >= run; }
+};
+
 // Whether a header numbered number, in a thread whose last post is previous, starts a post:
 // the next number does; a small gap (posts the copy lacks) does unless a post that would
 // fill it follows before one continuing from it, or the post right after previous follows
 // before the thread is well past number (a run of another thread's posts quoted in one post,
-// "12 …", "13 …", and then this thread's next post); a number far ahead (a post of another
+// "12 …", "13 …", and then this thread's next post), or the thread comes back over the run
+// it starts (the post after previous lacking too); a number far ahead (a post of another
 // thread quoted in this one) does only when the posts that follow continue from it and none
 // continues from previous. Only the lines LookaheadLines lets be looked at count.
 bool FitsSequence(uint32_t number, uint32_t previous, std::string_view& current,
@@ -204,38 +295,68 @@ bool FitsSequence(uint32_t number, uint32_t previous, std::string_view& current,
     if (previous == 0 || number == previous + 1) return true;
     const bool far = number - previous > kSmallGap;
     bool continued = false;
-    bool found = false;
-    uint32_t next = 0;
-    for (std::size_t k = 0; ahead.PeekHeader(k, current, found, next); ++k) {
-        if (!found || next <= previous) continue;
-        if (next < number) {  // the thread goes on before number
+    Comeback seen{number};
+    LookaheadLines::Ahead line, before;
+    for (std::size_t k = 0; ahead.PeekHeader(k, current, line); before = line, ++k) {
+        const uint32_t next = line.number;
+        if (next <= previous) continue;
+        if (next < number && seen.back == 0) {  // the thread goes on before number
             if (far || !continued || next == previous + 1) return false;
-            continue;
+        }
+        if (!far) {
+            const Comeback::Step step = seen.Add(next, before.poster);
+            if (step == Comeback::Back || step == Comeback::Aside) continue;
+            if (seen.RunQuoted()) return false;
         }
         if (next > number && next - number <= kSmallGap) continued = true;
         if (!far && next - number > kSmallGap) return true;
     }
-    return far ? continued : true;
+    return far ? continued : !seen.RunQuoted();
 }
 
 // Whether a header numbered number, the next of the thread, that stands right after a post's
 // header or a line of its text is a quote (a post of another thread reprinted in this one,
-// often as the post's first line) or a line of a list ("2 2023/05/08(月) 19:00 (渋谷)"): a
-// header of the same number follows before any of a higher one. Header lines one right after
-// another are a list, not posts (a post has text): a higher one right after such lines is
-// looked past. Only the lines LookaheadLines lets be looked at count.
+// often as the post's first line, or a few of them) or a line of a list ("2 2023/05/08(月)
+// 19:00 (渋谷)"): the thread comes back over the run of headers it starts, a header of the
+// same number following before any of a higher one. Header lines one right after another are
+// a list, not posts (a post has text): higher ones right after such lines are looked past.
+// Only the lines LookaheadLines lets be looked at count.
 bool QuotedAhead(uint32_t number, uint32_t previous, std::string_view& current,
                  LookaheadLines& ahead) {
-    bool found = false;
-    uint32_t next = 0;
+    Comeback seen{number};
     std::size_t listEnd = 0;  // the line after the run of header lines the number's starts
-    for (std::size_t k = 0; ahead.PeekHeader(k, current, found, next); ++k) {
-        if (!found || next <= previous) continue;
-        if (next == number) return true;
-        if (next > number && k != listEnd) return false;
-        if (k == listEnd) ++listEnd;
+    LookaheadLines::Ahead line, before;
+    for (std::size_t k = 0; ahead.PeekHeader(k, current, line); before = line, ++k) {
+        const uint32_t next = line.number;
+        if (next <= previous) continue;
+        if (k == listEnd && next > seen.highest && seen.back == 0) {
+            ++listEnd;
+            continue;
+        }
+        const Comeback::Step step = seen.Add(next, before.poster);
+        if (step == Comeback::Past) return seen.RunQuoted();
+        if (step == Comeback::Rising && seen.run > kMostQuotedRun) return false;
     }
-    return false;
+    return seen.RunQuoted();
+}
+
+// In a copy whose posts are parted by blank lines, whether a header that fits the thread but
+// stands right after a line of a post's text is quoted at the copy's end: one to a few
+// headers follow it up to the end, none after a blank line. One header alone may be the last
+// post with its blank line left out, and stays a post; a header after a blank line leaves the
+// question to the thread's numbers. The board's closing posts are never taken for a reprint.
+// Only the lines LookaheadLines lets be looked at count.
+bool QuotedAtEnd(uint32_t previous, std::string_view& current, LookaheadLines& ahead) {
+    std::size_t run = 1;
+    bool parted = false;  // the line before is blank
+    LookaheadLines::Ahead line;
+    for (std::size_t k = 0; ahead.PeekHeader(k, current, line); ++k) {
+        if (line.number > previous && (parted || !line.poster || ++run > kMostQuotedRun)) {
+            return false;
+        }
+        parted = line.line.empty();
+    }
+    return ahead.Ended() && run > 1;
 }
 
 // Whether line holds an address and nothing else: a thread's own address saved above its
@@ -247,6 +368,39 @@ bool AddressAlone(std::string_view line) {
     const std::size_t end = line.find_last_not_of(" \t");
     return line.find_first_not_of(" \t") == links[0].begin && end != std::string_view::npos &&
            end + 1 == links[0].end;
+}
+
+// Whether line is the navigation a browser copies above a thread ("■掲示板に戻る■ 全部 1-
+// 101- 最新50"): never the thread's title.
+bool NavigationLine(std::string_view line) {
+    constexpr std::string_view kBackToBoard =
+        "\xE6\x8E\xB2\xE7\xA4\xBA\xE6\x9D\xBF\xE3\x81\xAB\xE6\x88\xBB\xE3\x82\x8B";  // 掲示板に戻る
+    constexpr std::string_view kAll = "\xE5\x85\xA8\xE9\x83\xA8";                    // 全部
+    constexpr std::string_view kLatest =
+        "\xE6\x9C\x80\xE6\x96\xB0"
+        "50";  // 最新50
+    return line.find(kBackToBoard) != std::string_view::npos ||
+           (line.find(kAll) != std::string_view::npos &&
+            line.find(kLatest) != std::string_view::npos);
+}
+
+// A title line without the blanks around it (spaces, tabs, U+3000): a line of blanks alone,
+// as some copies have above their title, is none.
+std::string_view WithoutBlanks(std::string_view line) {
+    constexpr std::string_view kWideSpace = "\xE3\x80\x80";
+    for (;;) {
+        if (line.starts_with(' ') || line.starts_with('\t')) {
+            line.remove_prefix(1);
+        } else if (line.starts_with(kWideSpace)) {
+            line.remove_prefix(kWideSpace.size());
+        } else if (line.ends_with(' ') || line.ends_with('\t')) {
+            line.remove_suffix(1);
+        } else if (line.ends_with(kWideSpace)) {
+            line.remove_suffix(kWideSpace.size());
+        } else {
+            return line;
+        }
+    }
 }
 
 // Points header, parsed from the line at was, to the same bytes at now (where looking ahead
@@ -281,6 +435,10 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
     bool datRaw = false;     // a long .dat line is a broken post: its pieces are its text
     std::string datText;     // the text of such a piece
     std::string datCarry;    // the end of a piece read with the next one
+    // Posts after the first that stand after a blank line, and right after a line: a copy
+    // whose posts are all parted by blank lines shows quotes by a missing one.
+    std::size_t parted = 0, joined = 0;
+    bool reprintEnds = false;  // the rest of the copy is a reprint in its last post
     // A .dat body's lines, each told as one; the last goes on in the next call when goesOn.
     const auto datBody = [&](std::string_view body, bool goesOn) {
         for (;;) {
@@ -298,12 +456,17 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
     // Whether the line is a header that starts a post (then in header): one whose number fits
     // the thread, looked at with the lines after it where that is needed.
     const auto startsPost = [&] {
-        if (!source.CurrentHeader(line, previous, header)) return false;
+        if (reprintEnds || !source.CurrentHeader(line, previous, header)) return false;
         const std::string_view parsed = line;
-        const bool starts =
+        bool starts =
             header.number == previous + 1
                 ? !afterLine || previous == 0 || !QuotedAhead(header.number, previous, line, source)
                 : FitsSequence(header.number, previous, line, source);
+        if (starts && afterLine && previous != 0 && header.kind == PostKind::Poster &&
+            parted >= kPartedPosts && joined * kPartedPosts <= parted) {
+            reprintEnds = QuotedAtEnd(previous, line, source);
+            starts = !reprintEnds;
+        }
         Rebase(header, parsed, line);
         return starts;
     };
@@ -347,16 +510,18 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
                 datCarry.erase(0, readable);
             }
         } else if (form == DatForm::None && whole && startsPost()) {
+            if (previous != 0) ++(afterLine ? joined : parted);
             previous = header.number;
             titled = true;
             afterLine = true;
             visit.Header(header);
         } else {
             afterLine = previous != 0 && !line.empty();
-            if (!titled && previous == 0 && whole && !continues && !line.empty() &&
-                !AddressAlone(line)) {
+            const std::string_view title = WithoutBlanks(line);
+            if (!titled && previous == 0 && whole && !continues && !title.empty() &&
+                !AddressAlone(line) && !NavigationLine(line)) {
                 titled = true;
-                if (line.size() <= 400) visit.Title(line);
+                if (title.size() <= 400) visit.Title(title);
             }
             visit.Body(line, continues);
         }

@@ -281,7 +281,7 @@ void ModernPosts::Header(const PostHeader& header) {
         // The count follows the ID it counts: "ID:abc (2/5)", "ID:abc(2/5) (2/5)" when the copy
         // has a viewer's count of its own.
         if (part.kind == HeaderPartKind::Id && counted && !idSeen &&
-            part.text.substr(3).starts_with(header.idKey)) {
+            part.text.find(header.idKey) != std::string_view::npos) {
             idSeen = true;
             out_.Put("<span class=\"count\"> (");
             out_.Put(Digits(index_.IdOrdinal(post_), digits));

@@ -20,7 +20,6 @@ constexpr std::string_view kDeletedWord =
     "\xE3\x81\x82\xE3\x81\xBC\xE3\x83\xBC\xE3\x82\x93";  // あぼーん
 // Words of the board's own posts.
 constexpr std::string_view kBoardWords[] = {
-    "Over 1000 Thread",
     "\xEF\xBC\x91\xEF\xBC\x90\xEF\xBC\x90\xEF\xBC\x91",  // １００１
     "\xE5\x81\x9C\xE6\xAD\xA2",                          // 停止
     "\xE9\x81\x8E\xE5\x8E\xBB\xE3\x83\xAD\xE3\x82\xB0",  // 過去ログ
@@ -28,7 +27,6 @@ constexpr std::string_view kBoardWords[] = {
 // The board's words in a header line with neither labels nor date: whole phrases of its
 // fields, as a post's own lines ("2 山手線 運転停止") may hold the words above.
 constexpr std::string_view kBoardLineWords[] = {
-    "Over 1000 Thread",
     "\xE5\x81\x9C\xE6\xAD\xA2\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F",  // 停止しました
     "[\xE9\x81\x8E\xE5\x8E\xBB\xE3\x83\xAD\xE3\x82\xB0]",                        // [過去ログ]
     "\xE9\x81\x8E\xE5\x8E\xBB\xE3\x83\xAD\xE3\x82\xB0 \xE2\x98\x85",             // 過去ログ ★
@@ -41,13 +39,30 @@ bool IsLetter(char c) {
     return IsAsciiLetter(c);
 }
 
+// Whether text holds the board's notice of a full thread, "Over 1000 Thread", with the limit
+// of its board (some allow 2000 posts or more).
+bool HasOverThread(std::string_view text) {
+    constexpr std::string_view kOver = "Over ";
+    constexpr std::string_view kThread = " Thread";
+    for (std::size_t at = text.find(kOver); at != std::string_view::npos;
+         at = text.find(kOver, at + 1)) {
+        std::size_t end = at + kOver.size();
+        while (end < text.size() && IsAsciiDigit(text[end])) ++end;
+        const std::size_t digits = end - at - kOver.size();
+        if (digits >= 3 && digits <= 5 && BytesAt(text, end, kThread)) return true;
+    }
+    return false;
+}
+
 bool HasBoardWords(std::string_view text) {
+    if (HasOverThread(text)) return true;
     for (std::string_view word : kBoardWords) {
         if (text.find(word) != std::string_view::npos) return true;
     }
     return false;
 }
 bool HasBoardLineWords(std::string_view text) {
+    if (HasOverThread(text)) return true;
     for (std::string_view word : kBoardLineWords) {
         if (text.find(word) != std::string_view::npos) return true;
     }
@@ -399,11 +414,22 @@ void AddTailParts(std::string_view tail, PostHeader& header) {
     while ((p = SkipBlanks(tail, p)) < tail.size() && tails++ < kMostTails) {
         std::size_t end = p;
         while (end < tail.size() && BlankAt(tail, end) == 0) ++end;
-        const std::string_view token = tail.substr(p, end - p);
+        std::string_view token = tail.substr(p, end - p);
         HeaderPartKind kind = HeaderPartKind::Extra;
+        if (token == "ID:") {
+            // "ID: AbCd0", as some viewers space it: the ID is the word after the blank.
+            const std::size_t value = SkipBlanks(tail, end);
+            std::size_t valueEnd = value;
+            while (valueEnd < tail.size() && BlankAt(tail, valueEnd) == 0) ++valueEnd;
+            const std::string_view next = tail.substr(value, valueEnd - value);
+            if (!next.empty() && !next.starts_with("ID:") && !next.starts_with("BE:")) {
+                end = valueEnd;
+                token = tail.substr(p, end - p);
+            }
+        }
         if (token.starts_with("ID:")) {
             kind = HeaderPartKind::Id;
-            const std::string_view key = WithoutCount(token.substr(3));
+            const std::string_view key = WithoutCount(token.substr(SkipBlanks(token, 3)));
             if (!key.empty() && !IsIdPlaceholder(key)) header.idKey = key;
         } else if (token.starts_with("BE:")) {
             kind = HeaderPartKind::Be;

@@ -77,17 +77,28 @@ std::size_t TakeReply(std::string_view s, std::size_t at, LinkVisitor& visitor) 
     }
 }
 
+constexpr std::string_view kWideH = "\xEF\xBD\x88";  // ｈ
+
 // Whether the "ttp" at at follows what a writer puts to break an address on purpose ("h
-// ttp://", "h　ttp://" with U+3000, "xttp", "*ttp", "ｈttp") or a word it is part of.
+// ttp://", "h　ttp://" with U+3000, "h  ttp://", "xttp", "*ttp", "ｈttp") or a word it is
+// part of.
 bool BrokenOnPurpose(std::string_view s, std::size_t at) {
     if (at == 0 || s[at - 1] == 'h') return false;
     const char c = s[at - 1];
     if (IsAsciiLetter(c) || IsAsciiDigit(c) || c == '*' || c == '_' || c == '-') return true;
-    if ((c == ' ' || c == '\t') && at >= 2 && AsciiLower(s[at - 2]) == 'h') return true;
-    if (at >= 4 && s.substr(at - 3, 3) == "\xE3\x80\x80" && AsciiLower(s[at - 4]) == 'h') {
-        return true;
+    // An 'h' before blanks, however many.
+    std::size_t b = at;
+    for (;;) {
+        if (b >= 1 && (s[b - 1] == ' ' || s[b - 1] == '\t')) {
+            --b;
+        } else if (b >= 3 && s.substr(b - 3, 3) == "\xE3\x80\x80") {
+            b -= 3;
+        } else {
+            break;
+        }
     }
-    return at >= 3 && s.substr(at - 3, 3) == "\xEF\xBD\x88";  // ｈ
+    if (b < at && b >= 1 && AsciiLower(s[b - 1]) == 'h') return true;
+    return b >= 3 && s.substr(b - 3, 3) == kWideH;
 }
 
 // The address whose "ttp" is at at, if one is; the end of what was taken.
