@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <regex>
 #include <set>
 #include <string>
 #include <utility>
@@ -948,7 +949,7 @@ TEST(ModernNg, RulesAndPatterns) {
     EXPECT_TRUE(carry.empty());
     EXPECT_TRUE(pieces.MatchesPiece(std::string(3000, 'y'), false, carry));
     // Patterns that stay bounded are taken.
-    for (const char* fine : {"(ab)+", "(a+b)?", "[(a+)+]x*", "\\(a+\\)+", "(a|b){2}"}) {
+    for (const char* fine : {"(ab)+", "(a+b)?", "[(a+)+]x*", "\\(a+\\)+", "(a|b){2}", "(?:ab)+"}) {
         EXPECT_EQ(RefusedPattern(fine), nullptr) << fine;
     }
     // A line far longer than a window is still searched to its end.
@@ -980,6 +981,27 @@ TEST(ModernNg, RulesAndPatterns) {
     EXPECT_FALSE(slow.MatchesLine(std::string(3000, 'a')));
     EXPECT_FALSE(slow.MatchesLine(std::string(3000, 'y')));
     EXPECT_TRUE(slow.MatchesLine(std::string(3000, 'a') + "b"));
+    // A start that may match nothing would run on from every place of a line and use up the
+    // search before it came to the match: it is looked past, and the same lines match.
+    NgFilter leading;
+    ASSERT_TRUE(leading.Parse("re:\\S*死ね\nre:[^。]+業者\n", line, reason));
+    std::string japanese;
+    for (int i = 0; i < 300; ++i) japanese += "あ";
+    EXPECT_TRUE(leading.MatchesLine(japanese + " 死ね"));
+    EXPECT_TRUE(leading.MatchesLine(japanese + "。い業者"));
+    EXPECT_FALSE(leading.MatchesLine("。業者"));
+    std::mt19937 random(11);
+    for (const char* pattern : {"\\s*\\S*x", "a+b", "(ab)?c", "[xy]{0,3}z", "a*?b$", ".*x$",
+                                "\\d+\\b", "a|b*c", "[]a]*b", "(?:a)*b", "[^]*a", "x{0}y"}) {
+        NgFilter one;
+        ASSERT_TRUE(one.Parse(std::string("re:") + pattern + "\n", line, reason)) << pattern;
+        const std::regex written(pattern, std::regex::ECMAScript);
+        for (int i = 0; i < 200; ++i) {
+            std::string t(random() % 10, ' ');
+            for (char& c : t) c = "abxyz1 c"[random() % 8];
+            EXPECT_EQ(one.MatchesLine(t), std::regex_search(t, written)) << pattern << " " << t;
+        }
+    }
 }
 
 // Words are all looked for in one pass: found wherever one of them stands, also where a longer

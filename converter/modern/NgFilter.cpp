@@ -193,6 +193,111 @@ bool IsUnbounded(std::string_view p, std::size_t i) {
     return close != std::string_view::npos && p[close - 1] == ',';
 }
 
+// The length of the element that starts p (a character, an escape, a class or a group,
+// without its quantifier); 0 when p starts none that may be looked past (a lookahead).
+std::size_t ElementLength(std::string_view p) {
+    if (p.empty()) return 0;
+    if (p[0] == '\\') {
+        if (p.size() < 2) return 0;
+        if (p[1] == 'u' || p[1] == 'x') {
+            const std::size_t digits = p[1] == 'u' ? 4 : 2;
+            return p.size() >= 2 + digits ? 2 + digits : 0;
+        }
+        if (p[1] == 'c') return p.size() >= 3 ? 3 : 0;
+        return 1 + std::max<std::size_t>(1, Utf8CharLength(p.substr(1, 4)));
+    }
+    if (p[0] == '[') {  // up to its first closing bracket not escaped ("[]" is a class)
+        for (std::size_t i = 1; i < p.size(); ++i) {
+            if (p[i] == '\\') {
+                ++i;
+            } else if (p[i] == ']') {
+                return i + 1;
+            }
+        }
+        return 0;
+    }
+    if (p[0] == '(') {
+        if (p.starts_with("(?=") || p.starts_with("(?!")) return 0;
+        int depth = 0;
+        for (std::size_t i = 0; i < p.size(); ++i) {
+            if (p[i] == '\\') {
+                ++i;
+            } else if (p[i] == '[') {
+                const std::size_t length = ElementLength(p.substr(i));
+                if (length == 0) return 0;
+                i += length - 1;
+            } else if (p[i] == '(') {
+                ++depth;
+            } else if (p[i] == ')' && --depth == 0) {
+                return i + 1;
+            }
+        }
+        return 0;
+    }
+    if (p[0] == ')' || p[0] == '|' || p[0] == '^' || p[0] == '$' || IsQuantifier(p, 0)) return 0;
+    return std::max<std::size_t>(1, Utf8CharLength(p.substr(0, 4)));
+}
+
+// Whether p has an alternative outside any group ("a|b"), which what starts it does not
+// start.
+bool AlternativeOutside(std::string_view p) {
+    int depth = 0;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        if (p[i] == '\\') {
+            ++i;
+        } else if (p[i] == '[') {
+            const std::size_t length = ElementLength(p.substr(i));
+            if (length == 0) return true;
+            i += length - 1;
+        } else if (p[i] == '(') {
+            ++depth;
+        } else if (p[i] == ')') {
+            --depth;
+        } else if (p[i] == '|' && depth == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The pattern searched for in place of p, which finds a match in the same lines: what may
+// match nothing at its start ("\S*死ね", ".*業者") is left out, and a repeat there is taken
+// once ("[ぁ-ん]+死ね"). A search tries every place in a line; from each, such a start runs
+// on to the line's end and back, so that a line of a few hundred characters would use up
+// what the search may look at before it comes to the match.
+std::string SearchedPattern(std::string_view p) {
+    std::string searched(p);
+    if (AlternativeOutside(p)) return searched;
+    for (;;) {
+        const std::size_t element = ElementLength(searched);
+        if (element == 0 || element >= searched.size()) return searched;
+        std::size_t end = element;  // past the quantifier
+        const char q = searched[element];
+        if (q == '*' || q == '?' || q == '+') {
+            ++end;
+        } else if (q == '{') {
+            end = searched.find('}', element);
+            if (end == std::string::npos) return searched;
+            ++end;
+        } else {
+            return searched;
+        }
+        if (end < searched.size() && searched[end] == '?') ++end;  // lazy
+        // "{0,5}" and "{0,}" may match nothing as '*' may; "{2,5}" may not.
+        const bool none = q == '*' || q == '?' ||
+                          (q == '{' && searched.compare(element, 3, "{0,") == 0) ||
+                          searched.compare(element, 3, "{0}") == 0;
+        if (none) {
+            searched.erase(0, end);
+        } else if (q == '+') {
+            searched.erase(element, end - element);
+            return searched;
+        } else {
+            return searched;
+        }
+    }
+}
+
 }  // namespace
 
 const char* RefusedPattern(std::string_view p) {
@@ -216,6 +321,8 @@ const char* RefusedPattern(std::string_view p) {
             }
         } else if (c == '(') {
             groups.emplace_back();
+            // "(?:", "(?=" and "(?!" open a group as "(" does: their '?' repeats nothing.
+            if (p.substr(i + 1, 1) == "?") i += 2;
         } else if (c == ')' && groups.size() > 1) {
             const bool inner = groups.back().repeats;
             groups.pop_back();
@@ -293,7 +400,9 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
                 return false;
             }
             try {
-                res_.emplace_back(Widen(value), std::regex::ECMAScript);
+                // The pattern as written is checked, and the one it comes to searched for.
+                std::wregex written(Widen(value), std::regex::ECMAScript);
+                res_.emplace_back(Widen(SearchedPattern(value)), std::regex::ECMAScript);
             } catch (const std::regex_error& error) {
                 reason = std::string("not a pattern: ") + error.what();
                 return false;
