@@ -922,6 +922,20 @@ TEST(ModernNg, RulesAndPatterns) {
     header.idKey = "";
     header.parts.push_back({HeaderPartKind::Name, "荒らし"});
     EXPECT_TRUE(spaced.MatchesHeader(header));
+    // A name with its trip is found as the page shows it, whatever blanks stand between.
+    NgFilter tripped;
+    ASSERT_TRUE(tripped.Parse("name:自治厨◆TrIp01\nname:荒らし ◆TrIp02\n", line, reason));
+    for (const bool blank : {false, true}) {
+        for (const char* name : {"自治厨", "荒らし"}) {
+            header.parts = {{HeaderPartKind::Name, name}};
+            if (blank) header.parts.push_back({HeaderPartKind::Text, " "});
+            header.parts.push_back(
+                {HeaderPartKind::Trip, name == std::string("自治厨") ? "◆TrIp01" : "◆TrIp02"});
+            EXPECT_TRUE(tripped.MatchesHeader(header)) << name << blank;
+        }
+    }
+    header.parts = {{HeaderPartKind::Name, "自治厨"}};
+    EXPECT_FALSE(tripped.MatchesHeader(header));
     NgFilter commented;
     EXPECT_FALSE(commented.Parse("id:a\nid:Troll001 # 荒らし\n", line, reason));
     EXPECT_EQ(line, 2u);

@@ -163,6 +163,20 @@ bool IsBlank(std::string_view line) {
     return true;
 }
 
+// Text without its blanks (space, tab, U+3000).
+std::string WithoutBlanks(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == ' ' || text[i] == '\t') continue;
+        if (text.substr(i, 3) == "\xE3\x80\x80") {
+            i += 2;
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
 // A rule's text without the blanks around it, which no one sees in an NG file ("id:abc " is
 // the ID abc).
 std::string_view Trimmed(std::string_view text) {
@@ -390,7 +404,7 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
             }
             ids_.emplace_back(id);
         } else if (kind == "name") {
-            words_.Add(word, kName);
+            words_.Add(WithoutBlanks(word), kName);
         } else if (kind == "word") {
             words_.Add(word, kWord);
             longestWord_ = std::max(longestWord_, word.size());
@@ -459,11 +473,9 @@ std::string_view NgFilter::Folded(std::string_view text, std::string& buffer) co
     return lowered ? std::string_view(buffer) : text;
 }
 
-bool NgFilter::Matches(std::string_view text, bool names, bool lineStarts, bool lineEnds) const {
+bool NgFilter::Matches(std::string_view text, bool lineStarts, bool lineEnds) const {
     std::string buffer;
-    if (!words_.Empty() && words_.Holds(Folded(text, buffer), names ? kWord | kName : kWord)) {
-        return true;
-    }
+    if (!words_.Empty() && words_.Holds(Folded(text, buffer), kWord)) return true;
     if (res_.empty()) return false;
     const std::wstring wide = Widen(text);
     for (const std::wregex& re : res_) {
@@ -483,25 +495,31 @@ bool NgFilter::MatchesHeader(const PostHeader& header) const {
         std::binary_search(ids_.begin(), ids_.end(), header.idKey, std::less<>())) {
         return true;
     }
+    // The name as the page shows it: its name, trip and cap, and what stands between them.
+    const auto named = [](const HeaderPart& part) {
+        return part.kind == HeaderPartKind::Name || part.kind == HeaderPartKind::Trip ||
+               part.kind == HeaderPartKind::Cap;
+    };
+    const auto first = std::find_if(header.parts.begin(), header.parts.end(), named);
+    const auto last = std::find_if(header.parts.rbegin(), header.parts.rend(), named);
     std::string name;
-    for (const HeaderPart& part : header.parts) {
-        if (part.kind == HeaderPartKind::Name || part.kind == HeaderPartKind::Trip ||
-            part.kind == HeaderPartKind::Cap) {
-            if (!name.empty()) name += ' ';
-            name.append(part.text);
-        }
+    for (auto part = first; first != header.parts.end() && part != last.base(); ++part) {
+        if (named(*part) || part->kind == HeaderPartKind::Text) name.append(part->text);
     }
-    return Matches(name, true, true, true);
+    if (Matches(name, true, true)) return true;
+    // Names are found whatever blanks stand between their parts ("自治厨◆abc", "自治厨 ◆abc").
+    std::string buffer;
+    return !words_.Empty() && words_.Holds(WithoutBlanks(Folded(name, buffer)), kName);
 }
 
 bool NgFilter::MatchesLine(std::string_view line) const {
-    return Matches(line, false, true, true);
+    return Matches(line, true, true);
 }
 
 bool NgFilter::MatchesPiece(std::string_view piece, bool lineEnds, std::string& carry) const {
     const bool lineStarts = carry.empty();
     carry.append(piece);
-    const bool found = Matches(carry, false, lineStarts, lineEnds);
+    const bool found = Matches(carry, lineStarts, lineEnds);
     if (lineEnds) {
         carry.clear();
         return found;

@@ -26,8 +26,9 @@ class NgFilter {
     bool Parse(std::string_view file, std::size_t& line, std::string& reason);
 
     // Whether a post's header says it is filtered: its ID is one of the IDs, or its name
-    // (with trip and cap) holds one of the names or words or matches a pattern. Called by
-    // the modern page's first reading for each header.
+    // (with trip and cap, as the page shows it) holds one of the words or matches a pattern,
+    // or holds one of the names whatever blanks stand between its parts. Called by the
+    // modern page's first reading for each header.
     bool MatchesHeader(const PostHeader& header) const;
     // Whether a body line holds one of the words or matches a pattern (a pattern's "." and
     // classes are about characters). A pattern's search looks at each character a bounded
@@ -49,7 +50,8 @@ class NgFilter {
     bool chain = false;  // a post replying to a filtered one is filtered too
 
   private:
-    bool Matches(std::string_view text, bool names, bool lineStarts, bool lineEnds) const;
+    // Whether text holds a word or matches a pattern; its start and end are a line's or not.
+    bool Matches(std::string_view text, bool lineStarts, bool lineEnds) const;
     // Text as words and names are looked for in it: folded as the site's search folds (width,
     // case, compatibility forms, characters that show nothing), so that a word is found however
     // wide or in whatever case it is written ("ｽﾊﾟﾑ" and "スパム", "ＵＲＬ" and "url"). Text
