@@ -913,8 +913,8 @@ TEST(ModernNg, RulesAndPatterns) {
     // Blanks around a rule are not part of it; an ID with blanks inside (a comment after it)
     // would match nothing, and is refused.
     NgFilter spaced;
-    ASSERT_TRUE(
-        spaced.Parse("id: Troll001 \nword:spam\t\nname:荒らし\xE3\x80\x80\n", line, reason));
+    ASSERT_TRUE(spaced.Parse("id: Troll001 \n  # trolls\n\tword:spam\t\nname:荒らし\xE3\x80\x80\n",
+                             line, reason));
     PostHeader header;
     header.idKey = "Troll001";
     EXPECT_TRUE(spaced.MatchesHeader(header));

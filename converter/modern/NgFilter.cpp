@@ -371,14 +371,19 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
     for (line = 1; !rest.empty(); ++line) {
         // Lines end as a thread's do: CR LF, LF or a lone CR.
         const std::size_t end = rest.find_first_of("\r\n");
-        const std::string_view rule = rest.substr(0, end);
+        std::string_view rule = rest.substr(0, end);
         std::size_t next = end == std::string_view::npos ? rest.size() : end + 1;
         if (end != std::string_view::npos && rest[end] == '\r' && next < rest.size() &&
             rest[next] == '\n') {
             ++next;
         }
         rest.remove_prefix(next);
-        if (IsBlank(rule) || rule.starts_with('#')) continue;
+        // Blanks before a rule or a comment are not seen: "  # trolls" is a comment.
+        while (rule.starts_with(' ') || rule.starts_with('\t') ||
+               rule.starts_with("\xE3\x80\x80")) {
+            rule.remove_prefix(rule[0] == ' ' || rule[0] == '\t' ? 1 : 3);
+        }
+        if (rule.empty() || rule.starts_with('#')) continue;
         const std::size_t colon = rule.find(':');
         const std::string_view kind = rule.substr(0, colon);
         const std::string_view value =
