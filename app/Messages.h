@@ -212,6 +212,11 @@ inline constexpr Plural kUndecodableShown = TranslatablePlural(
 inline constexpr Plural kBadReferencesShown =
     TranslatablePlural("%llu invalid character reference shown as U+FFFD",
                        "%llu invalid character references shown as U+FFFD");
+// Told after a modern page with NG rules, even with -q: posts kept because a pattern's search
+// gave up on one of their lines, which the page may show though the pattern matches them.
+inline constexpr Plural kNgUndecided =
+    TranslatablePlural("%llu post kept where an NG pattern gave up searching a line",
+                       "%llu posts kept where an NG pattern gave up searching a line");
 
 // The file question on a terminal, in place of the open dialog.
 inline constexpr const char* kChooseInput =

@@ -446,6 +446,12 @@ int Command::ConvertOne(const std::string& input, const std::string& output) {
             text::kBadReferencesShown, static_cast<unsigned long long>(result.badReferences));
         terminal_.Say(kErr, "horofu: " + input + ": " + told);
     }
+    // A page to be shared may show posts its rules were meant to leave out: told even with -q.
+    if (result.ngUndecided > 0) {
+        const std::string told = TranslatedCount(
+            text::kNgUndecided, static_cast<unsigned long long>(result.ngUndecided));
+        terminal_.Say(kErr, "horofu: " + input + ": " + told);
+    }
     // Hints that stay quiet with -q: a page that lost its thread is still a page (exit 0).
     if (!options_.quiet) {
         const uint64_t size = fromStdin ? 0 : FileSizeAt(inputPath);

@@ -68,6 +68,7 @@ struct ConversionResult {
     uint64_t bytesWritten = 0;   // size of the page
     uint64_t undecodable = 0;    // modern page: input bytes shown as U+FFFD
     uint64_t badReferences = 0;  // modern page: character references shown as U+FFFD
+    uint64_t ngUndecided = 0;    // modern page: posts kept on whose lines an NG pattern gave up
     int systemError = 0;         // the platform's reason for a failed open or placing, or 0
 };
 

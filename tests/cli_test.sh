@@ -136,6 +136,10 @@ check "the bad line told by number" contains err "ng.txt:3:"
 printf 'id:a\n' >ng.txt
 runs 0 "--ng leaves the posts of an ID out" -m -q -f --ng ng.txt d.dat
 check "no post of the ID left" test "$(grep -c '<article' d.html)" = 0
+printf 're:w\\S*x\n' >ng.txt
+printf 'n<>sage<>2024/09/10 07:00:00<>%s yx<>T\n' "$(printf 'w%.0s' {1..3000})" >long.dat
+runs 0 "a pattern that gives up on a line" -m -q -f --ng ng.txt long.dat
+check "is told, even with -q" contains err "long.dat: NG のパターンが行を探しきれなかったレス 1 件を残しました"
 runs 2 "--ng needs --modern" --ng ng.txt t.txt
 runs 2 "an NG file that cannot be read" -m --ng . d.dat
 check "is told as the NG file" contains err "horofu: .: NG ファイルを読めませんでした。"

@@ -1127,6 +1127,17 @@ TEST(ModernNg, FilteredPostsLeaveNoText) {
                       "", words);
     EXPECT_EQ(piecewise.body.find("spamword"), std::string::npos);
     EXPECT_EQ(piecewise.body.find("id=\"2\""), std::string::npos);
+    // A post a pattern could not be searched through is kept, and counted to be told.
+    auto slow = std::make_shared<NgFilter>();
+    ASSERT_TRUE(slow->Parse("re:w\\S*x\n", line, reason));
+    const Page undecided =
+        ConvertModern("t.txt",
+                      "1 名前：名無し 投稿日：2024/09/10(火) 07:00:00.00 ID:Good0001\nwx\n"
+                      "2 名前：名無し 投稿日：2024/09/10(火) 07:01:00.00 ID:Good0002\n" +
+                          std::string(3000, 'w') + " yx\n",
+                      "", slow);
+    EXPECT_EQ(undecided.result.ngUndecided, 1u);
+    EXPECT_EQ(undecided.body.find("id=\"1\""), std::string::npos);
     // A thread its troll started: the title goes with the first post, and the file's name
     // stands instead, in a .dat and a text copy alike.
     const std::string dat =

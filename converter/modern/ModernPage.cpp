@@ -583,6 +583,8 @@ struct FirstReading {
     const NgFilter* ng = nullptr;
     bool filtered = false;   // the latest post is filtered out
     std::string carry = {};  // the end of a long line's pieces so far, for NG rules
+    bool undecided = false;  // an NG pattern gave up on a line of the latest post
+    uint64_t undecidedPosts = 0;
 
     bool Line(std::string_view, bool) { return pacer.Step(lines, 0); }
     void Title(std::string_view text) { title.assign(text); }
@@ -598,6 +600,9 @@ struct FirstReading {
     // A filtered post leaves nothing behind: no preview, no ID count, no back-link.
     void EndPost() {
         if (preview.Collecting()) previews.Keep(previewPost, preview.Take());
+        // A post that a pattern could not be searched through is kept, and told.
+        undecidedPosts += undecided && !filtered;
+        undecided = false;
         if (!filtered) return;
         index.FilterLatest();
         previews.Drop(index.PostCount() - 1);
@@ -608,8 +613,9 @@ struct FirstReading {
         // reply to a later one). A line of megabytes comes in pieces: a word may stand
         // across two.
         if (ng != nullptr && !filtered && index.PostCount() > 0) {
-            filtered = continues || !carry.empty() ? ng->MatchesPiece(line, !continues, carry)
-                                                   : ng->MatchesLine(line);
+            filtered = continues || !carry.empty()
+                           ? ng->MatchesPiece(line, !continues, carry, &undecided)
+                           : ng->MatchesLine(line, &undecided);
         }
         if (!continues) carry.clear();
         if (preview.Collecting()) {
@@ -726,6 +732,7 @@ ConversionResult ConvertModern(ChannelTable& channels, ConversionListener& liste
         title = std::move(first.title);
         result.undecodable = lines.Undecodable();  // the reading thread ends here
         result.badReferences = invalid;
+        result.ngUndecided = first.undecidedPosts;
         firstBytes = lines.BytesRead();
         firstHash = lines.BytesHash();
     }

@@ -87,9 +87,9 @@ class Look {
 // Whether re matches text[begin, end), which lies inside text: a line's start and end are
 // only at the text's (not at a window's), and then only when the text starts or ends its
 // line (lineStarts, lineEnds); what stands before begin counts for "\b". A search that looks
-// too long ends as not matching.
+// too long ends as not matching, and sets gaveUp.
 bool SearchWindow(std::wstring_view text, std::size_t begin, std::size_t end, const std::wregex& re,
-                  bool lineStarts, bool lineEnds) {
+                  bool lineStarts, bool lineEnds, bool& gaveUp) {
     std::size_t left = kLooksBesides + kLooksPerChar * (end - begin);
     auto flags = std::regex_constants::match_default;
     if (begin > 0) {
@@ -106,6 +106,7 @@ bool SearchWindow(std::wstring_view text, std::size_t begin, std::size_t end, co
         return std::regex_search(Look(text.data() + begin, &left), Look(text.data() + end, &left),
                                  re, flags);
     } catch (const OutOfLooks&) {
+        gaveUp = true;
         return false;
     }
 }
@@ -478,20 +479,23 @@ std::string_view NgFilter::Folded(std::string_view text, std::string& buffer) co
     return lowered ? std::string_view(buffer) : text;
 }
 
-bool NgFilter::Matches(std::string_view text, bool lineStarts, bool lineEnds) const {
+bool NgFilter::Matches(std::string_view text, bool lineStarts, bool lineEnds,
+                       bool* undecided) const {
     std::string buffer;
     if (!words_.Empty() && words_.Holds(Folded(text, buffer), kWord)) return true;
     if (res_.empty()) return false;
     const std::wstring wide = Widen(text);
+    bool gaveUp = false;
     for (const std::wregex& re : res_) {
         for (std::size_t at = 0;;) {
             const std::size_t end =
                 at + kWindow >= wide.size() ? wide.size() : CharStart(wide, at + kWindow);
-            if (SearchWindow(wide, at, end, re, lineStarts, lineEnds)) return true;
+            if (SearchWindow(wide, at, end, re, lineStarts, lineEnds, gaveUp)) return true;
             if (end == wide.size()) break;
             at = CharStart(wide, end - kOverlap);
         }
     }
+    if (gaveUp && undecided != nullptr) *undecided = true;
     return false;
 }
 
@@ -511,20 +515,21 @@ bool NgFilter::MatchesHeader(const PostHeader& header) const {
     for (auto part = first; first != header.parts.end() && part != last.base(); ++part) {
         if (named(*part) || part->kind == HeaderPartKind::Text) name.append(part->text);
     }
-    if (Matches(name, true, true)) return true;
+    if (Matches(name, true, true, nullptr)) return true;
     // Names are found whatever blanks stand between their parts ("自治厨◆abc", "自治厨 ◆abc").
     std::string buffer;
     return !words_.Empty() && words_.Holds(WithoutBlanks(Folded(name, buffer)), kName);
 }
 
-bool NgFilter::MatchesLine(std::string_view line) const {
-    return Matches(line, true, true);
+bool NgFilter::MatchesLine(std::string_view line, bool* undecided) const {
+    return Matches(line, true, true, undecided);
 }
 
-bool NgFilter::MatchesPiece(std::string_view piece, bool lineEnds, std::string& carry) const {
+bool NgFilter::MatchesPiece(std::string_view piece, bool lineEnds, std::string& carry,
+                            bool* undecided) const {
     const bool lineStarts = carry.empty();
     carry.append(piece);
-    const bool found = Matches(carry, lineStarts, lineEnds);
+    const bool found = Matches(carry, lineStarts, lineEnds, undecided);
     if (lineEnds) {
         carry.clear();
         return found;

@@ -33,14 +33,15 @@ class NgFilter {
     // Whether a body line holds one of the words or matches a pattern (a pattern's "." and
     // classes are about characters). A pattern's search looks at each character a bounded
     // number of times on average; one that would look longer (backtracking through every way
-    // to split the text) ends as not matching. Called by the first reading for each line of a
-    // post not yet filtered.
-    bool MatchesLine(std::string_view line) const;
+    // to split the text) ends as not matching, and sets *undecided when it is given. Called by
+    // the first reading for each line of a post not yet filtered.
+    bool MatchesLine(std::string_view line, bool* undecided = nullptr) const;
     // MatchesLine for a line of megabytes that comes in pieces: whether the piece holds a word
     // or matches a pattern, found also where one starts in the pieces before. carry is the
     // end of those, which this keeps: empty for a line's first piece, and again once the last
     // (lineEnds) is looked at. Called by the first reading for each such piece.
-    bool MatchesPiece(std::string_view piece, bool lineEnds, std::string& carry) const;
+    bool MatchesPiece(std::string_view piece, bool lineEnds, std::string& carry,
+                      bool* undecided = nullptr) const;
     bool Empty() const { return ids_.empty() && words_.Empty() && res_.empty(); }
     // A hash of the rules, the mode and chain: pages made with another one are made again.
     // Called by the archive for each page of a site.
@@ -51,7 +52,7 @@ class NgFilter {
 
   private:
     // Whether text holds a word or matches a pattern; its start and end are a line's or not.
-    bool Matches(std::string_view text, bool lineStarts, bool lineEnds) const;
+    bool Matches(std::string_view text, bool lineStarts, bool lineEnds, bool* undecided) const;
     // Text as words and names are looked for in it: folded as the site's search folds (width,
     // case, compatibility forms, characters that show nothing), so that a word is found however
     // wide or in whatever case it is written ("ｽﾊﾟﾑ" and "スパム", "ＵＲＬ" and "url"). Text
