@@ -441,6 +441,7 @@ std::string Build::ConvertInWorker(std::size_t i) {
     std::string names;
     for (const std::string& name : facts.names) names.append(names.empty() ? "" : " ").append(name);
     facts.links = LinkState(navigation, names, lookup);
+    facts.ngUndecided = result.ngUndecided;
     const int64_t last = PostInstant(facts.lastDate);
     if (last != 0) page->SetModificationTime(last);
     if (page->PutInPlace(true) != PlaceResult::Placed) {
@@ -489,6 +490,7 @@ void Build::Converted(std::size_t i, bool ended, std::string& bytes, SearchIndex
     entry.changed = false;
     hold.unlock();
     ++summary_.converted;
+    summary_.ngUndecided += facts.ngUndecided;
 
     // The search page links by these names as text (UTF-8), whatever the file names' bytes.
     SearchThread thread;

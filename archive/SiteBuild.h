@@ -46,6 +46,7 @@ struct SiteSummary {
     std::size_t relinked = 0;      // of them, pages of unchanged threads whose links changed
     std::size_t gone = 0;          // threads whose source is gone
     std::size_t filesWritten = 0;  // index pages and shared files written
+    uint64_t ngUndecided = 0;      // posts kept where an NG pattern gave up searching a line
 };
 
 // Builds or updates the site in folder site from the threads in sources, leaving out of every

@@ -22,6 +22,7 @@ std::string FactsText(const ThreadFacts& facts) {
     AppendField(line, facts.lastDate);
     AppendField(line, names);
     AppendField(line, std::to_string(facts.links));
+    AppendField(line, std::to_string(facts.ngUndecided));
     text += line + '\n';
     for (const SearchPost& post : facts.search) {
         line.clear();
@@ -52,7 +53,7 @@ bool ReadFacts(std::string_view text, ThreadFacts& facts) {
         if (raw == "E") return !first && text.empty();
         const std::vector<std::string> f = SplitFields(raw);
         if (first) {
-            if (f.size() != 7 || f[0] != "T") return false;
+            if (f.size() != 8 || f[0] != "T") return false;
             facts.title = f[1];
             std::from_chars(f[2].data(), f[2].data() + f[2].size(), facts.posts);
             facts.firstDate = f[3];
@@ -64,6 +65,7 @@ bool ReadFacts(std::string_view text, ThreadFacts& facts) {
                 p = q + 1;
             }
             std::from_chars(f[6].data(), f[6].data() + f[6].size(), facts.links);
+            std::from_chars(f[7].data(), f[7].data() + f[7].size(), facts.ngUndecided);
             first = false;
         } else if (f.size() == 4 && f[0] == "P") {
             SearchPost post;

@@ -18,6 +18,7 @@ struct ThreadFacts {
     std::string lastDate;
     std::vector<std::string> names;  // "board/key" of the threads its addresses name, once each
     uint64_t links = 0;              // the state of the links the page was written with
+    uint64_t ngUndecided = 0;        // posts kept where an NG pattern gave up searching a line
     std::vector<SearchPost> search;  // every post, for the search index
 };
 

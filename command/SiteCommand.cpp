@@ -222,6 +222,13 @@ int RunSiteCommand(const std::vector<std::string>& arguments, Terminal& terminal
                                 TranslatedCount(text::kRelinked, summary.relinked).c_str(),
                                 TranslatedCount(text::kGone, summary.gone).c_str()));
     }
+    // Pages to be shared may show posts the rules were meant to leave out: told even with -q.
+    if (summary.ngUndecided > 0) {
+        terminal.Say(StandardStream::Error,
+                     "horofu: " + site + ": " +
+                         TranslatedCount(message::command::kNgUndecided,
+                                         static_cast<unsigned long long>(summary.ngUndecided)));
+    }
     return summary.status;
 }
 

@@ -133,6 +133,12 @@ cp ngsite/talk/1100000000.html ng-page-before
 runs 2 "a bad NG line refuses the run" --site=ngsite --ng=ng.txt ngsrc
 check "naming the file and line" contains err "ng.txt:2:"
 check "and leaves the site as it was" cmp ngsite/talk/1100000000.html ng-page-before
+mkdir -p ngslow/talk
+printf 'n<>sage<>2024/09/10 07:00:00<>%s yx<>T\n' "$(printf 'w%.0s' {1..3000})" \
+    >ngslow/talk/1100000001.dat
+printf 're:w\\S*x\n' >ng.txt
+runs 0 "a pattern that gives up on a line" --site=ngslow-site -q --ng=ng.txt ngslow
+check "is told, even with -q" contains err "ngslow-site: NG のパターンが行を探しきれなかったレス 1 件を残しました"
 
 # --- Refusals, unreadable and malformed sources ---
 runs 2 "a site inside a source is refused" --site=new/site new
