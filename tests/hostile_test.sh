@@ -183,6 +183,13 @@ awk 'BEGIN { for (n = 1; n <= 200000; n++)
 timeout 60 "$horofu" -m -q -f --ng=many.ng -o ng.html ng.txt
 check "many NG rules are looked up, not tried one by one" status_is $? 0
 check "and filter by ID and word" test "$(grep -o 'id="[234]"' ng.html)" = 'id="4"'
+# A word is carried from each piece of a long line into the next as far as it is long, and
+# spells a path of as many nodes: one longer than 1024 bytes is refused, as a 15 MB one would
+# have a 50 MB line searched again and again and hold 900 MiB.
+{ printf 'word:'; head -c 1025 /dev/zero | tr '\0' 'q'; echo; } >long.ng
+"$horofu" -m -q -f --ng=long.ng -o ng.html ng.txt 2>err
+check "an NG word of over 1024 bytes is refused" status_is $? 2
+check "and told" contains err "long.ng:1: word longer than 1024 bytes"
 
 # A page path longer than PATH_MAX whose folder is not: the page is made and replaced there.
 deep=$(printf "$long/%.0s" {1..16})

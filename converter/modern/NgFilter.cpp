@@ -19,6 +19,10 @@ namespace {
 constexpr std::size_t kWindow = 1024;
 constexpr std::size_t kOverlap = 256;
 constexpr std::size_t kLongestPattern = 256;
+// A word or name is longer in no NG file: the end of each piece of a long line is kept to be
+// searched again with the next, as long as the longest word, and so is each word's path
+// through the tree of words.
+constexpr std::size_t kLongestWord = 1024;
 // The end of a piece of a long line carried into the next: a pattern's overlap of characters,
 // at up to four bytes each.
 constexpr std::size_t kCarryBytes = 4 * kOverlap;
@@ -398,6 +402,10 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
         const std::string_view word = Folded(Trimmed(value), folded);
         if (IsBlank(value) || (kind != "re" && word.empty())) {
             reason = "nothing after '" + std::string(kind) + ":'";
+            return false;
+        }
+        if ((kind == "word" || kind == "name") && word.size() > kLongestWord) {
+            reason = std::string(kind) + " longer than 1024 bytes";
             return false;
         }
         if (kind == "id") {
