@@ -183,6 +183,24 @@ awk 'BEGIN { for (n = 1; n <= 200000; n++)
 timeout 60 "$horofu" -m -q -f --ng=many.ng -o ng.html ng.txt
 check "many NG rules are looked up, not tried one by one" status_is $? 0
 check "and filter by ID and word" test "$(grep -o 'id="[234]"' ng.html)" = 'id="4"'
+# A word is carried from each piece of a long line into the next as far as it is long, and
+# spells a path of as many nodes: one longer than 1024 bytes is refused, as a 15 MB one would
+# have a 50 MB line searched again and again and hold 900 MiB.
+{ printf 'word:'; head -c 1025 /dev/zero | tr '\0' 'q'; echo; } >long.ng
+"$horofu" -m -q -f --ng=long.ng -o ng.html ng.txt 2>err
+check "an NG word of over 1024 bytes is refused" status_is $? 2
+check "and told" contains err "long.ng:1: word longer than 1024 bytes"
+# A counted repeat is held written out by the matcher, some 90 bytes an element: "x{1,30000}"
+# took 2.8 MB, and 16 MiB of such lines would take terabytes. Over 1024 written out is
+# refused, and so are more than 256 patterns, each tried on every line.
+printf 're:a{2,}b\nre:(ab){2,4}\nre:x{1,30000}\n' >counted.ng
+"$horofu" -m -q -f --ng=counted.ng -o ng.html ng.txt 2>err
+check "a pattern counted out past 1024 is refused" status_is $? 2
+check "and told" contains err "counted.ng:3: pattern longer than 1024 characters"
+awk 'BEGIN { for (i = 0; i < 257; i++) printf "re:x%dy\n", i }' >patterns.ng
+"$horofu" -m -q -f --ng=patterns.ng -o ng.html ng.txt 2>err
+check "more than 256 patterns are refused" status_is $? 2
+check "and told" contains err "patterns.ng:257: more than 256 patterns"
 
 # A page path longer than PATH_MAX whose folder is not: the page is made and replaced there.
 deep=$(printf "$long/%.0s" {1..16})

@@ -76,4 +76,12 @@ awk 'BEGIN { name = sprintf("%0500d", 0); gsub(/0/, "\\&", name);
 check "previews of every post under 80 MiB" limited_at 81920 "$horofu" -m -q previews.txt
 check "the first links keep their previews" grep -qF 'aria-describedby="v40001-1"' previews.html
 
+# An NG file of 16 MiB (690,000 words of 18 letters, as little shared as may be) holds one
+# node of 13 bytes per byte of its words, built a breadth at a time: under 320 MiB, the file
+# and its text included, where it took 900 MiB.
+awk 'BEGIN { srand(1); for (i = 0; i < 690000; i++) { s = "";
+             for (k = 0; k < 18; k++) s = s sprintf("%c", 97 + int(rand() * 26)); print "word:" s } }' >words.ng
+printf '1 a 2024/09/10 10:00\nhello\n' >tiny.txt
+check "an NG file of 16 MiB of words under 320 MiB" limited_at 327680 "$horofu" -m -q --ng=words.ng tiny.txt
+
 finish

@@ -19,6 +19,16 @@ namespace {
 constexpr std::size_t kWindow = 1024;
 constexpr std::size_t kOverlap = 256;
 constexpr std::size_t kLongestPattern = 256;
+// A pattern with its counted repeats written out ("a{3}" is "aaa") is at most this many
+// elements: the matcher holds some 90 bytes for each ("x{1,30000}" took 2.8 MB).
+constexpr std::size_t kLongestWrittenOut = 1024;
+// Patterns in one NG file: each is tried on every line in turn, where words and IDs are
+// looked up at once.
+constexpr std::size_t kMostPatterns = 256;
+// A word or name is longer in no NG file: the end of each piece of a long line is kept to be
+// searched again with the next, as long as the longest word, and so is each word's path
+// through the tree of words.
+constexpr std::size_t kLongestWord = 1024;
 // The end of a piece of a long line carried into the next: a pattern's overlap of characters,
 // at up to four bytes each.
 constexpr std::size_t kCarryBytes = 4 * kOverlap;
@@ -313,10 +323,74 @@ std::string SearchedPattern(std::string_view p) {
     }
 }
 
+// How many elements p comes to with its counted repeats written out ("a{3}" 3, "(ab){2,4}"
+// 8, "a{2,}" 3); '*', '+' and '?' add none. Counted past kLongestWrittenOut no further.
+std::size_t WrittenOut(std::string_view p) {
+    constexpr std::size_t kEnough = kLongestWrittenOut + 1;
+    std::vector<std::size_t> groups{0};  // each open group's elements so far
+    std::size_t last = 0;                // the element just before, written out
+    const auto add = [&](std::size_t n) {
+        last = n;
+        groups.back() = std::min(kEnough, groups.back() + n);
+    };
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        const char c = p[i];
+        if (c == '\\') {
+            ++i;
+            add(1);
+        } else if (c == '[') {
+            for (++i; i < p.size() && p[i] != ']'; ++i) {
+                if (p[i] == '\\') ++i;
+            }
+            add(1);
+        } else if (c == '(') {
+            groups.push_back(0);
+            if (p.substr(i + 1, 1) == "?") i += 2;
+            last = 0;
+        } else if (c == ')' && groups.size() > 1) {
+            const std::size_t inner = groups.back();
+            groups.pop_back();
+            add(inner);
+        } else if (c == '{') {
+            // "{n}", "{n,}" or "{n,m}": the most times it may be taken, or one past its least.
+            std::size_t least = 0, most = 0, at = i + 1;
+            bool comma = false;
+            for (; at < p.size() && p[at] != '}'; ++at) {
+                if (p[at] == ',') {
+                    comma = true;
+                } else if (p[at] >= '0' && p[at] <= '9') {
+                    std::size_t& n = comma ? most : least;
+                    n = std::min(kEnough, n * 10 + static_cast<std::size_t>(p[at] - '0'));
+                }
+            }
+            if (at == p.size()) {  // no repeat: a '{' of its own
+                add(1);
+                continue;
+            }
+            const std::size_t times = comma && most == 0 ? least + 1 : std::max(least, most);
+            const std::size_t more = times == 0 ? 0 : std::min(kEnough, last * (times - 1));
+            groups.back() = std::min(kEnough, groups.back() + more);
+            last = std::min(kEnough, last * times);
+            i = at;
+        } else if (c == '|') {
+            last = 0;
+        } else if (c != '*' && c != '+' && c != '?' && c != ')' &&
+                   (static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            add(1);
+        }
+    }
+    std::size_t total = 0;
+    for (const std::size_t n : groups) total = std::min(kEnough, total + n);
+    return total;
+}
+
 }  // namespace
 
 const char* RefusedPattern(std::string_view p) {
     if (p.size() > kLongestPattern) return "pattern longer than 256 bytes";
+    if (WrittenOut(p) > kLongestWrittenOut) {
+        return "pattern longer than 1024 characters with its counted repeats written out";
+    }
     struct Group {
         bool repeats = false;  // holds a quantifier or an alternative
     };
@@ -400,6 +474,10 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
             reason = "nothing after '" + std::string(kind) + ":'";
             return false;
         }
+        if ((kind == "word" || kind == "name") && word.size() > kLongestWord) {
+            reason = std::string(kind) + " longer than 1024 bytes";
+            return false;
+        }
         if (kind == "id") {
             std::string_view id = Trimmed(value);
             if (id.starts_with("ID:")) id.remove_prefix(3);
@@ -417,6 +495,10 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
         } else {
             if (const char* why = RefusedPattern(value)) {
                 reason = why;
+                return false;
+            }
+            if (res_.size() == kMostPatterns) {
+                reason = "more than 256 patterns";
                 return false;
             }
             try {
