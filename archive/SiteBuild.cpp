@@ -31,6 +31,7 @@
 #include "converter/modern/ModernStyle.h"
 #include "converter/modern/NgFilter.h"
 #include "runtime/ChannelTable.h"
+#include "runtime/Fnv.h"
 #include "runtime/NameText.h"
 #include "runtime/PlatformFile.h"
 #include "search/SearchIndex.h"
@@ -65,9 +66,10 @@ struct FoundSource {
     uint64_t head = 0;  // once read
 };
 
+// The hash of bytes after hash, ended by a byte no text holds: "ab" then "c" is not "a" then
+// "bc".
 uint64_t Hash(uint64_t hash, std::string_view bytes) {
-    for (char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    return (hash ^ 0xFF) * 1099511628211ull;
+    return Fnv(std::string_view("\xFF", 1), Fnv(bytes, hash));
 }
 
 class Build {
@@ -291,7 +293,7 @@ void Build::ChainSeries() {
         std::size_t thread;
     };
     auto shapeOf = [this](std::size_t i, const SeriesReading& r) {
-        return Hash(Hash(14695981039346656037ull, table_.Board(i)), r.shape);
+        return Hash(Hash(kFnvStart, table_.Board(i)), r.shape);
     };
     std::deque<Part> parts;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
@@ -351,7 +353,7 @@ bool Build::Look(const std::string& id, LinkedThread& thread) const {
 // rules it was made with, if any, so that other rules make it again.
 uint64_t Build::LinkState(const std::string& navigation, std::string_view names,
                           const SiteLookup& lookup) const {
-    uint64_t hash = Hash(14695981039346656037ull, navigation);
+    uint64_t hash = Hash(kFnvStart, navigation);
     if (ng_) hash = Hash(hash, std::to_string(ng_->Fingerprint()));
     LinkedThread linked;
     const std::string_view mark = kCountedMark;

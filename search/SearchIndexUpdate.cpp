@@ -7,6 +7,7 @@
 #include <map>
 #include <utility>
 
+#include "runtime/Fnv.h"
 #include "runtime/PlatformFile.h"
 #include "search/PostingCode.h"
 #include "search/ScriptValue.h"
@@ -89,11 +90,7 @@ class SlotIndex {
 
   private:
     static uint64_t Hash(std::string_view board, std::string_view key) {
-        uint64_t hash = 14695981039346656037ull;
-        for (std::string_view part : {board, std::string_view("/"), key}) {
-            for (char c : part) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-        }
-        return hash;
+        return Fnv(key, Fnv("/", Fnv(board)));
     }
     void Grow(const CatalogThreads& threads, std::size_t indexed = SIZE_MAX) {
         std::vector<uint32_t> old = std::move(table_);

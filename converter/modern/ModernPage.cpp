@@ -12,6 +12,7 @@
 
 #include "converter/ConversionFailure.h"
 #include "converter/PageWriter.h"
+#include "converter/modern/Blanks.h"
 #include "converter/modern/DatThread.h"
 #include "converter/modern/ModernPosts.h"
 #include "converter/modern/NgFilter.h"
@@ -384,25 +385,6 @@ bool NavigationLine(std::string_view line) {
             line.find(kLatest) != std::string_view::npos);
 }
 
-// A title line without the blanks around it (spaces, tabs, U+3000): a line of blanks alone,
-// as some copies have above their title, is none.
-std::string_view WithoutBlanks(std::string_view line) {
-    constexpr std::string_view kWideSpace = "\xE3\x80\x80";
-    for (;;) {
-        if (line.starts_with(' ') || line.starts_with('\t')) {
-            line.remove_prefix(1);
-        } else if (line.starts_with(kWideSpace)) {
-            line.remove_prefix(kWideSpace.size());
-        } else if (line.ends_with(' ') || line.ends_with('\t')) {
-            line.remove_suffix(1);
-        } else if (line.ends_with(kWideSpace)) {
-            line.remove_suffix(kWideSpace.size());
-        } else {
-            return line;
-        }
-    }
-}
-
 // Points header, parsed from the line at was, to the same bytes at now (where looking ahead
 // moved the line).
 void Rebase(PostHeader& header, std::string_view was, std::string_view now) {
@@ -517,11 +499,14 @@ bool WalkThread(ThreadLines& lines, bool datName, Visit& visit, uint64_t& invali
             visit.Header(header);
         } else {
             afterLine = previous != 0 && !line.empty();
-            const std::string_view title = WithoutBlanks(line);
-            if (!titled && previous == 0 && whole && !continues && !title.empty() &&
-                !AddressAlone(line) && !NavigationLine(line)) {
-                titled = true;
-                if (title.size() <= 400) visit.Title(title);
+            // A title line before the first post, without the blanks around it (a line of
+            // blanks alone is none).
+            if (!titled && previous == 0 && whole && !continues) {
+                const std::string_view title = WithoutEndBlanks(line);
+                if (!title.empty() && !AddressAlone(line) && !NavigationLine(line)) {
+                    titled = true;
+                    if (title.size() <= 400) visit.Title(title);
+                }
             }
             visit.Body(line, continues);
         }

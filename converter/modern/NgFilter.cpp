@@ -5,7 +5,9 @@
 #include <functional>
 #include <iterator>
 
+#include "converter/modern/Blanks.h"
 #include "runtime/EncodingGuess.h"
+#include "runtime/Fnv.h"
 #include "runtime/TextDecoder.h"
 #include "runtime/Utf8.h"
 #include "search/FoldTable.h"
@@ -158,22 +160,6 @@ std::wstring Widen(std::string_view text) {
     return wide;
 }
 
-// FNV-1a of bytes after hash.
-uint64_t Fnv(uint64_t hash, std::string_view bytes) {
-    for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    return hash;
-}
-
-// Whether a line holds nothing but blanks (space, tab, U+3000).
-bool IsBlank(std::string_view line) {
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == ' ' || line[i] == '\t') continue;
-        if (line.substr(i, 3) != "\xE3\x80\x80") return false;
-        i += 2;
-    }
-    return true;
-}
-
 // Text without its blanks (space, tab, U+3000).
 std::string WithoutBlanks(std::string_view text) {
     std::string out;
@@ -186,24 +172,6 @@ std::string WithoutBlanks(std::string_view text) {
         out += text[i];
     }
     return out;
-}
-
-// A rule's text without the blanks around it, which no one sees in an NG file ("id:abc " is
-// the ID abc).
-std::string_view Trimmed(std::string_view text) {
-    for (;;) {
-        if (text.starts_with(' ') || text.starts_with('\t')) {
-            text.remove_prefix(1);
-        } else if (text.starts_with("\xE3\x80\x80")) {
-            text.remove_prefix(3);
-        } else if (text.ends_with(' ') || text.ends_with('\t')) {
-            text.remove_suffix(1);
-        } else if (text.ends_with("\xE3\x80\x80")) {
-            text.remove_suffix(3);
-        } else {
-            return text;
-        }
-    }
 }
 
 bool IsQuantifier(std::string_view p, std::size_t i) {
@@ -469,8 +437,8 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
             return false;
         }
         // Blanks alone would match nearly every post ("word: ").
-        const std::string_view word = Folded(Trimmed(value), folded);
-        if (IsBlank(value) || (kind != "re" && word.empty())) {
+        const std::string_view word = Folded(WithoutEndBlanks(value), folded);
+        if (WithoutEndBlanks(value).empty() || (kind != "re" && word.empty())) {
             reason = "nothing after '" + std::string(kind) + ":'";
             return false;
         }
@@ -479,10 +447,10 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
             return false;
         }
         if (kind == "id") {
-            std::string_view id = Trimmed(value);
+            std::string_view id = WithoutEndBlanks(value);
             if (id.starts_with("ID:")) id.remove_prefix(3);
             // "id:abc # troll" would match no post, silently.
-            if (id.find_first_of(" \t") != std::string_view::npos || IsBlank(id)) {
+            if (id.find_first_of(" \t") != std::string_view::npos || id.empty()) {
                 reason = "an ID holds no blanks";
                 return false;
             }
@@ -513,14 +481,14 @@ bool NgFilter::Parse(std::string_view file, std::size_t& line, std::string& reas
     }
     words_.Finish();
     std::sort(ids_.begin(), ids_.end());
-    rulesHash_ = Fnv(14695981039346656037ull, text);
+    rulesHash_ = Fnv(text);
     line = 0;
     return true;
 }
 
 uint64_t NgFilter::Fingerprint() const {
     const char how[] = {mode == NgMode::Mark ? 'm' : 'h', chain ? 'c' : '-'};
-    return Fnv(rulesHash_, std::string_view(how, sizeof how));
+    return Fnv(std::string_view(how, sizeof how), rulesHash_);
 }
 
 void NgFilter::MarkFolding() {

@@ -6,18 +6,14 @@
 #include <utility>
 
 #include "converter/modern/ShownText.h"
+#include "runtime/Fnv.h"
 
 namespace horofu {
 namespace {
 
-// FNV-1a: IDs are told apart by a 64-bit hash, so that no ID text is kept.
+// IDs are told apart by a hash, so that no ID text is kept.
 uint64_t HashOf(std::string_view text) {
-    uint64_t h = 14695981039346656037ull;
-    for (char c : text) {
-        h ^= static_cast<unsigned char>(c);
-        h *= 1099511628211ull;
-    }
-    return h | 1;  // 0 stands for no ID
+    return Fnv(text) | 1;  // 0 stands for no ID
 }
 
 }  // namespace
